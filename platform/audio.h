@@ -1,0 +1,17 @@
+#pragma once
+// The music: exactly the three calls that start-up makes. Plays a WAV file
+// in a loop on the default audio device, on its own thread. Every failure
+// (no device, no file, a bad file) is silent: the calls return false or 0
+// and the program runs on without sound.
+
+#include <cstdint>
+
+constexpr std::uint32_t BASS_SAMPLE_LOOP = 4;  // loop the stream forever
+
+// device -1 is the default device; freq the output rate in Hz.
+bool BASS_Init(int device, std::uint32_t freq, std::uint32_t flags, void* win, const void* clsid);
+// mem false: file is a NUL-terminated path; offset 0 and length 0 take the
+// whole file. Returns a stream handle, 0 on failure.
+std::uint32_t BASS_StreamCreateFile(bool mem, const void* file, std::uint64_t offset, std::uint64_t length,
+                                    std::uint32_t flags);
+bool BASS_ChannelPlay(std::uint32_t handle, bool restart);
