@@ -1,0 +1,33 @@
+#pragma once
+// Scheduling of the animation passes: which UV layer is reset, by how much
+// each layer is advected, and the blend weights of the displace pass.
+//
+// planLayers is the decision alone (no GL, testable on its own);
+// animateLayers runs the passes it decides on.
+
+#include <array>
+
+#include "gpu/texture.h"
+
+struct LayerPlan {
+    bool reset[3];     // the layer's cycle ended: reset it to the identity first
+    float step[3];     // seconds to advect the layer by in this frame
+    float weight[3];   // the layer's weight in the displace pass
+};
+
+// Decides this frame's passes for time t (seconds) and moves each due layer's
+// phase forward by whole periods (3 * phaseSpacing) until
+// phase < t <= phase + period. A phaseSpacing that is not a positive finite
+// number would make no usable period; the default 0.5 s is used instead.
+LayerPlan planLayers(double t, float advectStep, float phaseSpacing,
+                     std::array<double, 3>& layerPhase);
+
+// Runs the frame's passes: for each layer in order, the identity pass if it is
+// due, the advect pass from current into scratch and a swap of the two
+// handles; then the displace pass of the picture through the three current
+// layers into outputTexture. Leaves the last pass's framebuffer and program
+// bound.
+void animateLayers(double t, float advectStep, float phaseSpacing,
+                   std::array<double, 3>& layerPhase, Texture& pictureTexture,
+                   Texture& flowTexture, std::array<Texture, 3>& currentLayers,
+                   std::array<Texture, 3>& scratchLayers, Texture& outputTexture);

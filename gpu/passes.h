@@ -1,0 +1,32 @@
+#pragma once
+// The three render-to-texture passes of the animation. Each pass owns, for the
+// whole process, a shader program built from "pass.vert" and its fragment file
+// (read from the working directory on its first call) and one framebuffer.
+//
+// A program that does not link prints its log and ends the process with exit
+// code 1; so does a target that leaves the framebuffer incomplete (printing
+// "incomplete FBO!"). Each pass leaves its framebuffer bound, its program in
+// use, the shared vertex array bound and the viewport at the target's size;
+// the caller restores the default framebuffer and program before drawing on
+// screen.
+
+#include <GL/glew.h>
+
+#include "gpu/texture.h"
+
+// Draws the one triangle that covers clip space [-1, 1]^2. The buffer and the
+// vertex array are created by the first call, with the attribute at the
+// location that call gives; later calls only bind and draw.
+void drawFullscreenTriangle(GLint location);
+
+// Writes the identity mapping into a UV layer: texel (x, y) holds (x, y).
+void identityPass(Texture& target);
+
+// Advances the UV layer `image` by dt seconds along `flow` (picture texels per
+// second) into `target`, so that the picture seen through the layer moves the
+// way the preview particles do.
+void advectPass(Texture& image, Texture& flow, Texture& target, float dt);
+
+// Renders sum_k w_k * picture(uvs_k) into target.
+void displacePass(Texture& image, Texture& uvs0, Texture& uvs1, Texture& uvs2, float w0, float w1,
+                  float w2, Texture& target);

@@ -1,0 +1,61 @@
+#pragma once
+// Texture: move-only owner of one GL 2D texture name.
+//
+// The name is generated lazily: every operation that needs it generates one
+// first, so binding a never-uploaded Texture yields a valid, empty texture
+// object. All binds go through a texture unit that the call makes active;
+// bind() and every query leave unit 0 active. A default-constructed Texture
+// holds no name and needs no GL context; so does a moved-from one.
+
+#include <GL/glew.h>
+
+#include <type_traits>
+
+class Texture {
+public:
+    Texture() = default;
+    ~Texture();
+
+    Texture(const Texture&) = delete;
+    Texture& operator=(const Texture&) = delete;
+    // Takes the name and leaves 0 in the source.
+    Texture(Texture&& other) noexcept;
+    // Deletes this texture's own name (if any) first, then takes the source's.
+    Texture& operator=(Texture&& other) noexcept;
+
+    // The GL name, generated first if there is none yet.
+    GLuint id();
+
+    // Binds to GL_TEXTURE_2D on unit 0 and leaves unit 0 active.
+    void bind();
+    // Binds to GL_TEXTURE_2D on the given unit and leaves that unit active.
+    void bind(int unit);
+
+    // bind(), then glTexParameteri on GL_TEXTURE_2D.
+    void setParameter(GLenum pname, GLint value);
+
+    // Size of level 0 as GL reports it (bind() first, so unit 0 stays active
+    // and this texture stays bound there). A query GL rejects leaves the
+    // preset GL_INVALID_VALUE (1281) as the answer.
+    int width();
+    int height();
+
+    // Specifies level 0 from tightly packed rows (unpack alignment 1, no
+    // skips, no row length, no byte swapping), row 0 first, without a row
+    // flip. data may be null: storage is then allocated undefined. Afterwards
+    // the texture is clamped to the edge and filtered GL_NEAREST both ways;
+    // callers change only what differs.
+    void upload(GLint internalFormat, GLsizei width, GLsizei height, GLenum format, GLenum type,
+                const void* data);
+
+private:
+    GLuint name_ = 0;  // 0 until the first operation that needs a name
+};
+
+static_assert(!std::is_copy_constructible<Texture>::value, "Texture owns its name: no copies");
+static_assert(!std::is_copy_assignable<Texture>::value, "Texture owns its name: no copies");
+static_assert(std::is_nothrow_move_constructible<Texture>::value, "Texture moves must not throw");
+static_assert(std::is_nothrow_move_assignable<Texture>::value, "Texture moves must not throw");
+static_assert(std::is_nothrow_default_constructible<Texture>::value,
+              "an empty Texture needs no context");
+static_assert(sizeof(Texture) == sizeof(GLuint), "Texture holds exactly its GL name");
