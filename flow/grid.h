@@ -131,6 +131,11 @@ using ImageGrid = Grid<Rgba8>;
 using FlowGrid = Grid<Vec2>;
 using ByteMask = Grid<std::uint8_t>;
 
+// The smallest width and height sampleFlow can read: its clamp at width - 3 and
+// height - 3 needs three columns and three rows. Every grid has the working
+// picture's size, so pictures below this are refused where they enter.
+constexpr std::int32_t kMinimumGridSide = 3;
+
 // Cell (x, y) holds the position (x, y): the mapping of a UV layer at rest.
 FlowGrid makeIdentityGrid(std::int32_t width, std::int32_t height);
 

@@ -1,0 +1,277 @@
+#include "flow/document.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <utility>
+
+// Contents
+//   1. byte input from a file or from memory
+//   2. little-endian fields
+//   3. decoding into temporaries
+//   4. delivery and the public readers
+//   5. encoding and the writer
+
+namespace {
+
+// ---- 1. byte input ----------------------------------------------------------
+
+// Where the document's bytes come from. `remaining` is known before anything
+// is read, so that sizes taken from the document can be checked against it
+// before any block is allocated.
+struct DocumentInput {
+    std::FILE* file = nullptr;             // read from here when set
+    const std::uint8_t* bytes = nullptr;   // otherwise from here
+    std::uint64_t remaining = 0;           // bytes the source still holds
+};
+
+// Reads exactly `count` bytes or fails; a short read is a failure.
+bool readBytes(DocumentInput& input, void* destination, std::uint64_t count) {
+    if (count > input.remaining) return false;
+    if (count == 0) return true;
+    if (count > SIZE_MAX) return false;
+    const std::size_t n = static_cast<std::size_t>(count);
+    if (input.file) {
+        if (std::fread(destination, 1, n, input.file) != n) return false;
+    } else {
+        std::memcpy(destination, input.bytes, n);
+        input.bytes += n;
+    }
+    input.remaining -= count;
+    return true;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// ---- 2. little-endian fields --------------------------------------------------
+
+// Assembled byte by byte so that the format reads the same on any host.
+std::uint32_t uint32FromLittleEndian(const std::uint8_t* bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
+           (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
+}
+
+void uint32ToLittleEndian(std::uint32_t value, std::uint8_t* bytes) {
+    bytes[0] = static_cast<std::uint8_t>(value);
+    bytes[1] = static_cast<std::uint8_t>(value >> 8);
+    bytes[2] = static_cast<std::uint8_t>(value >> 16);
+    bytes[3] = static_cast<std::uint8_t>(value >> 24);
+}
+
+float floatFromBits(std::uint32_t bits) {
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+std::uint32_t bitsFromFloat(float value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+bool readInt32(DocumentInput& input, std::int32_t* value) {
+    std::uint8_t bytes[4];
+    if (!readBytes(input, bytes, sizeof bytes)) return false;
+    *value = static_cast<std::int32_t>(uint32FromLittleEndian(bytes));
+    return true;
+}
+
+bool readFloat(DocumentInput& input, float* value) {
+    std::uint8_t bytes[4];
+    if (!readBytes(input, bytes, sizeof bytes)) return false;
+    *value = floatFromBits(uint32FromLittleEndian(bytes));
+    return true;
+}
+
+// ---- 3. decoding --------------------------------------------------------------
+
+constexpr std::uint64_t kPixelBytes = 4;     // R, G, B, A
+constexpr std::uint64_t kMaskBytes = 1;
+constexpr std::uint64_t kCountBytes = 4;     // N
+constexpr std::uint64_t kParameterBytes = 8; // flowScale, phaseSpacing
+constexpr std::uint64_t kGuideBytes = sizeof(GuideSegment);
+
+// Reads a whole document into temporaries, in file order. Every block size
+// is compared with what the source still holds before it is allocated; the
+// comparisons divide instead of multiplying, since 5 * W * H can exceed 64
+// bits for the largest int32 sizes.
+bool decodeDocument(DocumentInput& input, FlowDocument* document) {
+    // 1. Picture size; pictures the flow sampler cannot read are refused.
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    if (!readInt32(input, &width) || !readInt32(input, &height)) return false;
+    if (width < kMinimumGridSide || height < kMinimumGridSide) return false;
+    const std::uint64_t cellCount = static_cast<std::uint64_t>(gridCellCount(width, height));
+    const std::uint64_t fixedBytes = kCountBytes + kParameterBytes;
+    if (input.remaining < fixedBytes ||
+        (input.remaining - fixedBytes) / (kPixelBytes + kMaskBytes) < cellCount) {
+        return false;
+    }
+
+    // 2. Picture, then mask, each in one read.
+    ImageGrid picture;
+    if (!picture.tryCreate(width, height)) return false;
+    if (!readBytes(input, picture.data(), cellCount * kPixelBytes)) return false;
+    ByteMask mask;
+    if (!mask.tryCreate(width, height)) return false;
+    if (!readBytes(input, mask.data(), cellCount * kMaskBytes)) return false;
+
+    // 3. Guides: the count, then the records, their fields decoded in place.
+    std::int32_t guideCount = 0;
+    if (!readInt32(input, &guideCount)) return false;
+    if (guideCount < 0) return false;
+    if (input.remaining < kParameterBytes ||
+        (input.remaining - kParameterBytes) / kGuideBytes < static_cast<std::uint64_t>(guideCount)) {
+        return false;
+    }
+    std::vector<GuideSegment> guides;
+    try {
+        guides.resize(static_cast<std::size_t>(guideCount));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    std::uint8_t* raw = reinterpret_cast<std::uint8_t*>(guides.data());
+    const std::uint64_t guideBytes = static_cast<std::uint64_t>(guideCount) * kGuideBytes;
+    if (!readBytes(input, raw, guideBytes)) return false;
+    for (std::uint64_t offset = 0; offset < guideBytes; offset += 4) {
+        const float value = floatFromBits(uint32FromLittleEndian(raw + offset));
+        std::memcpy(raw + offset, &value, sizeof value);
+    }
+
+    // 4. Parameters. Values that would stall or break the animation clock
+    // fall back to the defaults the program runs with when no document is read.
+    float flowScale = 0.0f;
+    float phaseSpacing = 0.0f;
+    if (!readFloat(input, &flowScale) || !readFloat(input, &phaseSpacing)) return false;
+    if (!std::isfinite(flowScale)) flowScale = kDefaultFlowScale;
+    if (!std::isfinite(phaseSpacing) || !(phaseSpacing > 0.0f)) phaseSpacing = kDefaultPhaseSpacing;
+
+    // 5. Only now does the caller's document change; moves cannot fail.
+    document->picture = std::move(picture);
+    document->mask = std::move(mask);
+    document->guides = std::move(guides);
+    document->flowScale = flowScale;
+    document->phaseSpacing = phaseSpacing;
+    return true;
+}
+
+// ---- 4. delivery ----------------------------------------------------------------
+
+// A destination of the same size keeps its storage (a plain copy); one of
+// another size takes the decoded storage, which is what a copy-assign would
+// give but without a second allocation that could fail half-way through a
+// delivery.
+template <typename Cell>
+void deliverGrid(Grid<Cell>& source, Grid<Cell>* destination) {
+    if (!destination) return;
+    if (destination->width == source.width && destination->height == source.height) {
+        *destination = source;
+    } else {
+        *destination = std::move(source);
+    }
+}
+
+void deliverDocument(FlowDocument& document, ImageGrid* picture, ByteMask* mask, float* flowScale,
+                     float* phaseSpacing) {
+    deliverGrid(document.picture, picture);
+    deliverGrid(document.mask, mask);
+    guideSegments = std::move(document.guides);
+    if (flowScale) *flowScale = document.flowScale;
+    if (phaseSpacing) *phaseSpacing = document.phaseSpacing;
+}
+
+}  // namespace
+
+bool readFlowDocument(const char* path, ImageGrid* picture, ByteMask* mask, float* flowScale,
+                      float* phaseSpacing) {
+    if (!path) return false;
+    FileHandle file(std::fopen(path, "rb"));
+    if (!file) return false;
+    // The size bounds every block the document may ask for; a source whose
+    // size cannot be known (not a regular file) is not a document.
+    std::error_code error;
+    const std::uintmax_t fileSize = std::filesystem::file_size(path, error);
+    if (error) return false;
+
+    DocumentInput input;
+    input.file = file.get();
+    input.remaining = static_cast<std::uint64_t>(fileSize);
+    FlowDocument document;
+    if (!decodeDocument(input, &document)) return false;
+    file.reset();
+    deliverDocument(document, picture, mask, flowScale, phaseSpacing);
+    return true;
+}
+
+bool readFlowDocumentFromMemory(const std::uint8_t* bytes, std::size_t size, ImageGrid* picture,
+                                ByteMask* mask, float* flowScale, float* phaseSpacing) {
+    FlowDocument document;
+    if (!decodeFlowDocument(bytes, size, &document)) return false;
+    deliverDocument(document, picture, mask, flowScale, phaseSpacing);
+    return true;
+}
+
+bool decodeFlowDocument(const std::uint8_t* bytes, std::size_t size, FlowDocument* document) {
+    if (!document || (!bytes && size != 0)) return false;
+    DocumentInput input;
+    input.bytes = bytes;
+    input.remaining = size;
+    return decodeDocument(input, document);
+}
+
+// ---- 5. encoding and the writer -------------------------------------------------
+
+std::vector<std::uint8_t> encodeFlowDocument(const FlowDocument& document) {
+    const ImageGrid& picture = document.picture;
+    if (picture.empty()) return {};
+    const bool maskGiven = !document.mask.empty();
+    if (maskGiven && (document.mask.width != picture.width || document.mask.height != picture.height)) {
+        return {};
+    }
+    if (document.guides.size() > static_cast<std::size_t>(INT32_MAX)) return {};
+
+    const std::size_t cells = static_cast<std::size_t>(picture.cellCount());
+    const std::size_t guideCount = document.guides.size();
+    std::vector<std::uint8_t> bytes(20 + 5 * cells + 16 * guideCount);
+    std::uint8_t* out = bytes.data();
+    auto putBits = [&out](std::uint32_t bits) {
+        uint32ToLittleEndian(bits, out);
+        out += 4;
+    };
+
+    putBits(static_cast<std::uint32_t>(picture.width));
+    putBits(static_cast<std::uint32_t>(picture.height));
+    std::memcpy(out, picture.data(), cells * 4);
+    out += cells * 4;
+    if (maskGiven) std::memcpy(out, document.mask.data(), cells);  // else left zero
+    out += cells;
+    putBits(static_cast<std::uint32_t>(guideCount));
+    for (const GuideSegment& guide : document.guides) {
+        putBits(bitsFromFloat(guide.x0));
+        putBits(bitsFromFloat(guide.y0));
+        putBits(bitsFromFloat(guide.x1));
+        putBits(bitsFromFloat(guide.y1));
+    }
+    putBits(bitsFromFloat(document.flowScale));
+    putBits(bitsFromFloat(document.phaseSpacing));
+    return bytes;
+}
+
+bool writeFlowDocument(const char* path, const FlowDocument& document) {
+    if (!path) return false;
+    const std::vector<std::uint8_t> bytes = encodeFlowDocument(document);
+    if (bytes.empty()) return false;
+    std::FILE* file = std::fopen(path, "wb");
+    if (!file) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const bool closed = std::fclose(file) == 0;
+    return written && closed;
+}

@@ -1,0 +1,64 @@
+#pragma once
+// The flow document (a ".flw" file): a complete working state made of the
+// working picture, the mask, the guide segments and two animation
+// parameters. The program only reads documents; the writer exists for tools
+// and tests.
+//
+// Format: little-endian, no magic, no version, no padding.
+//   int32 W, int32 H,
+//   W*H RGBA pixels (4 bytes each, row-major, top row first),
+//   W*H mask bytes,
+//   int32 N, N guides of four float32 (x0, y0, x1, y1),
+//   float32 flowScale, float32 phaseSpacing.
+// A complete document is 20 + 5*W*H + 16*N bytes; bytes after phaseSpacing
+// are never read.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "flow/grid.h"
+#include "flow/guides.h"
+
+// The animation parameters when no document was read. 2.0454545 is the bit
+// pattern 0x4002E8BA; one layer cycle lasts 3 * phaseSpacing seconds.
+constexpr float kDefaultFlowScale = 2.0454545f;
+constexpr float kDefaultPhaseSpacing = 0.5f;
+
+// What one read delivers.
+struct FlowDocument {
+    ImageGrid picture;                 // W x H, becomes the working picture
+    ByteMask mask;                     // W x H, becomes the mask
+    std::vector<GuideSegment> guides;  // becomes guideSegments, same order
+    float flowScale = kDefaultFlowScale;
+    float phaseSpacing = kDefaultPhaseSpacing;
+};
+
+// Reads the document at `path`. All or nothing: on true every given
+// destination (nullptr = not given) holds the document's value and
+// guideSegments holds its guides; on false nothing outside the reader has
+// changed. Fails, silently, on a missing or short file, W or H below
+// kMinimumGridSide, N < 0, or blocks that cannot be allocated; block sizes
+// are checked against the file's size before anything is allocated.
+// A phaseSpacing that is not a finite number above zero reads as
+// kDefaultPhaseSpacing, a non-finite flowScale as kDefaultFlowScale; the rest
+// of the document still applies.
+bool readFlowDocument(const char* path, ImageGrid* picture, ByteMask* mask,
+                      float* flowScale, float* phaseSpacing);
+
+// The same read, from `size` bytes in memory.
+bool readFlowDocumentFromMemory(const std::uint8_t* bytes, std::size_t size, ImageGrid* picture,
+                                ByteMask* mask, float* flowScale, float* phaseSpacing);
+
+// Decodes a document held in memory into `document` without touching
+// guideSegments. On false `document` is unchanged.
+bool decodeFlowDocument(const std::uint8_t* bytes, std::size_t size, FlowDocument* document);
+
+// The document's bytes in the .flw format, writing the parameters as they are
+// (no defaults substituted). An empty mask is written as all zero. Empty
+// result when the picture is empty or the mask is of another size.
+std::vector<std::uint8_t> encodeFlowDocument(const FlowDocument& document);
+
+// Writes encodeFlowDocument's bytes to `path`; false when there is nothing to
+// encode or the file cannot be written completely.
+bool writeFlowDocument(const char* path, const FlowDocument& document);
