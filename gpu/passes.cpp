@@ -1,0 +1,133 @@
+#include "gpu/passes.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "gpu/shader_program.h"
+
+namespace {
+
+// Every pass program shares this vertex shader, so "position" has the same
+// location in each.
+constexpr const char* passVertexFile = "pass.vert";
+constexpr const char* positionAttribute = "position";
+
+// What a pass keeps for the whole process: built on its first call, never
+// rebuilt, the framebuffer never deleted.
+struct PassObjects {
+    ShaderProgram program;
+    GLuint framebuffer = 0;
+};
+
+PassObjects identityObjects;
+PassObjects advectObjects;
+PassObjects displaceObjects;
+
+// The triangle (-1,-1), (4,-1), (-1,4) covers clip space [-1, 1]^2 with one
+// primitive, so no diagonal seam runs through the target.
+constexpr GLfloat fullscreenTriangle[9] = {-1.0f, -1.0f, 0.0f, 4.0f, -1.0f, 0.0f, -1.0f, 4.0f, 0.0f};
+GLuint triangleBuffer = 0;
+GLuint triangleVertexArray = 0;
+
+[[noreturn]] void endProcess() {
+    std::fflush(stdout);
+    std::exit(1);
+}
+
+// Steps 1-5 of every pass: a linked program, the pass's framebuffer bound with
+// the target as its only colour attachment, the viewport at the target's size.
+void beginPass(PassObjects& pass, const char* fragmentFile, Texture& target) {
+    // 1. Program, built once; a program that won't link ends the run.
+    if (pass.program.linked == 0) {
+        pass.program = loadProgram(passVertexFile, fragmentFile);
+        if (pass.program.linked == 0) {
+            std::printf("%s\n", pass.program.log.c_str());
+            endProcess();
+        }
+    }
+
+    // 2. Framebuffer.
+    if (pass.framebuffer == 0) glGenFramebuffers(1, &pass.framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, pass.framebuffer);
+
+    // 3. Attach the target (on whatever unit is active).
+    const GLuint targetName = target.id();
+    glBindTexture(GL_TEXTURE_2D, targetName);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, targetName, 0);
+
+    // 4. A target the GPU can't render into (zero-sized, unrenderable format)
+    //    ends the run rather than animating nothing.
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        std::printf("incomplete FBO!\n");
+        endProcess();
+    }
+
+    // 5. One fragment per target texel.
+    const int height = target.height();
+    const int width = target.width();
+    glViewport(0, 0, width, height);
+}
+
+// "size" is the target's size in texels, for turning texel positions into
+// texture coordinates.
+void setTargetSize(ShaderProgram& program, Texture& target) {
+    const int height = target.height();
+    const int width = target.width();
+    setUniform(program, "size", static_cast<float>(width), static_cast<float>(height));
+}
+
+// Step 7 of every pass.
+void drawPass(ShaderProgram& program) {
+    glUseProgram(program.id);
+    drawFullscreenTriangle(attributeLocation(program, positionAttribute));
+}
+
+}  // namespace
+
+void drawFullscreenTriangle(GLint location) {
+    if (triangleBuffer == 0) {
+        glGenBuffers(1, &triangleBuffer);
+        glBindBuffer(GL_ARRAY_BUFFER, triangleBuffer);
+        glBufferData(GL_ARRAY_BUFFER, sizeof(fullscreenTriangle), fullscreenTriangle, GL_STATIC_DRAW);
+        glBindBuffer(GL_ARRAY_BUFFER, 0);
+    }
+    if (triangleVertexArray == 0) {
+        glGenVertexArrays(1, &triangleVertexArray);
+        glBindVertexArray(triangleVertexArray);
+        glBindBuffer(GL_ARRAY_BUFFER, triangleBuffer);
+        glVertexAttribPointer(static_cast<GLuint>(location), 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+        glEnableVertexAttribArray(static_cast<GLuint>(location));
+    }
+    glBindVertexArray(triangleVertexArray);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+}
+
+void identityPass(Texture& target) {
+    beginPass(identityObjects, "identity.frag", target);
+    drawPass(identityObjects.program);
+}
+
+void advectPass(Texture& image, Texture& flow, Texture& target, float dt) {
+    beginPass(advectObjects, "advect.frag", target);
+    ShaderProgram& program = advectObjects.program;
+    setTargetSize(program, target);
+    bindSampler(program, "image", image);
+    bindSampler(program, "flow", flow);
+    setUniform(program, "dt", dt);
+    drawPass(program);
+}
+
+void displacePass(Texture& image, Texture& uvs0, Texture& uvs1, Texture& uvs2, float w0, float w1,
+                  float w2, Texture& target) {
+    beginPass(displaceObjects, "displace.frag", target);
+    ShaderProgram& program = displaceObjects.program;
+    setTargetSize(program, target);
+    setUniform(program, "w0", w0);
+    setUniform(program, "w1", w1);
+    setUniform(program, "w2", w2);
+    bindSampler(program, "image", image);
+    bindSampler(program, "uvs0", uvs0);
+    bindSampler(program, "uvs1", uvs1);
+    bindSampler(program, "uvs2", uvs2);
+    drawPass(program);
+}

@@ -1,0 +1,155 @@
+#include "gpu/shader_program.h"
+
+#include <cstdio>
+#include <utility>
+
+std::string readTextFile(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return std::string();
+    std::string text;
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long size = std::ftell(file);
+        // A stream that can't report its size (a pipe, a directory) reads as
+        // empty, like any other unreadable file.
+        if (size > 0 && std::fseek(file, 0, SEEK_SET) == 0) {
+            text.assign(static_cast<std::size_t>(size), '\0');
+            const std::size_t got = std::fread(&text[0], 1, text.size(), file);
+            if (got < text.size()) text.clear();
+        }
+    }
+    std::fclose(file);
+    return text;
+}
+
+GLuint compileShader(GLenum type, const std::string& source) {
+    const GLuint shader = glCreateShader(type);
+    // One NUL-terminated string, no length array: the text ends at its first
+    // NUL byte.
+    const GLchar* text = source.c_str();
+    glShaderSource(shader, 1, &text, nullptr);
+    glCompileShader(shader);
+    GLint logLength = 0;
+    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &logLength);
+    if (logLength > 0) {
+        std::string log(static_cast<std::size_t>(logLength), '\0');
+        glGetShaderInfoLog(shader, logLength, nullptr, &log[0]);
+        log.pop_back();  // the log's terminating NUL
+        std::printf("%s\n", log.c_str());
+    }
+    return shader;
+}
+
+ShaderProgram::ShaderProgram(const std::string& vertexSource, const std::string& fragmentSource) {
+    // 1. Compile both stages; a failed compile surfaces as a failed link.
+    const GLuint vertexShader = compileShader(GL_VERTEX_SHADER, vertexSource);
+    const GLuint fragmentShader = compileShader(GL_FRAGMENT_SHADER, fragmentSource);
+
+    // 2. Link and keep the status and log for the caller to report.
+    const GLuint program = glCreateProgram();
+    glAttachShader(program, vertexShader);
+    glAttachShader(program, fragmentShader);
+    glLinkProgram(program);
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    GLint logLength = 0;
+    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &logLength);
+    if (logLength > 0) {
+        log.assign(static_cast<std::size_t>(logLength), '\0');
+        glGetProgramInfoLog(program, logLength, nullptr, &log[0]);
+        log.pop_back();  // the log's terminating NUL
+    }
+
+    // 3. The shader objects are not needed once linked.
+    glDetachShader(program, vertexShader);
+    glDetachShader(program, fragmentShader);
+    glDeleteShader(vertexShader);
+    glDeleteShader(fragmentShader);
+
+    // 4. One texture unit per active sampler, in the driver's enumeration
+    //    order. A sampler array gets a single slot; shadow and integer
+    //    samplers are not entered.
+    GLint uniformCount = 0;
+    GLint maxNameLength = 0;
+    glGetProgramiv(program, GL_ACTIVE_UNIFORMS, &uniformCount);
+    glGetProgramiv(program, GL_ACTIVE_UNIFORM_MAX_LENGTH, &maxNameLength);
+    GLint nextUnit = 0;
+    for (GLint i = 0; i < uniformCount; ++i) {
+        std::string name(static_cast<std::size_t>(maxNameLength) + 1, '\0');
+        GLsizei length = 0;
+        GLint size = 0;
+        GLenum type = 0;
+        glGetActiveUniform(program, static_cast<GLuint>(i), maxNameLength, &length, &size, &type,
+                           &name[0]);
+        name.resize(static_cast<std::size_t>(length < 0 ? 0 : length));
+        if (type == GL_SAMPLER_1D || type == GL_SAMPLER_2D || type == GL_SAMPLER_3D ||
+            type == GL_SAMPLER_CUBE) {
+            samplers.push_back(SamplerSlot{name, type, nextUnit});
+            ++nextUnit;
+        }
+    }
+    id = program;
+}
+
+ShaderProgram::~ShaderProgram() {
+    if (id == 0) return;
+    glDeleteProgram(id);
+}
+
+ShaderProgram::ShaderProgram(ShaderProgram&& other) noexcept
+    : id(other.id), linked(other.linked), log(std::move(other.log)),
+      samplers(std::move(other.samplers)) {
+    other.id = 0;
+    other.linked = 0;
+}
+
+ShaderProgram& ShaderProgram::operator=(ShaderProgram&& other) noexcept {
+    if (this == &other) return *this;
+    if (id != 0) glDeleteProgram(id);
+    id = other.id;
+    linked = other.linked;
+    log = std::move(other.log);
+    samplers = std::move(other.samplers);
+    other.id = 0;
+    other.linked = 0;
+    return *this;
+}
+
+std::optional<std::size_t> ShaderProgram::findSampler(const std::string& name) const {
+    for (std::size_t i = 0; i < samplers.size(); ++i) {
+        if (samplers[i].name == name) return i;
+    }
+    return std::nullopt;
+}
+
+ShaderProgram loadProgram(const char* vertexPath, const char* fragmentPath) {
+    const std::string fragmentSource = readTextFile(fragmentPath);
+    const std::string vertexSource = readTextFile(vertexPath);
+    return ShaderProgram(vertexSource, fragmentSource);
+}
+
+void bindSampler(ShaderProgram& program, const char* name, Texture& texture) {
+    const std::optional<std::size_t> slotIndex = program.findSampler(name);
+    if (!slotIndex) {
+        std::printf("sampler %s does not exist!\n", name);
+        return;
+    }
+    const SamplerSlot& slot = program.samplers[*slotIndex];
+    if (slot.type != GL_SAMPLER_2D) std::printf("wrong sampler type\n");
+    texture.bind(slot.unit);
+    glUseProgram(program.id);
+    glUniform1i(glGetUniformLocation(program.id, name), slot.unit);
+}
+
+void setUniform(ShaderProgram& program, const char* name, float x) {
+    glUseProgram(program.id);
+    glUniform1f(glGetUniformLocation(program.id, name), x);
+}
+
+void setUniform(ShaderProgram& program, const char* name, float x, float y) {
+    glUseProgram(program.id);
+    glUniform2f(glGetUniformLocation(program.id, name), x, y);
+}
+
+GLint attributeLocation(ShaderProgram& program, const char* name) {
+    glUseProgram(program.id);
+    return glGetAttribLocation(program.id, name);
+}

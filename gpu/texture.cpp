@@ -1,0 +1,78 @@
+#include "gpu/texture.h"
+
+#include <utility>
+
+Texture::~Texture() {
+    if (name_ == 0) return;
+    glDeleteTextures(1, &name_);
+}
+
+Texture::Texture(Texture&& other) noexcept : name_(other.name_) { other.name_ = 0; }
+
+Texture& Texture::operator=(Texture&& other) noexcept {
+    if (this == &other) return *this;
+    if (name_ != 0) glDeleteTextures(1, &name_);
+    name_ = other.name_;
+    other.name_ = 0;
+    return *this;
+}
+
+GLuint Texture::id() {
+    if (name_ == 0) glGenTextures(1, &name_);
+    return name_;
+}
+
+void Texture::bind() { bind(0); }
+
+void Texture::bind(int unit) {
+    const GLuint name = id();
+    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    glBindTexture(GL_TEXTURE_2D, name);
+}
+
+void Texture::setParameter(GLenum pname, GLint value) {
+    bind();
+    glTexParameteri(GL_TEXTURE_2D, pname, value);
+}
+
+namespace {
+
+// Preset of a size query, so that a query GL rejects answers with a value no
+// texture can have rather than with stale memory.
+constexpr GLint unansweredSize = GL_INVALID_VALUE;
+
+}  // namespace
+
+int Texture::width() {
+    bind();
+    GLint value = unansweredSize;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &value);
+    return value;
+}
+
+int Texture::height() {
+    bind();
+    GLint value = unansweredSize;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &value);
+    return value;
+}
+
+void Texture::upload(GLint internalFormat, GLsizei width, GLsizei height, GLenum format,
+                     GLenum type, const void* data) {
+    bind();
+    // Grid rows are tightly packed bytes in host order; set every unpack field
+    // so that state left by anyone else cannot skew the rows.
+    glPixelStorei(GL_UNPACK_SWAP_BYTES, 0);
+    glPixelStorei(GL_UNPACK_LSB_FIRST, 0);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_IMAGE_HEIGHT, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_IMAGES, 0);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, width, height, 0, format, type, data);
+    setParameter(GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    setParameter(GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    setParameter(GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    setParameter(GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+}
