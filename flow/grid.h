@@ -111,7 +111,10 @@ private:
         width = w;
         height = h;
         if (count == 0) return true;
-        if (static_cast<std::uint64_t>(count) > SIZE_MAX / sizeof(Cell)) {
+        // No object may exceed PTRDIFF_MAX bytes; beyond that even the
+        // nothrow array new throws std::bad_array_new_length instead of
+        // returning null, so such sizes are refused here.
+        if (static_cast<std::uint64_t>(count) > static_cast<std::uint64_t>(PTRDIFF_MAX) / sizeof(Cell)) {
             if (mayFail) { width = 0; height = 0; return false; }
             throw std::bad_alloc();
         }
