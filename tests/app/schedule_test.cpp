@@ -1,0 +1,174 @@
+#include "app/schedule.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// The catch-up as plain repeated addition: what the phases must equal
+// whenever a period still moves them.
+double repeatedCatchUp(double t, double period, double phase) {
+    do {
+        phase += period;
+    } while (t > phase + period);
+    return phase;
+}
+
+struct ScheduleCase {
+    const char* name;
+    double t;
+    float advectStep;
+    float phaseSpacing;
+    std::array<double, 3> phases;
+    std::array<bool, 3> reset;
+    std::array<double, 3> phasesAfter;
+    std::array<float, 3> step;
+    std::array<float, 3> weight;
+};
+
+// (1 - cos(2*pi*age/T)) / 3 for ages of 1/3 and 2/3 of a period.
+constexpr float halfWeight = 0.5f;
+
+const ScheduleCase scheduleCases[] = {
+    // Start-up without a document: phases (now - 1, now - 0.5, now); no layer
+    // is due and advectStep 0 leaves every layer at rest.
+    {"FirstFrame", 7.25, 0.0f, 0.5f, {6.25, 6.75, 7.25}, {false, false, false},
+     {6.25, 6.75, 7.25}, {0.0f, 0.0f, 0.0f}, {halfWeight, halfWeight, 0.0f}},
+    // A stall of several periods: every layer reset once, its phase moved by
+    // whole periods, and advanced by its own age.
+    {"StallLongerThanAPeriod", 10.0, 0.016f, 0.5f, {1.0, 0.5, 0.0}, {true, true, true},
+     {8.5, 9.5, 9.0}, {1.5f, 0.5f, 1.0f}, {0.0f, halfWeight, halfWeight}},
+    // Document phases (2p, p, 0) lie ahead of an early t: nothing is reset.
+    {"PhaseAheadOfTime", 0.25, 0.016f, 0.5f, {1.0, 0.5, 0.0}, {false, false, false},
+     {1.0, 0.5, 0.0}, {0.016f, 0.016f, 0.016f}, {NAN, NAN, NAN}},
+    // Just past layer 2's period end: only layer 2 is reset, it weighs ~0
+    // and the other two share the picture.
+    {"OnlyTheDueLayerResets", 4.5 + 1e-6, 0.016f, 0.5f, {3.5, 4.0, 3.0}, {false, false, true},
+     {3.5, 4.0, 4.5}, {0.016f, 0.016f, 1e-6f}, {halfWeight, halfWeight, 0.0f}},
+};
+
+class PlanLayersTable : public ::testing::TestWithParam<ScheduleCase> {};
+
+TEST_P(PlanLayersTable, ResetsStepsPhasesAndWeights) {
+    const ScheduleCase& c = GetParam();
+    std::array<double, 3> phases = c.phases;
+    const LayerPlan plan = planLayers(c.t, c.advectStep, c.phaseSpacing, phases);
+    float weightSum = 0.0f;
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(plan.reset[i], c.reset[i]);
+        EXPECT_DOUBLE_EQ(phases[i], c.phasesAfter[i]);
+        EXPECT_NEAR(plan.step[i], c.step[i], 1e-6f);
+        if (!std::isnan(c.weight[i])) {
+            EXPECT_NEAR(plan.weight[i], c.weight[i], 1e-5f);
+        }
+        weightSum += plan.weight[i];
+    }
+    EXPECT_NEAR(weightSum, 1.0f, 1e-5f);
+}
+
+INSTANTIATE_TEST_SUITE_P(Frames, PlanLayersTable, ::testing::ValuesIn(scheduleCases),
+                         [](const ::testing::TestParamInfo<ScheduleCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// Frame by frame over many periods, with an irregular frame time and a
+// spacing that is not a binary fraction: the weights keep the brightness,
+// every layer stays inside its cycle, and each phase is exactly what
+// repeated addition of the period gives.
+TEST(PlanLayers, WeightsSumToOneAndPhasesStayInTheirCycleEveryFrame) {
+    const float spacing = 0.37f;
+    const double period = static_cast<double>(spacing) * 3.0;
+    std::array<double, 3> phases = {2.0 * spacing, spacing, 0.0};
+    std::array<double, 3> expected = phases;
+    double t = 0.0;
+    for (int frame = 0; frame < 5000; ++frame) {
+        t += 0.004 + 0.013 * ((frame * 7919) % 13) / 13.0;
+        const LayerPlan plan = planLayers(t, 0.01f, spacing, phases);
+        float sum = 0.0f;
+        for (int i = 0; i < 3; ++i) {
+            if (t > expected[i] + period) expected[i] = repeatedCatchUp(t, period, expected[i]);
+            ASSERT_EQ(phases[i], expected[i]) << "frame " << frame << " layer " << i;
+            if (plan.reset[i]) {
+                ASSERT_LT(phases[i], t);
+                ASSERT_LE(t, phases[i] + period);
+                ASSERT_GT(plan.step[i], 0.0f);
+                ASSERT_LE(plan.step[i], static_cast<float>(period));
+            }
+            sum += plan.weight[i];
+        }
+        ASSERT_NEAR(sum, 1.0f, 1e-5f) << "t " << t;
+    }
+}
+
+// A stall of thousands of periods still follows repeated addition exactly.
+TEST(PlanLayers, LongStallCatchesUpByRepeatedAddition) {
+    const float spacing = 0.1f;
+    const double period = static_cast<double>(spacing) * 3.0;
+    std::array<double, 3> phases = {0.2, 0.1, 0.0};
+    const double t = 3000.0;
+    const std::array<double, 3> start = phases;
+    planLayers(t, 0.0f, spacing, phases);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(phases[i], repeatedCatchUp(t, period, start[i]));
+}
+
+struct RunawayCase {
+    const char* name;
+    double t;
+    float phaseSpacing;
+    double phase;
+};
+
+// Periods that could not be caught up by adding one at a time: too many of
+// them, or too small to move the phase at all.
+const RunawayCase runawayCases[] = {
+    {"TinyPeriod", 1.0e6, 1.0e-30f, 0.0},
+    {"PeriodBelowThePhaseResolution", 1.0e17 + 1.0e5, 0.5f, 1.0e17},
+    {"HugeTime", 1.0e300, 0.5f, 0.0},
+};
+
+class PlanLayersRunaway : public ::testing::TestWithParam<RunawayCase> {};
+
+TEST_P(PlanLayersRunaway, CatchUpEndsWithTheLayerInItsLastCycle) {
+    const RunawayCase& c = GetParam();
+    std::array<double, 3> phases = {c.phase, c.phase, c.phase};
+    const LayerPlan plan = planLayers(c.t, 0.0f, c.phaseSpacing, phases);
+    const double period = static_cast<double>(c.phaseSpacing) * 3.0;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(plan.reset[i]);
+        EXPECT_LE(phases[i], c.t);
+        EXPECT_LE(c.t, phases[i] + period);
+        EXPECT_GE(plan.step[i], 0.0f);
+        EXPECT_TRUE(std::isfinite(plan.weight[i]));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Periods, PlanLayersRunaway, ::testing::ValuesIn(runawayCases),
+                         [](const ::testing::TestParamInfo<RunawayCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// A spacing that gives no usable period falls back to the default 0.5 s
+// instead of spinning or producing NaN weights.
+TEST(PlanLayers, UnusableSpacingSchedulesLikeTheDefault) {
+    const float unusable[] = {0.0f, -0.5f, std::numeric_limits<float>::quiet_NaN(),
+                              std::numeric_limits<float>::infinity()};
+    for (float spacing : unusable) {
+        SCOPED_TRACE(spacing);
+        std::array<double, 3> phases = {1.0, 1.5, 2.0};
+        std::array<double, 3> defaultPhases = phases;
+        const LayerPlan plan = planLayers(5.0, 0.02f, spacing, phases);
+        const LayerPlan expected = planLayers(5.0, 0.02f, 0.5f, defaultPhases);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(phases[i], defaultPhases[i]);
+            EXPECT_EQ(plan.reset[i], expected.reset[i]);
+            EXPECT_EQ(plan.step[i], expected.step[i]);
+            EXPECT_EQ(plan.weight[i], expected.weight[i]);
+        }
+    }
+}
+
+}  // namespace
