@@ -1,0 +1,157 @@
+// The offscreen backend's GL side: an EGL context from Mesa without any
+// window system, drawing into a pbuffer so that framebuffer 0 is a real
+// target of the widget's size.
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include <stb/stb_image_write.h>
+
+#include "platform/gui_backend.h"
+
+namespace {
+// The EGL display and the widget's pbuffer; one of each per process.
+struct OffscreenTarget {
+    EGLDisplay display = EGL_NO_DISPLAY;
+    EGLConfig config = nullptr;
+    EGLSurface surface = EGL_NO_SURFACE;
+    int width = 0, height = 0;   // of surface
+    PFNGLBINDFRAMEBUFFERPROC bindFramebuffer = nullptr;
+    PFNGLBINDBUFFERPROC bindBuffer = nullptr;
+};
+OffscreenTarget target;
+
+[[noreturn]] void fail(const char* what) {
+    std::fprintf(stderr, "%s: offscreen GL: %s (EGL error 0x%04x)\n", guiProgramName(), what,
+                 static_cast<unsigned>(eglGetError()));
+    std::exit(1);
+}
+
+// Opens Mesa's surfaceless platform, which needs neither X nor a GPU device;
+// the default display is the fallback for EGL libraries without it.
+void openDisplay() {
+    if (target.display != EGL_NO_DISPLAY) return;
+    auto getPlatformDisplay =
+        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    EGLDisplay display = EGL_NO_DISPLAY;
+    if (getPlatformDisplay) {
+        display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        if (display != EGL_NO_DISPLAY && !eglInitialize(display, nullptr, nullptr)) display = EGL_NO_DISPLAY;
+    }
+    if (display == EGL_NO_DISPLAY) {
+        display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
+        if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr))
+            fail("cannot open an EGL display");
+    }
+    if (!eglBindAPI(EGL_OPENGL_API)) fail("EGL cannot bind desktop OpenGL");
+    const EGLint configAttributes[] = {
+        EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+        EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
+        EGL_NONE};
+    EGLint count = 0;
+    if (!eglChooseConfig(display, configAttributes, &target.config, 1, &count) || count < 1)
+        fail("no RGBA8 pbuffer configuration for desktop OpenGL");
+    target.display = display;
+}
+
+void makeSurface(int width, int height) {
+    const EGLint attributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+    EGLSurface surface = eglCreatePbufferSurface(target.display, target.config, attributes);
+    if (surface == EGL_NO_SURFACE) fail("cannot create the widget's pbuffer");
+    target.surface = surface;
+    target.width = width;
+    target.height = height;
+}
+
+void loadEntryPoints() {
+    // Loaded here rather than through GLEW: the grab must work whether or not
+    // the program has called glewInit yet.
+    target.bindFramebuffer =
+        reinterpret_cast<PFNGLBINDFRAMEBUFFERPROC>(eglGetProcAddress("glBindFramebuffer"));
+    target.bindBuffer = reinterpret_cast<PFNGLBINDBUFFERPROC>(eglGetProcAddress("glBindBuffer"));
+    if (!target.bindFramebuffer || !target.bindBuffer) fail("the context lacks framebuffer objects");
+}
+}  // namespace
+
+void* createOffscreenContext(int width, int height) {
+    openDisplay();
+    // Compatibility profile: the program draws with immediate mode and the
+    // matrix stacks next to its shaders and framebuffer objects.
+    const EGLint versioned[] = {
+        EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 0,
+        EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
+        EGL_NONE};
+    EGLContext context = eglCreateContext(target.display, target.config, EGL_NO_CONTEXT, versioned);
+    if (context == EGL_NO_CONTEXT) {
+        // Older EGLs reject the version attributes; their default context is
+        // already the newest compatibility one.
+        context = eglCreateContext(target.display, target.config, EGL_NO_CONTEXT, nullptr);
+    }
+    if (context == EGL_NO_CONTEXT) fail("cannot create an OpenGL 3.0 compatibility context");
+    if (target.surface == EGL_NO_SURFACE) makeSurface(width, height);
+    if (!eglMakeCurrent(target.display, target.surface, target.surface, context))
+        fail("cannot make the context current");
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    if (!version || std::atoi(version) < 3) fail("the driver offers no OpenGL 3.0 or later");
+    loadEntryPoints();
+    return context;
+}
+
+void destroyOffscreenContext(void* context) {
+    if (!context || target.display == EGL_NO_DISPLAY) return;
+    eglMakeCurrent(target.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    eglDestroyContext(target.display, static_cast<EGLContext>(context));
+}
+
+void makeOffscreenCurrent(void* context, int width, int height) {
+    EGLSurface stale = EGL_NO_SURFACE;
+    if (target.surface == EGL_NO_SURFACE || width != target.width || height != target.height) {
+        stale = target.surface;
+        makeSurface(width, height);
+    }
+    if (!eglMakeCurrent(target.display, target.surface, target.surface, static_cast<EGLContext>(context)))
+        fail("cannot make the context current");
+    if (stale != EGL_NO_SURFACE) eglDestroySurface(target.display, stale);
+}
+
+bool writeOffscreenGrab(const std::string& path, int width, int height) {
+    glFinish();
+    GLint readFramebuffer = 0, packBuffer = 0, alignment = 4, rowLength = 0, skipRows = 0, skipPixels = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &readFramebuffer);
+    glGetIntegerv(GL_PIXEL_PACK_BUFFER_BINDING, &packBuffer);
+    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
+    glGetIntegerv(GL_PACK_ROW_LENGTH, &rowLength);
+    glGetIntegerv(GL_PACK_SKIP_ROWS, &skipRows);
+    glGetIntegerv(GL_PACK_SKIP_PIXELS, &skipPixels);
+    target.bindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    target.bindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+    std::vector<unsigned char> pixels(rowBytes * static_cast<std::size_t>(height));
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+
+    target.bindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(readFramebuffer));
+    target.bindBuffer(GL_PIXEL_PACK_BUFFER, static_cast<GLuint>(packBuffer));
+    glPixelStorei(GL_PACK_ALIGNMENT, alignment);
+    glPixelStorei(GL_PACK_ROW_LENGTH, rowLength);
+    glPixelStorei(GL_PACK_SKIP_ROWS, skipRows);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, skipPixels);
+
+    // GL's rows run bottom-up; a picture file's run top-down.
+    std::vector<unsigned char> flipped(pixels.size());
+    for (int row = 0; row < height; ++row) {
+        const unsigned char* from = pixels.data() + rowBytes * static_cast<std::size_t>(height - 1 - row);
+        std::copy(from, from + rowBytes, flipped.data() + rowBytes * static_cast<std::size_t>(row));
+    }
+    return stbi_write_png(path.c_str(), width, height, 4, flipped.data(), static_cast<int>(rowBytes)) != 0;
+}

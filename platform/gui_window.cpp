@@ -1,0 +1,194 @@
+// The window backend: one SDL2 window with a GL context, its events turned
+// into the per-frame input state.
+#include <SDL2/SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/gui_backend.h"
+
+namespace {
+// The one window of the process and what its events leave over between
+// frames.
+struct WindowState {
+    SDL_Window* window = nullptr;
+    double wheelRemainder = 0.0;   // wheel travel below one unit, in units of 1/120 notch
+};
+WindowState windowState;
+
+[[noreturn]] void failWindow(const char* what) {
+    std::fprintf(stderr, "%s: %s: %s\n", guiProgramName(), what, SDL_GetError());
+    std::exit(1);
+}
+
+bool isHeadlessDriver(const char* driver) {
+    return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+}
+
+// Scales window coordinates to drawable pixels, the unit of the widget size,
+// so positions stay right on HiDPI screens.
+void toDrawable(int x, int y, int& outX, int& outY) {
+    int windowW = 0, windowH = 0, drawableW = 0, drawableH = 0;
+    SDL_GetWindowSize(windowState.window, &windowW, &windowH);
+    SDL_GL_GetDrawableSize(windowState.window, &drawableW, &drawableH);
+    outX = windowW > 0 ? static_cast<int>(static_cast<long long>(x) * drawableW / windowW) : x;
+    outY = windowH > 0 ? static_cast<int>(static_cast<long long>(y) * drawableH / windowH) : y;
+}
+
+bool mapKey(SDL_Keycode code, Key& key) {
+    switch (code) {
+    case SDLK_ESCAPE: key = Key::Escape; return true;
+    case SDLK_HOME: key = Key::Home; return true;
+    case SDLK_SPACE: key = Key::Space; return true;
+    case SDLK_c: key = Key::C; return true;
+    case SDLK_x: key = Key::X; return true;
+    default: return false;
+    }
+}
+
+bool mapButton(Uint8 sdlButton, MouseButton& button) {
+    if (sdlButton == SDL_BUTTON_LEFT) button = MouseButton::Left;
+    else if (sdlButton == SDL_BUTTON_RIGHT) button = MouseButton::Right;
+    else return false;
+    return true;
+}
+
+void applyMove(InputTracker& tracker, int x, int y) {
+    InputEvent move;
+    move.type = InputEventType::Move;
+    toDrawable(x, y, move.x, move.y);
+    applyInputEvent(tracker, move);
+}
+
+void applyEvent(InputTracker& tracker, const SDL_Event& e) {
+    InputEvent event;
+    switch (e.type) {
+    case SDL_QUIT:
+        event.type = InputEventType::Close;
+        applyInputEvent(tracker, event);
+        break;
+    case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+            event.type = InputEventType::Close;
+            applyInputEvent(tracker, event);
+        }
+        break;
+    case SDL_MOUSEMOTION:
+        applyMove(tracker, e.motion.x, e.motion.y);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        if (!mapButton(e.button.button, event.button)) break;
+        // The press belongs to where it happened, even without a motion event.
+        applyMove(tracker, e.button.x, e.button.y);
+        event.type = e.type == SDL_MOUSEBUTTONDOWN ? InputEventType::Press : InputEventType::Release;
+        applyInputEvent(tracker, event);
+        break;
+    case SDL_MOUSEWHEEL: {
+#if SDL_VERSION_ATLEAST(2, 0, 18)
+        double notches = e.wheel.preciseY;
+#else
+        double notches = e.wheel.y;
+#endif
+        if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+        event.type = InputEventType::Wheel;
+        event.wheelDelta = takeWheelUnits(windowState.wheelRemainder, notches);
+        if (event.wheelDelta != 0) applyInputEvent(tracker, event);
+        break;
+    }
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        if (e.key.repeat || !mapKey(e.key.keysym.sym, event.key)) break;
+        event.type = e.type == SDL_KEYDOWN ? InputEventType::KeyDown : InputEventType::KeyUp;
+        applyInputEvent(tracker, event);
+        break;
+    default:
+        break;
+    }
+}
+}  // namespace
+
+void startWindowSystem() {
+    // SDL falls back to its offscreen or dummy video driver when nothing else
+    // opens; a window there is invisible, so refuse it unless it was named.
+    const char* requested = SDL_getenv("SDL_VIDEODRIVER");
+    bool ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    const char* driver = ok ? SDL_GetCurrentVideoDriver() : nullptr;
+    if (ok && isHeadlessDriver(driver) && !(requested && SDL_strcasecmp(requested, driver) == 0)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        ok = false;
+        SDL_SetError("only the %s video driver is available", driver);
+    }
+    if (!ok) {
+        std::fprintf(stderr, "%s: no display to open a window on (%s); -platform offscreen runs headless\n",
+                     guiProgramName(), SDL_GetError());
+        std::exit(1);
+    }
+}
+
+void* createWindowContext() {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    if (!windowState.window) {
+        // Hidden until the first WindowBegin: the context must be current
+        // before the window shows.
+        windowState.window =
+            SDL_CreateWindow("Stillflow", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 800, 600,
+                             SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+        if (!windowState.window) failWindow("cannot create the window");
+    }
+    SDL_GLContext context = SDL_GL_CreateContext(windowState.window);
+    if (!context) failWindow("cannot create an OpenGL 3.0 compatibility context");
+    if (SDL_GL_MakeCurrent(windowState.window, context) != 0) failWindow("cannot make the GL context current");
+    // Vsync where the driver offers it; frames then run at the display rate.
+    SDL_GL_SetSwapInterval(1);
+    return context;
+}
+
+void destroyWindowContext(void* context) {
+    if (context) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context));
+}
+
+void makeWindowCurrent(void* context) {
+    if (SDL_GL_MakeCurrent(windowState.window, static_cast<SDL_GLContext>(context)) != 0)
+        failWindow("cannot make the GL context current");
+}
+
+void showWindow(const char* title, bool maximized) {
+    SDL_SetWindowTitle(windowState.window, title && *title ? title : "Stillflow");
+    if (maximized) {
+        // Window managers that ignore "maximised" (or no window manager at
+        // all) would leave the window at its first size: fill the usable
+        // screen explicitly, then ask for maximised as well.
+        SDL_Rect usable;
+        const int display = SDL_GetWindowDisplayIndex(windowState.window);
+        if (SDL_GetDisplayUsableBounds(display < 0 ? 0 : display, &usable) == 0) {
+            SDL_SetWindowPosition(windowState.window, usable.x, usable.y);
+            SDL_SetWindowSize(windowState.window, usable.w, usable.h);
+        }
+    }
+    SDL_ShowWindow(windowState.window);
+    if (maximized) SDL_MaximizeWindow(windowState.window);
+    SDL_PumpEvents();
+}
+
+void windowDrawableSize(int& width, int& height) {
+    SDL_GL_GetDrawableSize(windowState.window, &width, &height);
+}
+
+void pollWindowEvents(InputTracker& tracker) {
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) applyEvent(tracker, e);
+}
+
+void waitForWindowEvent() { SDL_WaitEvent(nullptr); }
+
+void presentWindow() {
+    if (windowState.window) SDL_GL_SwapWindow(windowState.window);
+}

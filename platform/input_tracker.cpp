@@ -1,0 +1,104 @@
+#include "platform/input_tracker.h"
+
+#include <cmath>
+
+namespace {
+int buttonIndex(MouseButton button) {
+    const int index = static_cast<int>(button);
+    return index == 1 || index == 2 ? index : -1;
+}
+
+void release(bool& wentDown, bool& held, bool* wentUp, bool& deferred) {
+    if (!held) return;
+    if (wentDown) {
+        // Seen as held for this whole frame; the release shows next frame.
+        deferred = true;
+        return;
+    }
+    held = false;
+    if (wentUp) *wentUp = true;
+}
+}  // namespace
+
+void startInputFrame(InputTracker& tracker) {
+    GuiInputState& s = tracker.state;
+    s.wheelDelta = 0;
+    for (int b = 0; b < 3; ++b) {
+        s.buttonDown[b] = false;
+        s.buttonUp[b] = false;
+        if (tracker.buttonReleaseDeferred[b]) {
+            tracker.buttonReleaseDeferred[b] = false;
+            s.buttonHeld[b] = false;
+            s.buttonUp[b] = true;
+        }
+    }
+    for (int k = 0; k < 5; ++k) {
+        s.keyWentDown[k] = false;
+        if (tracker.keyReleaseDeferred[k]) {
+            tracker.keyReleaseDeferred[k] = false;
+            s.keyHeld[k] = false;
+        }
+    }
+}
+
+void applyInputEvent(InputTracker& tracker, const InputEvent& event) {
+    GuiInputState& s = tracker.state;
+    switch (event.type) {
+    case InputEventType::Move:
+        s.mouseX = event.x;
+        s.mouseY = event.y;
+        break;
+    case InputEventType::Press: {
+        const int b = buttonIndex(event.button);
+        if (b < 0) break;
+        if (tracker.buttonReleaseDeferred[b]) {
+            // Pressed again before the deferred release was shown: the
+            // button simply stays held.
+            tracker.buttonReleaseDeferred[b] = false;
+            break;
+        }
+        if (s.buttonHeld[b]) break;
+        s.buttonHeld[b] = true;
+        s.buttonDown[b] = true;
+        break;
+    }
+    case InputEventType::Release: {
+        const int b = buttonIndex(event.button);
+        if (b < 0) break;
+        release(s.buttonDown[b], s.buttonHeld[b], &s.buttonUp[b], tracker.buttonReleaseDeferred[b]);
+        break;
+    }
+    case InputEventType::Wheel:
+        s.wheelDelta += event.wheelDelta;
+        break;
+    case InputEventType::KeyDown: {
+        const int k = guiKeyIndex(event.key);
+        if (k < 0) break;
+        if (tracker.keyReleaseDeferred[k]) {
+            tracker.keyReleaseDeferred[k] = false;
+            break;
+        }
+        if (s.keyHeld[k]) break;
+        s.keyHeld[k] = true;
+        s.keyWentDown[k] = true;
+        break;
+    }
+    case InputEventType::KeyUp: {
+        const int k = guiKeyIndex(event.key);
+        if (k < 0) break;
+        release(s.keyWentDown[k], s.keyHeld[k], nullptr, tracker.keyReleaseDeferred[k]);
+        break;
+    }
+    case InputEventType::Close:
+        s.closeRequest = true;
+        break;
+    }
+}
+
+int takeWheelUnits(double& remainder, double notches) {
+    constexpr double unitsPerNotch = 120.0;  // the wheel delta of one notch
+    remainder += notches * unitsPerNotch;
+    const double whole = std::trunc(remainder);
+    remainder -= whole;
+    return static_cast<int>(whole);
+}
