@@ -1,0 +1,367 @@
+#include "flow/document.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+std::uint32_t bitsOf(float value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+// Builds .flw bytes field by field, little-endian, independently of the
+// writer, so that reader and writer cannot agree on a wrong layout.
+struct DocumentBytes {
+    Bytes bytes;
+    void int32(std::int32_t value) {
+        const auto bits = static_cast<std::uint32_t>(value);
+        for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<std::uint8_t>(bits >> shift));
+    }
+    void float32(float value) { int32(static_cast<std::int32_t>(bitsOf(value))); }
+    void fill(std::uint64_t count, std::uint8_t first) {
+        for (std::uint64_t i = 0; i < count; ++i) bytes.push_back(static_cast<std::uint8_t>(first + i));
+    }
+};
+
+// A W x H document whose pixel bytes count up from 1 and mask bytes from
+// 200, with the given guides and parameters.
+Bytes makeDocument(std::int32_t width, std::int32_t height, const std::vector<GuideSegment>& guides,
+                   float flowScale = 1.5f, float phaseSpacing = 0.75f) {
+    DocumentBytes d;
+    d.int32(width);
+    d.int32(height);
+    const std::uint64_t cells = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    d.fill(4 * cells, 1);
+    d.fill(cells, 200);
+    d.int32(static_cast<std::int32_t>(guides.size()));
+    for (const GuideSegment& g : guides) {
+        d.float32(g.x0);
+        d.float32(g.y0);
+        d.float32(g.x1);
+        d.float32(g.y1);
+    }
+    d.float32(flowScale);
+    d.float32(phaseSpacing);
+    return d.bytes;
+}
+
+class FlowDocumentTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedGuides_ = guideSegments;
+        std::random_device seed;
+        directory_ = fs::temp_directory_path() / ("stillflow_document_test_" + std::to_string(seed()));
+        fs::create_directories(directory_);
+        // Destinations that a failed read must leave exactly as they are.
+        picture_ = ImageGrid(4, 3);
+        picture_.at(3, 1) = Rgba8{9, 8, 7, 6};
+        pictureStorage_ = picture_.data();
+        mask_ = ByteMask(4, 3);
+        mask_.at(2, 0) = 77;
+        flowScale_ = 123.0f;
+        phaseSpacing_ = 4.0f;
+        guideSegments = {GuideSegment{1, 2, 3, 4}};
+    }
+    void TearDown() override {
+        guideSegments = savedGuides_;
+        std::error_code ignored;
+        fs::remove_all(directory_, ignored);
+    }
+
+    std::string writeFile(const Bytes& bytes, const std::string& name = "document.flw") {
+        const std::string path = (directory_ / name).string();
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        EXPECT_NE(file, nullptr);
+        if (!bytes.empty()) {
+            EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+        }
+        std::fclose(file);
+        return path;
+    }
+
+    bool readFile(const std::string& path) {
+        return readFlowDocument(path.c_str(), &picture_, &mask_, &flowScale_, &phaseSpacing_);
+    }
+
+    bool readMemory(const Bytes& bytes, std::size_t size) {
+        return readFlowDocumentFromMemory(bytes.data(), size, &picture_, &mask_, &flowScale_, &phaseSpacing_);
+    }
+
+    void expectUntouched(const std::string& what) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(picture_.width, 4);
+        EXPECT_EQ(picture_.height, 3);
+        EXPECT_EQ(picture_.data(), pictureStorage_);
+        EXPECT_EQ(picture_.at(3, 1).g, 8);
+        EXPECT_EQ(mask_.width, 4);
+        EXPECT_EQ(mask_.at(2, 0), 77);
+        EXPECT_EQ(flowScale_, 123.0f);
+        EXPECT_EQ(phaseSpacing_, 4.0f);
+        ASSERT_EQ(guideSegments.size(), 1u);
+        EXPECT_EQ(guideSegments[0].y1, 4.0f);
+    }
+
+    std::vector<GuideSegment> savedGuides_;
+    fs::path directory_;
+    ImageGrid picture_;
+    const Rgba8* pictureStorage_ = nullptr;
+    ByteMask mask_;
+    float flowScale_ = 0.0f;
+    float phaseSpacing_ = 0.0f;
+};
+
+TEST_F(FlowDocumentTest, ASmallestCompleteDocumentIs65BytesAndReadsEveryField) {
+    const Bytes bytes = makeDocument(3, 3, {});
+    ASSERT_EQ(bytes.size(), 65u);
+    ASSERT_TRUE(readFile(writeFile(bytes)));
+    ASSERT_EQ(picture_.width, 3);
+    ASSERT_EQ(picture_.height, 3);
+    EXPECT_EQ(picture_.at(0, 0).r, 1);
+    EXPECT_EQ(picture_.at(0, 0).a, 4);
+    EXPECT_EQ(picture_.at(2, 1).r, 1 + 4 * 5);  // row-major: index y * W + x
+    EXPECT_EQ(picture_.at(2, 2).a, 36);
+    ASSERT_EQ(mask_.width, 3);
+    EXPECT_EQ(mask_.at(0, 0), 200);
+    EXPECT_EQ(mask_.at(1, 2), 207);
+    EXPECT_TRUE(guideSegments.empty());
+    EXPECT_EQ(flowScale_, 1.5f);
+    EXPECT_EQ(phaseSpacing_, 0.75f);
+}
+
+TEST_F(FlowDocumentTest, GuidesAreReadInOrderAndOutsideThePictureUnchanged) {
+    const std::vector<GuideSegment> guides = {
+        {-1000.0f, 1e6f, 2.5f, -0.0f}, {kNaN, kInf, -kInf, 3.0e38f}, {0.5f, 1.5f, 2.5f, 3.5f}};
+    ASSERT_TRUE(readFile(writeFile(makeDocument(5, 4, guides))));
+    ASSERT_EQ(guideSegments.size(), guides.size());
+    for (std::size_t i = 0; i < guides.size(); ++i) {
+        EXPECT_EQ(0, std::memcmp(&guideSegments[i], &guides[i], sizeof(GuideSegment))) << "guide " << i;
+    }
+}
+
+TEST_F(FlowDocumentTest, EveryTruncationFailsAndChangesNothing) {
+    const Bytes bytes = makeDocument(3, 3, {{1, 2, 3, 4}, {5, 6, 7, 8}});
+    ASSERT_EQ(bytes.size(), 65u + 32u);
+    for (std::size_t size = 0; size < bytes.size(); ++size) {
+        const Bytes cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+        EXPECT_FALSE(readFile(writeFile(cut))) << size << " bytes";
+        EXPECT_FALSE(readMemory(bytes, size)) << size << " bytes";
+        expectUntouched(std::to_string(size) + " bytes");
+    }
+    EXPECT_TRUE(readMemory(bytes, bytes.size()));
+}
+
+TEST_F(FlowDocumentTest, BytesAfterThePhaseSpacingAreIgnored) {
+    Bytes bytes = makeDocument(3, 4, {{1, 1, 2, 2}}, 3.0f, 0.25f);
+    bytes.insert(bytes.end(), {0xff, 0xff, 0xff, 0xff, 0x00, 0x01, 0x02});
+    ASSERT_TRUE(readFile(writeFile(bytes)));
+    EXPECT_EQ(picture_.height, 4);
+    EXPECT_EQ(guideSegments.size(), 1u);
+    EXPECT_EQ(flowScale_, 3.0f);
+    EXPECT_EQ(phaseSpacing_, 0.25f);
+}
+
+TEST_F(FlowDocumentTest, BadSizesAndCountsFailAndChangeNothing) {
+    struct Case {
+        const char* name;
+        std::int32_t width, height, guideCount;
+    };
+    const Case cases[] = {
+        {"N = -1", 3, 3, -1},
+        {"N = INT32_MIN", 3, 3, std::numeric_limits<std::int32_t>::min()},
+        {"W = 0", 0, 3, 0},
+        {"H = 0", 3, 0, 0},
+        {"negative W", -3, 3, 0},
+        {"negative H", 3, -7, 0},
+        {"both negative (positive product)", -3, -3, 0},
+        {"W = 1", 1, 5, 0},
+        {"H = 2", 5, 2, 0},
+        {"1 x 1", 1, 1, 0},
+    };
+    for (const Case& c : cases) {
+        // Sized as if the header were good, so only the values can fail it.
+        const std::int32_t w = std::max(c.width, 1), h = std::max(c.height, 1);
+        Bytes bytes = makeDocument(w, h, {});
+        DocumentBytes header;
+        header.int32(c.width);
+        header.int32(c.height);
+        std::copy(header.bytes.begin(), header.bytes.end(), bytes.begin());
+        const std::size_t countOffset = 8 + 5 * static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+        DocumentBytes count;
+        count.int32(c.guideCount);
+        std::copy(count.bytes.begin(), count.bytes.end(), bytes.begin() + static_cast<std::ptrdiff_t>(countOffset));
+        bytes.resize(bytes.size() + 64, 0);  // room to spare: the values alone must fail it
+        EXPECT_FALSE(readFile(writeFile(bytes))) << c.name;
+        EXPECT_FALSE(readMemory(bytes, bytes.size())) << c.name;
+        expectUntouched(c.name);
+    }
+}
+
+TEST_F(FlowDocumentTest, HugeCountsInAShortFileFailWithoutAllocating) {
+    // Each header asks for gigabytes (4 * W * H overflows 32 bits in the
+    // first three) from a file of a few hundred bytes. A reader that
+    // allocated before checking the file's size would take tens of gigabytes
+    // here, or read a wrapped size of 0.
+    struct Case {
+        const char* name;
+        std::int32_t width, height, guideCount;
+    };
+    const std::int32_t big = std::numeric_limits<std::int32_t>::max();
+    const Case cases[] = {
+        {"65536 x 65536", 65536, 65536, 0},
+        {"65536 x 16384", 65536, 16384, 0},
+        {"INT32_MAX squared", big, big, 0},
+        {"INT32_MAX x 3", big, 3, 0},
+        {"N = INT32_MAX", 3, 3, big},
+        {"N = 2^28", 3, 3, 1 << 28},
+    };
+    for (const Case& c : cases) {
+        DocumentBytes d;
+        d.int32(c.width);
+        d.int32(c.height);
+        if (c.guideCount != 0) {
+            d.fill(45, 0);
+            d.int32(c.guideCount);
+        }
+        d.fill(300, 0);
+        EXPECT_FALSE(readFile(writeFile(d.bytes))) << c.name;
+        EXPECT_FALSE(readMemory(d.bytes, d.bytes.size())) << c.name;
+        expectUntouched(c.name);
+    }
+}
+
+TEST_F(FlowDocumentTest, UnusableParametersReadAsTheDefaults) {
+    EXPECT_EQ(bitsOf(kDefaultFlowScale), 0x4002E8BAu);
+    struct Case {
+        float flowScale, phaseSpacing;
+        float expectedFlowScale, expectedPhaseSpacing;
+    };
+    const float tiny = std::numeric_limits<float>::denorm_min();
+    const Case cases[] = {
+        {1.0f, kNaN, 1.0f, kDefaultPhaseSpacing},
+        {1.0f, kInf, 1.0f, kDefaultPhaseSpacing},
+        {1.0f, -kInf, 1.0f, kDefaultPhaseSpacing},
+        {1.0f, 0.0f, 1.0f, kDefaultPhaseSpacing},
+        {1.0f, -0.0f, 1.0f, kDefaultPhaseSpacing},
+        {1.0f, -2.0f, 1.0f, kDefaultPhaseSpacing},
+        {1.0f, tiny, 1.0f, tiny},
+        {kNaN, 2.0f, kDefaultFlowScale, 2.0f},
+        {kInf, 2.0f, kDefaultFlowScale, 2.0f},
+        {-kInf, 2.0f, kDefaultFlowScale, 2.0f},
+        {0.0f, 2.0f, 0.0f, 2.0f},
+        {-3.5f, 2.0f, -3.5f, 2.0f},
+        {kNaN, kNaN, kDefaultFlowScale, kDefaultPhaseSpacing},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(readMemory(makeDocument(3, 3, {{1, 2, 3, 4}}, c.flowScale, c.phaseSpacing), 81))
+            << c.flowScale << ", " << c.phaseSpacing;
+        EXPECT_EQ(bitsOf(flowScale_), bitsOf(c.expectedFlowScale)) << c.flowScale;
+        EXPECT_EQ(bitsOf(phaseSpacing_), bitsOf(c.expectedPhaseSpacing)) << c.phaseSpacing;
+        EXPECT_EQ(picture_.width, 3);  // the rest of the document still applies
+        EXPECT_EQ(guideSegments.size(), 1u);
+    }
+}
+
+TEST_F(FlowDocumentTest, DestinationsOfTheSameSizeKeepTheirStorageOthersTakeTheDocumentsSize) {
+    ASSERT_TRUE(readMemory(makeDocument(4, 3, {}), 20 + 60));
+    EXPECT_EQ(picture_.data(), pictureStorage_);
+    EXPECT_EQ(picture_.at(3, 1).r, 1 + 4 * 7);
+    ASSERT_TRUE(readMemory(makeDocument(6, 5, {}), 20 + 150));
+    EXPECT_EQ(picture_.width, 6);
+    EXPECT_EQ(picture_.height, 5);
+    EXPECT_EQ(mask_.width, 6);
+    EXPECT_EQ(mask_.height, 5);
+    EXPECT_EQ(mask_.at(5, 4), static_cast<std::uint8_t>(200 + 29));
+}
+
+TEST_F(FlowDocumentTest, MissingDestinationsAreSkipped) {
+    const std::string path = writeFile(makeDocument(3, 3, {{9, 9, 9, 9}, {8, 8, 8, 8}}));
+    ASSERT_TRUE(readFlowDocument(path.c_str(), nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(guideSegments.size(), 2u);  // the guide list is always replaced
+    guideSegments = {GuideSegment{1, 2, 3, 4}};
+    ASSERT_TRUE(readFlowDocument(path.c_str(), nullptr, &mask_, nullptr, &phaseSpacing_));
+    EXPECT_EQ(picture_.width, 4);
+    EXPECT_EQ(flowScale_, 123.0f);
+    EXPECT_EQ(mask_.width, 3);
+    EXPECT_EQ(phaseSpacing_, 0.75f);
+}
+
+TEST_F(FlowDocumentTest, MissingFilesAndDirectoriesFail) {
+    EXPECT_FALSE(readFile((directory_ / "absent.flw").string()));
+    EXPECT_FALSE(readFile(directory_.string()));
+    EXPECT_FALSE(readFlowDocument(nullptr, &picture_, &mask_, &flowScale_, &phaseSpacing_));
+    expectUntouched("missing");
+}
+
+TEST_F(FlowDocumentTest, TheWriterProducesTheFormatAndRoundTrips) {
+    FlowDocument document;
+    document.picture = ImageGrid(7, 5);
+    document.mask = ByteMask(7, 5);
+    std::mt19937 random(7);
+    for (std::int64_t i = 0; i < document.picture.cellCount(); ++i) {
+        document.picture.data()[i] = Rgba8{static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()),
+                                           static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random())};
+        document.mask.data()[i] = static_cast<std::uint8_t>(random());
+    }
+    document.guides = {{0.5f, -2.0f, 100.0f, 3.25f}, {6.0f, 4.0f, 1.0f, 1.0f}};
+    document.flowScale = -1.25f;
+    document.phaseSpacing = 0.125f;
+
+    const Bytes encoded = encodeFlowDocument(document);
+    ASSERT_EQ(encoded.size(), 20u + 5u * 35u + 16u * 2u);
+    EXPECT_EQ(encoded[0], 7);  // W, little-endian
+    EXPECT_EQ(encoded[1], 0);
+    EXPECT_EQ(encoded[4], 5);  // H
+    EXPECT_EQ(encoded[8 + 4 * 35], document.mask.data()[0]);
+    EXPECT_EQ(encoded[8 + 5 * 35], 2);  // N
+    EXPECT_EQ(encoded.back(), 0x3e);    // 0.125f = 0x3E000000, high byte last
+
+    const std::string path = (directory_ / "written.flw").string();
+    ASSERT_TRUE(writeFlowDocument(path.c_str(), document));
+    EXPECT_EQ(fs::file_size(path), encoded.size());
+    ASSERT_TRUE(readFile(path));
+    ASSERT_EQ(picture_.width, 7);
+    EXPECT_EQ(0, std::memcmp(picture_.data(), document.picture.data(), document.picture.byteCount()));
+    EXPECT_EQ(0, std::memcmp(mask_.data(), document.mask.data(), document.mask.byteCount()));
+    ASSERT_EQ(guideSegments.size(), 2u);
+    EXPECT_EQ(0, std::memcmp(guideSegments.data(), document.guides.data(), 32));
+    EXPECT_EQ(flowScale_, -1.25f);
+    EXPECT_EQ(phaseSpacing_, 0.125f);
+
+    FlowDocument decoded;
+    ASSERT_TRUE(decodeFlowDocument(encoded.data(), encoded.size(), &decoded));
+    EXPECT_EQ(decoded.picture.width, 7);
+    EXPECT_EQ(decoded.guides.size(), 2u);
+}
+
+TEST_F(FlowDocumentTest, TheWriterRefusesWhatTheFormatCannotHold) {
+    FlowDocument document;
+    const std::string path = (directory_ / "refused.flw").string();
+    EXPECT_FALSE(writeFlowDocument(path.c_str(), document));  // no picture
+    document.picture = ImageGrid(3, 3);
+    document.mask = ByteMask(4, 3);
+    EXPECT_FALSE(writeFlowDocument(path.c_str(), document));  // mask of another size
+    document.mask = ByteMask();
+    ASSERT_TRUE(writeFlowDocument(path.c_str(), document));   // no mask: written as zero
+    ASSERT_TRUE(readFile(path));
+    EXPECT_EQ(mask_.at(2, 2), 0);
+    EXPECT_FALSE(writeFlowDocument((directory_ / "no" / "such" / "dir.flw").string().c_str(), document));
+}
+
+}  // namespace
