@@ -1,0 +1,133 @@
+#include "image/loading.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <stb_image_write.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ImageLoadingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::random_device seed;
+        directory_ = fs::temp_directory_path() / ("stillflow_loading_test_" + std::to_string(seed()));
+        fs::create_directories(directory_);
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(directory_, ignored);
+    }
+
+    // A PNG of the given channel count whose bytes count up from `first`.
+    std::string writePng(const std::string& name, int width, int height, int channels, std::uint8_t first = 10) {
+        std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width * height * channels));
+        for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<std::uint8_t>(first + i);
+        const std::string path = (directory_ / name).string();
+        EXPECT_NE(0, stbi_write_png(path.c_str(), width, height, channels, pixels.data(), width * channels));
+        return path;
+    }
+
+    std::string writeBytes(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        const std::string path = (directory_ / name).string();
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        EXPECT_NE(file, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+        return path;
+    }
+
+    fs::path directory_;
+};
+
+TEST_F(ImageLoadingTest, ChannelsExpandToRgbaInRowMajorOrder) {
+    struct Case {
+        int channels;
+        // Expected R, G, B, A of the pixel at index i, for bytes counting up from 10.
+        Rgba8 (*expected)(int i);
+    };
+    const Case cases[] = {
+        {1, [](int i) { auto v = std::uint8_t(10 + i); return Rgba8{v, v, v, 255}; }},
+        {2, [](int i) { auto v = std::uint8_t(10 + 2 * i); return Rgba8{v, v, v, std::uint8_t(v + 1)}; }},
+        {3, [](int i) { auto v = std::uint8_t(10 + 3 * i); return Rgba8{v, std::uint8_t(v + 1), std::uint8_t(v + 2), 255}; }},
+        {4, [](int i) { auto v = std::uint8_t(10 + 4 * i); return Rgba8{v, std::uint8_t(v + 1), std::uint8_t(v + 2), std::uint8_t(v + 3)}; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.channels);
+        const ImageGrid picture = loadImage(writePng("c" + std::to_string(c.channels) + ".png", 5, 3, c.channels).c_str());
+        ASSERT_EQ(picture.width, 5);
+        ASSERT_EQ(picture.height, 3);
+        for (int i = 0; i < 15; ++i) {
+            const Rgba8 got = picture.data()[i];
+            const Rgba8 want = c.expected(i);
+            EXPECT_EQ(got.r, want.r) << i;
+            EXPECT_EQ(got.g, want.g) << i;
+            EXPECT_EQ(got.b, want.b) << i;
+            EXPECT_EQ(got.a, want.a) << i;
+        }
+    }
+}
+
+TEST_F(ImageLoadingTest, AOnePixelPictureLoads) {
+    const ImageGrid picture = loadImage(writePng("one.png", 1, 1, 4, 200).c_str());
+    ASSERT_EQ(picture.width, 1);
+    ASSERT_EQ(picture.height, 1);
+    EXPECT_EQ(picture.at(0, 0).r, 200);
+    EXPECT_EQ(picture.at(0, 0).a, 203);
+}
+
+TEST_F(ImageLoadingTest, ADestinationOfTheSameSizeKeepsItsStorageAnotherSizeIsReplaced) {
+    ImageGrid destination(6, 4);
+    const Rgba8* storage = destination.data();
+    ASSERT_TRUE(loadImageInto(writePng("same.png", 6, 4, 3).c_str(), &destination));
+    EXPECT_EQ(destination.data(), storage);
+    EXPECT_EQ(destination.at(5, 3).r, static_cast<std::uint8_t>(10 + 3 * 23));
+
+    ASSERT_TRUE(loadImageInto(writePng("other.png", 2, 9, 4).c_str(), &destination));
+    EXPECT_EQ(destination.width, 2);
+    EXPECT_EQ(destination.height, 9);
+    EXPECT_EQ(destination.at(1, 8).a, static_cast<std::uint8_t>(10 + 4 * 17 + 3));
+
+    EXPECT_TRUE(loadImageInto(writePng("none.png", 3, 3, 1).c_str(), nullptr));
+}
+
+TEST_F(ImageLoadingTest, UnreadablePicturesFailSilentlyAndLeaveTheDestination) {
+    const std::vector<std::uint8_t> pngSignatureOnly = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    const std::string paths[] = {
+        (directory_ / "missing.png").string(),
+        directory_.string(),
+        writeBytes("empty.png", {}),
+        writeBytes("junk.png", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'}),
+        writeBytes("cut.png", pngSignatureOnly),
+    };
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        const ImageGrid picture = loadImage(path.c_str());
+        ImageGrid destination(3, 3);
+        destination.at(1, 1) = Rgba8{1, 2, 3, 4};
+        const bool loaded = loadImageInto(path.c_str(), &destination);
+        const std::string out = testing::internal::GetCapturedStdout();
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(picture.empty());
+        EXPECT_EQ(picture.width, 0);
+        EXPECT_EQ(picture.height, 0);
+        EXPECT_FALSE(loaded);
+        EXPECT_EQ(destination.width, 3);
+        EXPECT_EQ(destination.at(1, 1).b, 3);
+        EXPECT_EQ(out, "");
+        EXPECT_EQ(err, "");
+    }
+    EXPECT_TRUE(loadImage(nullptr).empty());
+}
+
+}  // namespace
