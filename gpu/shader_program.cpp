@@ -1,5 +1,6 @@
 #include "gpu/shader_program.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -9,12 +10,19 @@ std::string readTextFile(const char* path) {
     std::string text;
     if (std::fseek(file, 0, SEEK_END) == 0) {
         const long size = std::ftell(file);
-        // A stream that can't report its size (a pipe, a directory) reads as
-        // empty, like any other unreadable file.
         if (size > 0 && std::fseek(file, 0, SEEK_SET) == 0) {
-            text.assign(static_cast<std::size_t>(size), '\0');
-            const std::size_t got = std::fread(&text[0], 1, text.size(), file);
-            if (got < text.size()) text.clear();
+            // Read in chunks up to the reported size rather than allocating it
+            // up front: a directory opens fine here and reports a size near
+            // LONG_MAX, which must read as empty, not exhaust memory.
+            const std::size_t wanted = static_cast<std::size_t>(size);
+            char chunk[64 * 1024];
+            while (text.size() < wanted) {
+                const std::size_t ask = std::min(sizeof(chunk), wanted - text.size());
+                const std::size_t got = std::fread(chunk, 1, ask, file);
+                if (got == 0) break;
+                text.append(chunk, got);
+            }
+            if (text.size() < wanted) text.clear();
         }
     }
     std::fclose(file);

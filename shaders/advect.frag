@@ -9,18 +9,22 @@
 // stall slow flows whose step per frame is below that and skew the speed of
 // the rest.
 //
-// Past the layer's edge the displacement (mapping minus position) is held at
-// its edge value, so the layer carries positions beyond the picture (which
-// the displace pass reads mirrored) instead of smearing the edge column.
+// Past the layer's edge the mapping continues with the edge texel's
+// displacement (mapping minus position), so the layer carries positions
+// beyond the picture (which the displace pass reads mirrored) instead of
+// smearing the edge column.
 
 uniform vec2 size;       // the target's size in texels (same as the layer's)
 uniform float dt;        // seconds
 uniform sampler2D image; // the UV layer being advected (RG32F)
 uniform sampler2D flow;  // picture texels per second (RG32F)
 
-vec2 displacementAt(ivec2 texel, ivec2 last) {
-    ivec2 inside = clamp(texel, ivec2(0), last);
-    return texelFetch(image, inside, 0).xy - vec2(inside);
+// The mapping at integer texel position `corner`, continued past the edges.
+// Inside the layer it is the stored value itself, so a step of 0 copies the
+// layer exactly.
+vec2 mappingAt(ivec2 corner, ivec2 last) {
+    ivec2 inside = clamp(corner, ivec2(0), last);
+    return texelFetch(image, inside, 0).xy + vec2(corner - inside);
 }
 
 void main() {
@@ -31,15 +35,18 @@ void main() {
     vec2 velocity = texelFetch(flow, clamp(texel, ivec2(0), flowLast), 0).xy;
     vec2 source = position - velocity * dt;
 
+    // Clamp in float before converting, so far-off or non-finite sources
+    // still give an index next to the layer.
     ivec2 last = textureSize(image, 0) - 1;
-    vec2 cornerPosition = floor(source);
-    vec2 f = source - cornerPosition;
-    ivec2 corner = ivec2(clamp(cornerPosition, vec2(-1.0), vec2(last + 1)));
-    vec2 d00 = displacementAt(corner, last);
-    vec2 d10 = displacementAt(corner + ivec2(1, 0), last);
-    vec2 d01 = displacementAt(corner + ivec2(0, 1), last);
-    vec2 d11 = displacementAt(corner + ivec2(1, 1), last);
-    vec2 displacement = mix(mix(d00, d10, f.x), mix(d01, d11, f.x), f.y);
+    vec2 cornerPosition = clamp(floor(source), vec2(-1.0), vec2(last + 1));
+    vec2 f = clamp(source - cornerPosition, 0.0, 1.0);
+    ivec2 corner = ivec2(cornerPosition);
+    vec2 m00 = mappingAt(corner, last);
+    vec2 m10 = mappingAt(corner + ivec2(1, 0), last);
+    vec2 m01 = mappingAt(corner + ivec2(0, 1), last);
+    vec2 m11 = mappingAt(corner + ivec2(1, 1), last);
+    vec2 mapping = mix(mix(m00, m10, f.x), mix(m01, m11, f.x), f.y);
 
-    gl_FragColor = vec4(source + displacement, 0.0, 1.0);
+    // A source beyond the clamped corners continues with the edge displacement.
+    gl_FragColor = vec4(mapping + (source - cornerPosition - f), 0.0, 1.0);
 }

@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <algorithm>
+#include <utility>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "app/schedule.h"
+#include "flow/grid.h"
+#include "gpu/flow_upload.h"
+#include "gpu/passes.h"
+#include "gpu/shader_program.h"
+#include "tests/gpu/gpu_test_support.h"
+
+namespace {
+
+constexpr double frameTime = 1.0 / 60.0;
+constexpr float phaseSpacing = 0.5f;
+
+// Layer phases as the entry point starts them without a flow document.
+std::array<double, 3> startPhases(double now) { return {now - 1.0, now - 0.5, now}; }
+
+void runFrame(RenderTargets& targets, double t, float advectStep, std::array<double, 3>& phases) {
+    animateLayers(t, advectStep, phaseSpacing, phases, targets.picture, targets.flow,
+                  targets.current, targets.scratch, targets.output);
+}
+
+// The loop must show the still picture exactly when nothing flows: identity
+// layers address texel centres and the three weights sum to one, through
+// every reset.
+TEST(Passes, ZeroFlowShowsTheStillPictureThroughEveryFrame) {
+    const ImageGrid picture = makeTestPicture(37, 23);
+    RenderTargets targets;
+    targets.create(picture);
+    const double start = 0.3;
+    std::array<double, 3> phases = startPhases(start);
+    for (int frame = 0; frame < 100; ++frame) {
+        const double t = start + frame * frameTime;
+        runFrame(targets, t, frame == 0 ? 0.0f : static_cast<float>(frameTime), phases);
+        if (frame % 9 != 0) continue;
+        const std::vector<std::uint8_t> shown = readRgbaBytes(targets.output);
+        const std::uint8_t* expected = reinterpret_cast<const std::uint8_t*>(picture.data());
+        int worst = 0;
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            worst = std::max(worst, std::abs(int(shown[i]) - int(expected[i])));
+        }
+        ASSERT_LE(worst, 1) << "frame " << frame;
+    }
+}
+
+// With a uniform flow v, a layer of age a maps every texel to its position
+// minus v * a: the picture seen through it has moved by +v * a, the way a
+// preview particle moves by position + flow * dt. Checked through the
+// scheduling, across resets, where a reset layer is advanced by its whole age.
+TEST(Passes, LayersCarryThePictureAlongAUniformFlowAtParticleSpeed) {
+    const std::int32_t width = 40;
+    const std::int32_t height = 30;
+    const Vec2 velocity{7.5f, -4.25f};
+    RenderTargets targets;
+    targets.create(makeTestPicture(width, height));
+    FlowGrid field(width, height);
+    for (std::int64_t i = 0; i < field.cellCount(); ++i) field.data()[i] = velocity;
+    uploadFlowField(field, targets.flow);
+
+    // Phases long past: every layer is due in the first frame.
+    std::array<double, 3> phases = startPhases(-4.0);
+    for (int frame = 0; frame < 120; ++frame) {
+        const double t = frame * frameTime;
+        runFrame(targets, t, frame == 0 ? 0.0f : static_cast<float>(frameTime), phases);
+        if (frame % 13 != 0) continue;
+        for (int layer = 0; layer < 3; ++layer) {
+            const double age = t - phases[layer];
+            const std::vector<float> mapping = readRgFloats(targets.current[layer]);
+            float worst = 0.0f;
+            for (std::int32_t y = 0; y < height; ++y) {
+                for (std::int32_t x = 0; x < width; ++x) {
+                    const std::size_t i = static_cast<std::size_t>(y * width + x) * 2u;
+                    worst = std::max(worst, std::abs(mapping[i] - float(x - velocity.x * age)));
+                    worst = std::max(worst, std::abs(mapping[i + 1] - float(y - velocity.y * age)));
+                }
+            }
+            ASSERT_LT(worst, 2e-3f) << "frame " << frame << " layer " << layer << " age " << age;
+        }
+    }
+}
+
+// A flow far below 1/256 texel per frame still moves the layer: hardware
+// filter weights would round such a step away.
+TEST(Passes, SlowFlowStillMovesTheLayer) {
+    RenderTargets targets;
+    targets.create(makeTestPicture(8, 8));
+    FlowGrid field(8, 8);
+    for (std::int64_t i = 0; i < field.cellCount(); ++i) field.data()[i] = Vec2{0.06f, 0.0f};
+    uploadFlowField(field, targets.flow);
+    for (int frame = 0; frame < 60; ++frame) {
+        advectPass(targets.current[0], targets.flow, targets.scratch[0], static_cast<float>(frameTime));
+        std::swap(targets.current[0], targets.scratch[0]);
+    }
+    const std::vector<float> mapping = readRgFloats(targets.current[0]);
+    EXPECT_NEAR(mapping[(3 * 8 + 4) * 2], 4.0f - 0.06f, 1e-4f);
+}
+
+TEST(Passes, AdvectWithZeroStepCopiesTheLayerExactly) {
+    const std::int32_t width = 11;
+    const std::int32_t height = 9;
+    FlowGrid layerValues(width, height);
+    FlowGrid field(width, height);
+    for (std::int32_t y = 0; y < height; ++y) {
+        for (std::int32_t x = 0; x < width; ++x) {
+            layerValues.at(x, y) = Vec2{x * 1.37f - y * 0.1f + 0.01f, std::sin(x * 0.7f) * 5.0f + y};
+            field.at(x, y) = Vec2{float(y) - 4.0f, 3.0f - x * 0.5f};
+        }
+    }
+    Texture layer;
+    Texture flow;
+    Texture target;
+    uploadFlowField(layerValues, layer);
+    uploadFlowField(field, flow);
+    target.upload(GL_RG32F, width, height, GL_RG, GL_FLOAT, nullptr);
+    advectPass(layer, flow, target, 0.0f);
+    const std::vector<float> back = readRgFloats(target);
+    EXPECT_EQ(0, std::memcmp(back.data(), layerValues.data(), layerValues.byteCount()));
+}
+
+TEST(Passes, IdentityPassWritesTheStartUpIdentity) {
+    Texture layer;
+    FlowGrid noise(6, 5);
+    for (std::int64_t i = 0; i < noise.cellCount(); ++i) noise.data()[i] = Vec2{-3.5f, 99.0f};
+    uploadFlowField(noise, layer);
+    identityPass(layer);
+    const FlowGrid identity = makeIdentityGrid(6, 5);
+    const std::vector<float> back = readRgFloats(layer);
+    EXPECT_EQ(0, std::memcmp(back.data(), identity.data(), identity.byteCount()));
+}
+
+TEST(Passes, ViewportAndSizeFollowTheTarget) {
+    RenderTargets targets;
+    targets.create(makeTestPicture(9, 7));
+    displacePass(targets.picture, targets.current[0], targets.current[1], targets.current[2],
+                 1.0f, 0.0f, 0.0f, targets.output);
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 9);
+    EXPECT_EQ(viewport[3], 7);
+    GLint program = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+    GLfloat size[2] = {};
+    glGetUniformfv(static_cast<GLuint>(program), glGetUniformLocation(static_cast<GLuint>(program), "size"), size);
+    EXPECT_EQ(size[0], 9.0f);
+    EXPECT_EQ(size[1], 7.0f);
+}
+
+// ---- passes that end the process or read other shader files ---------------
+// Each runs in a child started afresh (the GL driver's threads do not survive
+// a plain fork), so the child builds its pass programs from its own working
+// directory.
+
+std::string makeScratchDirectory() {
+    std::string pattern = ::testing::TempDir() + "stillflow_passes_XXXXXX";
+    if (!mkdtemp(&pattern[0])) return std::string();
+    return pattern;
+}
+
+bool writeFile(const std::string& path, const std::string& text) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return std::fclose(file) == 0 && written;
+}
+
+// Sends the child's standard output to its standard error, where the death
+// test's pattern looks.
+void printToStderr() {
+    std::fflush(stdout);
+    dup2(STDERR_FILENO, STDOUT_FILENO);
+}
+
+class PassesDeathTest : public ::testing::Test {
+protected:
+    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+};
+
+TEST_F(PassesDeathTest, ZeroSizedTargetEndsTheRunWithIncompleteFramebuffer) {
+    EXPECT_EXIT(
+        {
+            printToStderr();
+            Texture empty;
+            empty.upload(GL_RGBA8, 0, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+            identityPass(empty);
+        },
+        ::testing::ExitedWithCode(1), "incomplete FBO!");
+}
+
+TEST_F(PassesDeathTest, MissingShaderFileEndsTheRunOnTheFirstPass) {
+    const std::string directory = makeScratchDirectory();
+    ASSERT_FALSE(directory.empty());
+    EXPECT_EXIT(
+        {
+            printToStderr();
+            if (chdir(directory.c_str()) != 0) std::exit(3);
+            RenderTargets targets;
+            targets.create(makeTestPicture(4, 4));
+            advectPass(targets.current[0], targets.flow, targets.scratch[0], 0.1f);
+            std::exit(0);  // must not be reached
+        },
+        ::testing::ExitedWithCode(1), "");
+    rmdir(directory.c_str());
+}
+
+// An advect shader that declares "flow" but never reads it: the pass reports
+// the sampler on every call and still draws. Its files are read only once.
+TEST_F(PassesDeathTest, UnusedSamplerIsReportedEveryCallAndThePassStillDraws) {
+    const std::string vertexSource = readTextFile("pass.vert");
+    ASSERT_FALSE(vertexSource.empty()) << "run with the shaders folder as working directory";
+    const std::string directory = makeScratchDirectory();
+    ASSERT_FALSE(directory.empty());
+    const std::string fragmentSource =
+        "#version 130\n"
+        "uniform sampler2D image;\n"
+        "uniform sampler2D flow;\n"
+        "void main() { gl_FragColor = texelFetch(image, ivec2(gl_FragCoord.xy), 0) + vec4(0.5); }\n";
+    ASSERT_TRUE(writeFile(directory + "/pass.vert", vertexSource));
+    ASSERT_TRUE(writeFile(directory + "/advect.frag", fragmentSource));
+    EXPECT_EXIT(
+        {
+            printToStderr();
+            if (chdir(directory.c_str()) != 0) std::exit(3);
+            RenderTargets targets;
+            targets.create(makeTestPicture(4, 3));
+            advectPass(targets.current[0], targets.flow, targets.scratch[0], 0.1f);
+            std::remove("advect.frag");
+            std::remove("pass.vert");
+            advectPass(targets.current[0], targets.flow, targets.scratch[0], 0.1f);
+            const std::vector<float> drawn = readRgFloats(targets.scratch[0]);
+            // Texel (2, 1) of the identity, plus the shader's 0.5.
+            const std::size_t i = (1 * 4 + 2) * 2;
+            std::exit(drawn[i] == 2.5f && drawn[i + 1] == 1.5f ? 0 : 2);
+        },
+        ::testing::ExitedWithCode(0), "sampler flow does not exist!\n.*sampler flow does not exist!\n");
+    std::remove((directory + "/advect.frag").c_str());
+    std::remove((directory + "/pass.vert").c_str());
+    rmdir(directory.c_str());
+}
+
+}  // namespace
