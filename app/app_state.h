@@ -1,0 +1,55 @@
+#pragma once
+// The run's state: one instance, owned by the entry point from start-up to
+// shutdown and lent to every stage by reference. The guide list, the tool
+// mode with its drag, brush and navigation state, the clock and the particle
+// generator are process-wide and live with their own subsystems.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "edit/view.h"
+#include "flow/grid.h"
+#include "flow/particles.h"
+#include "gpu/texture.h"
+#include "platform/gui.h"
+
+// flowScale when no flow document was read: 2.0454545 in single precision
+// (bit pattern 0x4002E8BA), the factor the stored documents are made for.
+constexpr float defaultFlowScale = 2.0454545f;
+// Seconds between the phases of the three UV layers; a layer cycle lasts
+// three times this.
+constexpr float defaultPhaseSpacing = 0.5f;
+
+// The files the program reads from its working directory.
+constexpr const char* pictureFileName = "vornapozadi.png";
+constexpr const char* overlayFileName = "vorex.png";
+constexpr const char* flowDocumentFileName = "vorna2.flw";
+constexpr const char* musicFileName = "track.wav";
+
+struct AppState {
+    View view;                         // maps window pixels to picture pixels
+    ImageGrid picture;                 // the animated picture (or the document's)
+    ImageGrid overlayPicture;          // drawn over the animation; may be empty
+    FlowGrid flowGrid;                 // synthesised flow, picture-sized, px/s
+    float flowScale = defaultFlowScale;          // factor on every synthesised vector
+    bool flowDirty = false;                      // guides changed: synthesise this frame
+    double previousFrameDuration = 0.0;          // seconds; time step of the next frame
+    ParticleList previewParticles{};             // positions in picture pixels
+    double lastReseedTime = 0.0;                 // seconds on the app clock
+    std::array<double, 3> layerPhase{};          // start of each UV layer's cycle, seconds
+    ByteMask mask;                               // painted by the brush, picture-sized
+    float phaseSpacing = defaultPhaseSpacing;    // seconds between layer phases
+    Vec2 cursorPosition;                         // the mouse in picture pixels, this frame
+    std::int32_t frameCounter = 0;               // completed frames
+
+    // GL objects. The context is constructed after guiInit; the textures
+    // need it current and are released before it.
+    std::optional<GLContext> context;
+    Texture pictureTexture;                      // the picture, RGBA8
+    Texture flowTexture;                         // the flow field, RG32F
+    std::array<Texture, 3> currentLayers;        // UV layers, newest mapping
+    std::array<Texture, 3> scratchLayers;        // UV layers, advect targets
+    Texture outputTexture;                       // this frame's animated picture
+    Texture overlayTexture;                      // the overlay picture
+};

@@ -1,0 +1,104 @@
+#include "app/composition.h"
+
+#include <GL/glew.h>
+#include <GL/glu.h>
+
+#include <cmath>
+
+#include "edit/brush.h"
+#include "edit/tools.h"
+#include "edit/view.h"
+#include "flow/particle_draw.h"
+#include "platform/gui.h"
+
+namespace {
+
+constexpr int circleSegments = 40;
+// 2 pi as the float the outline's angles are formed from.
+constexpr float circleFullTurn = 6.2831850f;
+
+// The picture rectangle (0, 0)-(W, H) with the whole texture on it, first
+// row at the top.
+void drawPictureQuad(float width, float height) {
+    glBegin(GL_QUADS);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex2f(0.0f, 0.0f);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex2f(width, 0.0f);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex2f(width, height);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex2f(0.0f, height);
+    glEnd();
+}
+
+void drawBlendedTexturedPicture(Texture& texture, float width, float height) {
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    texture.bind();
+    drawPictureQuad(width, height);
+    glDisable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
+}
+
+}  // namespace
+
+void drawCircleOutline(Vec2 centre, float radius) {
+    glBegin(GL_LINE_LOOP);
+    for (int i = 0; i < circleSegments; ++i) {
+        // The angle in float; cos and sin in double, narrowed before the
+        // float multiplication by the radius.
+        const float angle = static_cast<float>(i) * circleFullTurn / static_cast<float>(circleSegments);
+        const float x = centre.x + static_cast<float>(std::cos(static_cast<double>(angle))) * radius;
+        const float y = centre.y + static_cast<float>(std::sin(static_cast<double>(angle))) * radius;
+        glVertex2f(x, y);
+    }
+    glEnd();
+}
+
+void composeFrame(AppState& state) {
+    const float pictureWidth = static_cast<float>(state.picture.width);
+    const float pictureHeight = static_cast<float>(state.picture.height);
+
+    // 1-3. Draw into the widget again, after the passes' framebuffers.
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    state.outputTexture.bind();
+    glViewport(0, 0, widgetWidth(), widgetHeight());
+
+    // 4-5. Picture coordinates: the window's top-left corner shows picture
+    // point a, its bottom-right corner point b, so picture y runs down.
+    const Vec2 a = screenToPicture(state.view, Vec2{0.0f, 0.0f});
+    const Vec2 b = screenToPicture(state.view, Vec2{state.view.width, state.view.height});
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(a.x, b.x, b.y, a.y);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+
+    // 6. The animated picture.
+    drawBlendedTexturedPicture(state.outputTexture, pictureWidth, pictureHeight);
+
+    // 7. Particles, untextured.
+    drawParticles(state.previewParticles);
+
+    // 8. The overlay covers animation and particles where it is opaque. A
+    // missing overlay picture is simply not drawn.
+    if (!state.overlayPicture.empty()) {
+        drawBlendedTexturedPicture(state.overlayTexture, pictureWidth, pictureHeight);
+    }
+
+    // 9. The brush outline in the two mask modes, one window pixel wide.
+    if (ToolMode == toolPaintMask || ToolMode == toolClearMask) {
+        glColor3f(1.0f, 1.0f, 1.0f);
+        drawCircleOutline(state.cursorPosition, brushRadius);
+    }
+
+    // 10.
+    glDisable(GL_BLEND);
+    glDisable(GL_LINE_SMOOTH);
+}

@@ -1,0 +1,98 @@
+#include "app/frame_loop.h"
+
+#include <GL/glew.h>
+
+#include "app/app_clock.h"
+#include "app/composition.h"
+#include "app/schedule.h"
+#include "app/synthesize_flow.h"
+#include "edit/brush.h"
+#include "edit/tools.h"
+#include "edit/view.h"
+#include "flow/particles.h"
+#include "platform/gui.h"
+
+namespace {
+
+// The frame in which the view is fitted to the picture: by then the window
+// has its final size.
+constexpr std::int32_t fitFrame = 3;
+
+// The GL widget's smallest size, in pixels.
+constexpr int widgetMinimumWidth = 512;
+constexpr int widgetMinimumHeight = 256;
+// Expanding in both directions: the widget grows with the window.
+constexpr int sizePolicyExpanding = 7;
+
+}  // namespace
+
+bool runFrame(AppState& state) {
+    // 1. The frame's time. Two counter queries, one after the other.
+    const double frameStartMs = appClockMilliseconds();
+    const double t = appClockSeconds();
+
+    // 2. A document read at start-up gives its first frame a zero step.
+    const float advectStep = state.flowDirty ? 0.0f : static_cast<float>(state.previousFrameDuration);
+
+    // 3. The window; leave at once on a close request or Escape held.
+    WindowBegin(0, "", Opts().showMaximized(true).margins(0, 0, 0, 0));
+    if (windowCloseRequest() || keyPressed(Key::Escape)) return false;
+
+    // 4-5. Layout and the GL widget.
+    HBoxLayoutBegin(1, Opts().margins(0, 0, 0, 0));
+    GLWidgetBegin(2, &*state.context,
+                  Opts()
+                      .minimumWidth(widgetMinimumWidth)
+                      .minimumHeight(widgetMinimumHeight)
+                      .sizePolicy(sizePolicyExpanding, sizePolicyExpanding)
+                      .showFrame(false));
+
+    // 6-8. Viewport size, the fit, the cursor in picture pixels.
+    state.view.width = static_cast<float>(widgetWidth());
+    state.view.height = static_cast<float>(widgetHeight());
+    if (state.frameCounter == fitFrame || keyDown(Key::Home)) {
+        state.view = fitView(state.view, state.picture.width, state.picture.height);
+    }
+    state.cursorPosition =
+        screenToPicture(state.view, Vec2{static_cast<float>(mouseX()), static_cast<float>(mouseY())});
+
+    // 9. Input stages. Edits see the view as it was before this frame's pan
+    // and zoom.
+    updateToolMode();
+    updateGuideEditing(state.cursorPosition, state.view, state.flowDirty);
+    updateMaskBrush(state.cursorPosition, state.mask);
+    updatePanZoom(state.view);
+
+    // 10-11. Clear; synthesise the flow when the guides changed.
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    synthesizeFlow(state, t);
+
+    // 12. Preview particles.
+    advanceParticles(state.previewParticles, state.flowGrid, static_cast<float>(state.previousFrameDuration));
+    refreshParticles(state.previewParticles, state.lastReseedTime, appClockSeconds(), state.picture.width,
+                     state.picture.height);
+
+    // 13-14. The three UV layers and the displaced picture.
+    animateLayers(t, advectStep, state.phaseSpacing, state.layerPhase, state.pictureTexture, state.flowTexture,
+                  state.currentLayers, state.scratchLayers, state.outputTexture);
+    glUseProgram(0);
+
+    // 15. On screen.
+    composeFrame(state);
+
+    // 16-17. Present; this frame's duration is the next frame's step.
+    GLWidgetEnd();
+    HBoxLayoutEnd();
+    WindowEnd();
+    guiUpdate(false);
+    const double frameEndMs = appClockMilliseconds();
+    state.frameCounter += 1;
+    state.previousFrameDuration = (frameEndMs - frameStartMs) / 1000.0;
+    return true;
+}
+
+void runFrameLoop(AppState& state) {
+    while (runFrame(state)) {
+    }
+}

@@ -1,0 +1,17 @@
+#include "app/synthesize_flow.h"
+
+#include <cstdio>
+
+#include "flow/guides.h"
+#include "flow/synthesis.h"
+#include "gpu/flow_upload.h"
+
+void synthesizeFlow(AppState& state, double t) {
+    if (!state.flowDirty) return;
+    std::printf("flow dirty %f\n", t);
+    // Edits are rare and someone may be watching the console (or a pipe).
+    std::fflush(stdout);
+    computeFlowField(guideSegments, state.flowScale, state.flowGrid);
+    state.flowDirty = false;
+    uploadFlowField(state.flowGrid, state.flowTexture);
+}

@@ -1,0 +1,52 @@
+#pragma once
+// Runs the built program offscreen in a scratch scene folder and reads back
+// what it printed and grabbed. For whole-program tests.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "flow/document.h"
+#include "flow/grid.h"
+
+struct ProgramRun {
+    int exitCode = -1;
+    std::string out;   // standard output
+    std::string err;   // standard error
+    std::filesystem::path grabDir;
+};
+
+class Scene {
+public:
+    // A fresh, empty scene folder with the four shader files in it.
+    explicit Scene(const std::string& name);
+    ~Scene();
+
+    const std::filesystem::path& dir() const { return dir_; }
+
+    void writePicture(const char* fileName, const ImageGrid& picture) const;
+    void writeDocument(const FlowDocument& document) const;
+    void writeScript(const std::string& text) const;
+    void writeFile(const char* fileName, const std::string& bytes) const;
+    void remove(const char* fileName) const;
+
+    // Runs the program in the scene folder with -platform offscreen, the
+    // given size and frame count, grabbing every frame, plus extra options.
+    ProgramRun run(int width, int height, int frames, const std::string& extraOptions = "") const;
+
+    // Frame k of the last run's grabs; an empty grid if it is missing.
+    ImageGrid grab(int frame) const;
+
+private:
+    std::filesystem::path dir_;
+};
+
+// A picture whose every pixel is a function of its position.
+template <typename F>
+ImageGrid makePicture(int width, int height, F colourAt) {
+    ImageGrid picture(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) picture.at(x, y) = colourAt(x, y);
+    return picture;
+}
