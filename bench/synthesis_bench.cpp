@@ -1,9 +1,11 @@
 // Flow synthesis: the literal oracle and the vectorised, threaded version side
-// by side, on full-HD and 4K pictures with 1 to 256 guides.
+// by side, on full-HD and 4K pictures with 1 to 256 guides; then each kernel
+// this CPU runs on the full-HD picture with 64 guides.
 //
-// Figures: real time per synthesis (the threads make CPU time meaningless),
-// and the cost of one (cell, guide) pair in nanoseconds of one core
-// ("ns_per_pair_core" = wall time * hardware threads / pairs).
+// Times are wall-clock per synthesis (the worker threads make the caller's CPU
+// time meaningless). "core_ns_per_pair" is that time spread over the threads
+// the version uses: wall time * threads / (cells * guides), the figure to hold
+// against the bound of about one cycle per (cell, guide) pair per core.
 
 #include <benchmark/benchmark.h>
 
@@ -32,38 +34,70 @@ std::vector<GuideSegment> benchGuides(int count, std::int32_t width, std::int32_
     return guides;
 }
 
-template <void (*Synthesize)(const std::vector<GuideSegment>&, float, FlowGrid&)>
-void synthesisBench(benchmark::State& state) {
+unsigned hardwareThreads() {
+    const unsigned n = std::thread::hardware_concurrency();
+    return n > 0 ? n : 1;
+}
+
+template <typename Synthesize>
+void synthesisBench(benchmark::State& state, Synthesize synthesize, unsigned threads) {
     const auto width = static_cast<std::int32_t>(state.range(0));
     const auto height = static_cast<std::int32_t>(state.range(1));
     const auto guideCount = static_cast<int>(state.range(2));
     const std::vector<GuideSegment> guides = benchGuides(guideCount, width, height);
     FlowGrid field(width, height);
-    Synthesize(guides, 2.0454545f, field);  // starts the worker pool outside the timing
+    synthesize(guides, 2.0454545f, field);  // starts the worker pool outside the timing
     for (auto _ : state) {
-        Synthesize(guides, 2.0454545f, field);
+        synthesize(guides, 2.0454545f, field);
         benchmark::DoNotOptimize(field.data());
         benchmark::ClobberMemory();
     }
     const double pairs = static_cast<double>(width) * height * guideCount;
-    const unsigned cores = std::thread::hardware_concurrency() > 0 ? std::thread::hardware_concurrency() : 1;
-    state.counters["ns_per_pair_core"] =
-        benchmark::Counter(pairs / (1e9 * cores), benchmark::Counter::kIsIterationInvariantRate |
-                                                      benchmark::Counter::kInvert);
+    // A rate of pairs / (1e9 * threads) per second, inverted: seconds per
+    // pair-per-core, scaled to nanoseconds.
+    state.counters["core_ns_per_pair"] = benchmark::Counter(
+        pairs / (1e9 * threads), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void BM_SynthesisOracle(benchmark::State& state) {
+    synthesisBench(state, computeFlowFieldReference, 1);
+}
+
+void BM_SynthesisFast(benchmark::State& state) {
+    synthesisBench(state, computeFlowField, hardwareThreads());
+}
+
+void BM_SynthesisKernel(benchmark::State& state) {
+    const auto kernel = static_cast<SynthesisKernel>(state.range(3));
+    if (!synthesisKernelAvailable(kernel)) {
+        state.SkipWithError("this CPU lacks the kernel");
+        return;
+    }
+    synthesisBench(
+        state,
+        [kernel](const std::vector<GuideSegment>& guides, float scale, FlowGrid& field) {
+            computeFlowFieldWith(kernel, guides, scale, field);
+        },
+        hardwareThreads());
 }
 
 void synthesisSizes(benchmark::internal::Benchmark* b) {
     b->ArgNames({"w", "h", "guides"});
     for (int guides : {1, 8, 64, 256}) b->Args({1920, 1080, guides});
     b->Args({3840, 2160, 64});
-    b->Unit(benchmark::kMillisecond)->UseRealTime();
+    b->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5);
 }
 
-void BM_SynthesisOracle(benchmark::State& state) { synthesisBench<computeFlowFieldReference>(state); }
-void BM_SynthesisFast(benchmark::State& state) { synthesisBench<computeFlowField>(state); }
+void kernelSizes(benchmark::internal::Benchmark* b) {
+    // The last argument is the SynthesisKernel: 0 plain, 1 AVX2, 2 AVX-512.
+    b->ArgNames({"w", "h", "guides", "kernel"});
+    for (int kernel : {0, 1, 2}) b->Args({1920, 1080, 64, kernel});
+    b->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5);
+}
 
-BENCHMARK(BM_SynthesisOracle)->Apply(synthesisSizes)->MinTime(0.5);
-BENCHMARK(BM_SynthesisFast)->Apply(synthesisSizes)->MinTime(0.5);
+BENCHMARK(BM_SynthesisOracle)->Apply(synthesisSizes);
+BENCHMARK(BM_SynthesisFast)->Apply(synthesisSizes);
+BENCHMARK(BM_SynthesisKernel)->Apply(kernelSizes);
 
 }  // namespace
 

@@ -3,9 +3,10 @@
 // Sections
 //   1. the per-cell arithmetic (shared by the oracle and the fast kernel)
 //   2. the oracle: the literal scalar loop
-//   3. the fast kernel: cells innermost, one tile of a row at a time
+//   3. the fast kernel: cells innermost, one tile of a row at a time, compiled
+//      for the plain target, AVX2 and AVX-512
 //   4. the worker pool: row bands over the hardware threads
-//   5. computeFlowField
+//   5. kernel choice and computeFlowField
 //
 // Bit-exactness: the fast kernel evaluates exactly the same float operations
 // per cell as the oracle, in the same order; it only reorders the loops (cells
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
 #include <cmath>
 #include <condition_variable>
 #include <cstddef>
@@ -89,9 +91,10 @@ namespace {
 // ---- 3. the fast kernel -----------------------------------------------------
 
 // Cells of one row handled together. A multiple of every vector width the
-// kernel is compiled for (4 floats for SSE2, 8 for AVX2), so the compiler's
-// cheapest vectoriser replaces the whole lane loop with vector code; small
-// enough that the three running sums stay in L1 while the guides stream by.
+// body is compiled for (4 floats for the plain x86-64 target, 8 for AVX2, 16
+// for AVX-512), so even GCC's cheapest vectoriser, the one of -O2, replaces
+// the whole lane loop with vector code; small enough that the three running
+// sums stay in L1 while the guides stream by.
 constexpr int tileWidth = 64;
 
 // All ones where a lane takes part, all zeros where it does not.
@@ -163,28 +166,36 @@ inline void synthesizeRowsBody(const GuideSegment* guides, std::size_t guideCoun
 
 using RowKernel = void (*)(const GuideSegment*, std::size_t, float, FlowGrid&, std::int32_t, std::int32_t);
 
+// The body compiled once for each instruction set. None of them enables FMA:
+// every multiply and add must stay its own rounded operation.
 void synthesizeRowsPlain(const GuideSegment* guides, std::size_t guideCount, float flowScale, FlowGrid& field,
                          std::int32_t rowBegin, std::int32_t rowEnd) {
     synthesizeRowsBody(guides, guideCount, flowScale, field, rowBegin, rowEnd);
 }
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define STILLFLOW_HAVE_AVX2_KERNEL 1
-// The same body compiled for AVX2 (8 lanes). Deliberately not "fma": the
-// multiply and the add must stay two rounded operations.
+#define STILLFLOW_HAVE_X86_KERNELS 1
 __attribute__((target("avx2"))) void synthesizeRowsAvx2(const GuideSegment* guides, std::size_t guideCount,
                                                         float flowScale, FlowGrid& field, std::int32_t rowBegin,
                                                         std::int32_t rowEnd) {
     synthesizeRowsBody(guides, guideCount, flowScale, field, rowBegin, rowEnd);
 }
+
+__attribute__((target("avx512f"))) void synthesizeRowsAvx512(const GuideSegment* guides, std::size_t guideCount,
+                                                             float flowScale, FlowGrid& field, std::int32_t rowBegin,
+                                                             std::int32_t rowEnd) {
+    synthesizeRowsBody(guides, guideCount, flowScale, field, rowBegin, rowEnd);
+}
 #endif
 
-RowKernel chooseRowKernel() {
-#if defined(STILLFLOW_HAVE_AVX2_KERNEL)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2")) return synthesizeRowsAvx2;
+RowKernel rowKernel(SynthesisKernel kernel) {
+    switch (kernel) {
+#if defined(STILLFLOW_HAVE_X86_KERNELS)
+    case SynthesisKernel::avx2: return synthesizeRowsAvx2;
+    case SynthesisKernel::avx512: return synthesizeRowsAvx512;
 #endif
-    return synthesizeRowsPlain;
+    default: return synthesizeRowsPlain;
+    }
 }
 
 // ---- 4. the worker pool -----------------------------------------------------
@@ -297,32 +308,50 @@ WorkerPool& workerPool() {
     return pool;
 }
 
-RowKernel rowKernel() {
-    static const RowKernel kernel = chooseRowKernel();
-    return kernel;
-}
-
 }  // namespace
 
 // ---- 5. computeFlowField ----------------------------------------------------
 
-void computeFlowField(const std::vector<GuideSegment>& guides, float flowScale, FlowGrid& field) {
+bool synthesisKernelAvailable(SynthesisKernel kernel) {
+    switch (kernel) {
+    case SynthesisKernel::plain: return true;
+#if defined(STILLFLOW_HAVE_X86_KERNELS)
+    // These also check that the OS saves the wide registers.
+    case SynthesisKernel::avx2: __builtin_cpu_init(); return __builtin_cpu_supports("avx2");
+    case SynthesisKernel::avx512: __builtin_cpu_init(); return __builtin_cpu_supports("avx512f");
+#endif
+    default: return false;
+    }
+}
+
+SynthesisKernel bestSynthesisKernel() {
+    static const SynthesisKernel best = [] {
+        for (SynthesisKernel k : {SynthesisKernel::avx512, SynthesisKernel::avx2})
+            if (synthesisKernelAvailable(k)) return k;
+        return SynthesisKernel::plain;
+    }();
+    return best;
+}
+
+void computeFlowFieldWith(SynthesisKernel kernel, const std::vector<GuideSegment>& guides, float flowScale,
+                          FlowGrid& field) {
+    assert(synthesisKernelAvailable(kernel) && "this CPU cannot run that kernel: ask synthesisKernelAvailable first");
     if (field.empty()) return;
     if (guides.empty()) {
         std::fill(field.data(), field.data() + field.cellCount(), Vec2{});
         return;
     }
-    const RowKernel kernel = rowKernel();
+    const RowKernel rows = rowKernel(kernel);
     const std::int64_t pairs = field.cellCount() * static_cast<std::int64_t>(guides.size());
     if (pairs < minPairsForThreads) {
-        kernel(guides.data(), guides.size(), flowScale, field, 0, field.height);
+        rows(guides.data(), guides.size(), flowScale, field, 0, field.height);
         return;
     }
     WorkerPool& pool = workerPool();
     const std::int64_t threadCount = static_cast<std::int64_t>(pool.threads.size()) + 1;
     const std::int64_t wantedBands = std::min<std::int64_t>(field.height, threadCount * bandsPerThread);
     BandJob job;
-    job.kernel = kernel;
+    job.kernel = rows;
     job.guides = guides.data();
     job.guideCount = guides.size();
     job.flowScale = flowScale;
@@ -330,4 +359,8 @@ void computeFlowField(const std::vector<GuideSegment>& guides, float flowScale, 
     job.rowsPerBand = static_cast<std::int32_t>((field.height + wantedBands - 1) / wantedBands);
     job.bandCount = static_cast<std::int32_t>((field.height + job.rowsPerBand - 1) / job.rowsPerBand);
     pool.run(job);
+}
+
+void computeFlowField(const std::vector<GuideSegment>& guides, float flowScale, FlowGrid& field) {
+    computeFlowFieldWith(bestSynthesisKernel(), guides, flowScale, field);
 }

@@ -22,7 +22,23 @@
 void computeFlowFieldReference(const std::vector<GuideSegment>& guides, float flowScale, FlowGrid& field);
 
 // The one the program uses: the same result bit for bit on every cell,
-// vectorised across cells and split in row bands over a pool of worker
-// threads that is started on first use and kept for the whole run. Returns
-// once every band is written. Call from one thread at a time.
+// vectorised across cells with the best kernel this CPU runs, and split in row
+// bands over a pool of worker threads that is started on first use and kept
+// for the whole run. Returns once every band is written. Calls from several
+// threads are served one after the other.
 void computeFlowField(const std::vector<GuideSegment>& guides, float flowScale, FlowGrid& field);
+
+// The instruction sets the fast synthesis is compiled for, from the most
+// portable up. Every kernel gives the oracle's result bit for bit; tests and
+// benchmarks pick one to check or time each path the program may take.
+enum class SynthesisKernel { plain, avx2, avx512 };
+
+// Whether this build and this CPU (and OS) can run the kernel; plain always.
+bool synthesisKernelAvailable(SynthesisKernel kernel);
+
+// The kernel computeFlowField uses: the widest available one.
+SynthesisKernel bestSynthesisKernel();
+
+// computeFlowField on the given kernel, which must be available.
+void computeFlowFieldWith(SynthesisKernel kernel, const std::vector<GuideSegment>& guides, float flowScale,
+                          FlowGrid& field);
