@@ -9,11 +9,10 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "platform/audio_loop.h"
 #include "platform/gui_backend.h"
+#include "platform/quiet_stderr.h"
 
 namespace {
 // One decoded track, ready for the callback.
@@ -52,34 +51,8 @@ void SDLCALL fillAudio(void*, Uint8* out, int length) {
     }
 }
 
-// Sound drivers (ALSA above all) print their own complaints to standard
-// error when there is no sound card; the program promises silence instead.
-// Standard error is pointed at the null device while the device opens.
-class QuietStderr {
-public:
-    QuietStderr() {
-        std::fflush(stderr);
-        saved_ = dup(STDERR_FILENO);
-        const int null = saved_ >= 0 ? open("/dev/null", O_WRONLY) : -1;
-        if (null >= 0) {
-            dup2(null, STDERR_FILENO);
-            close(null);
-        }
-    }
-    ~QuietStderr() {
-        if (saved_ < 0) return;
-        std::fflush(stderr);
-        dup2(saved_, STDERR_FILENO);
-        close(saved_);
-    }
-    QuietStderr(const QuietStderr&) = delete;
-    QuietStderr& operator=(const QuietStderr&) = delete;
-
-private:
-    int saved_ = -1;
-};
-
 bool openDevice(int frequency) {
+    // Without a sound card ALSA complains on standard error; stay silent.
     QuietStderr quiet;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     SDL_AudioSpec wanted{};

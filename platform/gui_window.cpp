@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/gui_backend.h"
+#include "platform/quiet_stderr.h"
 
 namespace {
 // The one window of the process and what its events leave over between
@@ -113,7 +114,13 @@ void startWindowSystem() {
     // SDL falls back to its offscreen or dummy video driver when nothing else
     // opens; a window there is invisible, so refuse it unless it was named.
     const char* requested = SDL_getenv("SDL_VIDEODRIVER");
-    bool ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    bool ok = false;
+    {
+        // Drivers that cannot connect (libwayland without a session) print
+        // their own lines; the one line below says what matters.
+        QuietStderr quiet;
+        ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    }
     const char* driver = ok ? SDL_GetCurrentVideoDriver() : nullptr;
     if (ok && isHeadlessDriver(driver) && !(requested && SDL_strcasecmp(requested, driver) == 0)) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);

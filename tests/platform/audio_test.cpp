@@ -1,0 +1,124 @@
+// The music player: the loop arithmetic, and a whole track played through
+// SDL's file-writing audio driver, which needs no sound card.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/audio.h"
+#include "platform/audio_loop.h"
+
+TEST(ReadTrack, LoopingWrapsSoTheFirstSampleFollowsTheLast) {
+    const std::vector<std::uint8_t> track = {1, 2, 3, 4, 5};
+    std::size_t position = 3;
+    std::uint8_t out[12] = {};
+    EXPECT_EQ(readTrack(track, position, true, out, 12), 12u);
+    const std::uint8_t expected[12] = {4, 5, 1, 2, 3, 4, 5, 1, 2, 3, 4, 5};
+    EXPECT_TRUE(std::equal(std::begin(out), std::end(out), std::begin(expected)));
+    EXPECT_EQ(position, 0u);
+}
+
+TEST(ReadTrack, WithoutLoopStopsAtTheEndAndAnEmptyTrackGivesNothing) {
+    const std::vector<std::uint8_t> track = {1, 2, 3};
+    std::size_t position = 1;
+    std::uint8_t out[8] = {};
+    EXPECT_EQ(readTrack(track, position, false, out, 8), 2u);
+    EXPECT_EQ(out[0], 2);
+    EXPECT_EQ(out[1], 3);
+    EXPECT_EQ(readTrack(track, position, false, out, 8), 0u);
+    std::size_t zero = 0;
+    EXPECT_EQ(readTrack({}, zero, true, out, 8), 0u);
+}
+
+namespace {
+void appendLe(std::vector<std::uint8_t>& bytes, std::uint32_t value, int count) {
+    for (int i = 0; i < count; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// A 16-bit PCM WAV file with the given interleaved samples.
+std::vector<std::uint8_t> makeWav(const std::vector<std::int16_t>& samples, int channels, int rate) {
+    std::vector<std::uint8_t> b = {'R', 'I', 'F', 'F'};
+    const std::uint32_t dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
+    appendLe(b, 36 + dataBytes, 4);
+    for (char c : std::string("WAVEfmt ")) b.push_back(static_cast<std::uint8_t>(c));
+    appendLe(b, 16, 4);
+    appendLe(b, 1, 2);  // PCM
+    appendLe(b, static_cast<std::uint32_t>(channels), 2);
+    appendLe(b, static_cast<std::uint32_t>(rate), 4);
+    appendLe(b, static_cast<std::uint32_t>(rate * channels * 2), 4);
+    appendLe(b, static_cast<std::uint32_t>(channels * 2), 2);
+    appendLe(b, 16, 2);
+    for (char c : std::string("data")) b.push_back(static_cast<std::uint8_t>(c));
+    appendLe(b, dataBytes, 4);
+    for (std::int16_t s : samples) appendLe(b, static_cast<std::uint16_t>(s), 2);
+    return b;
+}
+
+void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::uint8_t> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+}  // namespace
+
+// The only test in this executable that opens the audio device: the device
+// is process-wide and opened once.
+TEST(Audio, PlaysTheTrackInASeamlessLoopAndFailsSilentlyOnBadFiles) {
+    const std::string out = ::testing::TempDir() + "audio_test_output.raw";
+    std::remove(out.c_str());
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
+
+    // Stereo 16-bit at the device's rate, so the device plays the file's
+    // bytes unchanged; 1000 frames of a ramp so every frame differs.
+    std::vector<std::int16_t> samples;
+    for (int i = 0; i < 1000; ++i) {
+        samples.push_back(static_cast<std::int16_t>(i * 30 - 15000));
+        samples.push_back(static_cast<std::int16_t>(15000 - i * 30));
+    }
+    const auto wav = makeWav(samples, 2, 44100);
+    const std::string good = ::testing::TempDir() + "audio_test_track.wav";
+    const std::string bad = ::testing::TempDir() + "audio_test_bad.wav";
+    writeFile(good, wav);
+    writeFile(bad, std::vector<std::uint8_t>(wav.begin(), wav.begin() + 30));
+
+    EXPECT_EQ(BASS_StreamCreateFile(false, good.c_str(), 0, 0, BASS_SAMPLE_LOOP), 0u) << "no device yet";
+    ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+    EXPECT_EQ(BASS_StreamCreateFile(false, (good + ".missing").c_str(), 0, 0, BASS_SAMPLE_LOOP), 0u);
+    EXPECT_EQ(BASS_StreamCreateFile(false, bad.c_str(), 0, 0, BASS_SAMPLE_LOOP), 0u);
+    EXPECT_FALSE(BASS_ChannelPlay(0, true));
+    EXPECT_FALSE(BASS_ChannelPlay(77, true));
+
+    const std::uint32_t handle = BASS_StreamCreateFile(false, good.c_str(), 0, 0, BASS_SAMPLE_LOOP);
+    ASSERT_NE(handle, 0u);
+    ASSERT_TRUE(BASS_ChannelPlay(handle, true));
+
+    // The device plays silence while paused, so the track starts somewhere
+    // in the output; from there three passes must follow without a gap.
+    const std::vector<std::uint8_t> pcm(wav.begin() + 44, wav.end());
+    const std::size_t trackBytes = pcm.size();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::vector<std::uint8_t> played;
+    std::size_t start = 0;
+    for (;;) {
+        played = readFile(out);
+        const auto first = std::search(played.begin(), played.end(), pcm.begin(), pcm.begin() + 4);
+        start = static_cast<std::size_t>(first - played.begin());
+        if (first != played.end() && played.size() >= start + 3 * trackBytes) break;
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the device wrote " << played.size() << " bytes";
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    for (std::size_t i = 0; i < 3 * trackBytes; ++i)
+        ASSERT_EQ(played[start + i], pcm[i % trackBytes]) << "byte " << i << " of the looped track";
+}

@@ -1,0 +1,198 @@
+// The GUI library's command-line options and its offscreen script format.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/gui.h"
+#include "platform/gui_options.h"
+
+namespace {
+// An argv that parseGuiOptions may rearrange, with its terminating null.
+struct Argv {
+    explicit Argv(std::vector<std::string> words) : storage(std::move(words)) {
+        for (auto& w : storage) pointers.push_back(w.data());
+        pointers.push_back(nullptr);
+        argc = static_cast<int>(storage.size());
+    }
+    std::vector<std::string> remaining() const {
+        std::vector<std::string> out;
+        for (int i = 0; i < argc; ++i) out.emplace_back(pointers[static_cast<std::size_t>(i)]);
+        return out;
+    }
+    std::vector<std::string> storage;
+    std::vector<char*> pointers;
+    int argc = 0;
+};
+}  // namespace
+
+TEST(GuiOptions, TakesItsOwnOptionsOutAndLeavesTheRestInOrder) {
+    Argv a({"prog", "--gtest_filter=x", "-platform", "offscreen", "-size", "320x200", "keep", "-frames", "7",
+            "-script", "s.txt", "-grab", "out", "-frame-time", "0.25", "-other"});
+    GuiOptions o;
+    std::string error;
+    ASSERT_TRUE(parseGuiOptions(a.argc, a.pointers.data(), o, error)) << error;
+    EXPECT_EQ(a.remaining(), (std::vector<std::string>{"prog", "--gtest_filter=x", "keep", "-other"}));
+    EXPECT_EQ(a.pointers[static_cast<std::size_t>(a.argc)], nullptr);
+    EXPECT_EQ(o.backend, GuiBackend::Offscreen);
+    EXPECT_EQ(o.width, 320);
+    EXPECT_EQ(o.height, 200);
+    EXPECT_EQ(o.closeAtFrame, 7);
+    EXPECT_EQ(o.scriptPath, "s.txt");
+    EXPECT_EQ(o.grabDir, "out");
+    EXPECT_DOUBLE_EQ(o.frameTime, 0.25);
+}
+
+TEST(GuiOptions, DefaultsToAWindowThatNeverClosesByItself) {
+    Argv a({"prog"});
+    GuiOptions o;
+    std::string error;
+    ASSERT_TRUE(parseGuiOptions(a.argc, a.pointers.data(), o, error));
+    EXPECT_EQ(o.backend, GuiBackend::Window);
+    EXPECT_EQ(o.closeAtFrame, -1);
+    EXPECT_EQ(o.width, 1280);
+    EXPECT_EQ(o.height, 720);
+    EXPECT_DOUBLE_EQ(o.frameTime, 1.0 / 60.0);
+    EXPECT_EQ(a.argc, 1);
+}
+
+TEST(GuiOptions, RejectsBadValuesNamingTheProblemAndLeavesArgvAlone) {
+    const struct {
+        std::vector<std::string> args;
+        const char* mentions;
+    } cases[] = {
+        {{"p", "-platform"}, "-platform needs a value"},
+        {{"p", "-platform", "wayland"}, "unknown platform 'wayland'"},
+        {{"p", "-platform", "offscreen", "-size", "640"}, "-size"},
+        {{"p", "-platform", "offscreen", "-size", "0x10"}, "-size"},
+        {{"p", "-platform", "offscreen", "-size", "10x-4"}, "-size"},
+        {{"p", "-platform", "offscreen", "-size", "99999x10"}, "-size"},
+        {{"p", "-platform", "offscreen", "-size", "10x10x"}, "-size"},
+        {{"p", "-frames", "-1"}, "-frames"},
+        {{"p", "-frames", "3x"}, "-frames"},
+        {{"p", "-frames", "99999999999"}, "-frames"},
+        {{"p", "-platform", "offscreen", "-frame-time", "0"}, "-frame-time"},
+        {{"p", "-platform", "offscreen", "-frame-time", "nan"}, "-frame-time"},
+        {{"p", "-platform", "offscreen", "-frame-time", "1e-12"}, "-frame-time"},
+        {{"p", "-platform", "offscreen", "-script", ""}, "-script"},
+        {{"p", "-grab", "dir"}, "-grab needs -platform offscreen"},
+        {{"p", "-size", "64x64", "-platform", "window"}, "-size needs -platform offscreen"},
+    };
+    for (const auto& c : cases) {
+        Argv a(c.args);
+        GuiOptions o;
+        std::string error;
+        EXPECT_FALSE(parseGuiOptions(a.argc, a.pointers.data(), o, error)) << c.args.back();
+        EXPECT_NE(error.find(c.mentions), std::string::npos) << "error '" << error << "' lacks '" << c.mentions << "'";
+        EXPECT_EQ(a.argc, static_cast<int>(c.args.size()));
+    }
+}
+
+TEST(GuiScript, ParsesEveryEventWithCommentsAndBlankLines) {
+    const std::string text =
+        "# a whole-line comment\n"
+        "\n"
+        "0 move 10 -20   # trailing comment\n"
+        "2 press left\n"
+        "2 release right\n"
+        "1 wheel -240\n"
+        "  3\tkeydown Escape\r\n"
+        "3 keyup Home\n"
+        "3 keydown Space\n"
+        "3 keydown X\n"
+        "3 keydown C\n"
+        "9 close\n";
+    std::vector<ScriptEvent> events;
+    int line = 0;
+    std::string error;
+    ASSERT_TRUE(parseGuiScript(text, events, line, error)) << line << ": " << error;
+    ASSERT_EQ(events.size(), 10u);
+    // Sorted by frame; the script's order kept within a frame.
+    EXPECT_EQ(events[0].event.type, InputEventType::Move);
+    EXPECT_EQ(events[0].event.x, 10);
+    EXPECT_EQ(events[0].event.y, -20);
+    EXPECT_EQ(events[1].frame, 1);
+    EXPECT_EQ(events[1].event.wheelDelta, -240);
+    EXPECT_EQ(events[2].event.type, InputEventType::Press);
+    EXPECT_EQ(events[2].event.button, MouseButton::Left);
+    EXPECT_EQ(events[3].event.type, InputEventType::Release);
+    EXPECT_EQ(events[3].event.button, MouseButton::Right);
+    const Key keys[] = {Key::Escape, Key::Home, Key::Space, Key::X, Key::C};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(events[4 + static_cast<std::size_t>(i)].event.key, keys[i]);
+    EXPECT_EQ(events[5].event.type, InputEventType::KeyUp);
+    EXPECT_EQ(events[9].event.type, InputEventType::Close);
+    EXPECT_EQ(events[9].frame, 9);
+}
+
+TEST(GuiScript, NamesTheLineOfTheFirstMalformedEvent) {
+    const struct {
+        const char* badLine;
+        const char* mentions;
+    } cases[] = {
+        {"x move 1 2", "frame number"},
+        {"-1 close", "frame number"},
+        {"3", "missing event"},
+        {"3 jump", "unknown event 'jump'"},
+        {"3 move 1", "move X Y"},
+        {"3 move 1 2 3", "move X Y"},
+        {"3 move 1.5 2", "whole-number"},
+        {"3 press middle", "unknown mouse button 'middle'"},
+        {"3 release", "press|release"},
+        {"3 wheel up", "wheel needs"},
+        {"3 keydown Enter", "unknown key 'Enter'"},
+        {"3 keydown escape", "unknown key 'escape'"},
+        {"3 close now", "'close'"},
+    };
+    for (const auto& c : cases) {
+        const std::string text = "0 move 1 1\n# fine so far\n\n" + std::string(c.badLine) + "\n5 close\n";
+        std::vector<ScriptEvent> events;
+        int line = 0;
+        std::string error;
+        EXPECT_FALSE(parseGuiScript(text, events, line, error)) << c.badLine;
+        EXPECT_EQ(line, 4) << c.badLine;
+        EXPECT_NE(error.find(c.mentions), std::string::npos) << "error '" << error << "' lacks '" << c.mentions << "'";
+    }
+}
+
+// guiInit reports a bad command line with one line and exit code 1, before
+// anything opens.
+class GuiInitFailure : public ::testing::Test {
+protected:
+    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+    static void init(std::vector<std::string> words) {
+        Argv a(std::move(words));
+        guiInit(a.argc, a.pointers.data());
+    }
+};
+
+TEST_F(GuiInitFailure, BadOptionExitsWithOneLine) {
+    EXPECT_EXIT(init({"prog", "-platform", "offscreen", "-size", "wide"}), ::testing::ExitedWithCode(1),
+                "^prog: -size needs WxH[^\n]*\n$");
+}
+
+TEST_F(GuiInitFailure, MalformedScriptNamesFileAndLine) {
+    const std::string path = ::testing::TempDir() + "gui_bad_script.txt";
+    std::ofstream(path) << "0 move 1 2\n1 press left\n2 wiggle\n";
+    EXPECT_EXIT(init({"prog", "-platform", "offscreen", "-script", path}), ::testing::ExitedWithCode(1),
+                "gui_bad_script.txt:3: unknown event 'wiggle'");
+    EXPECT_EXIT(init({"prog", "-platform", "offscreen", "-script", path + ".missing"}),
+                ::testing::ExitedWithCode(1), "cannot read script");
+}
+
+TEST_F(GuiInitFailure, WindowWithoutADisplaySaysToRunOffscreen) {
+    auto withoutDisplay = [] {
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        unsetenv("SDL_VIDEODRIVER");
+        init({"prog"});
+    };
+    EXPECT_EXIT(withoutDisplay(), ::testing::ExitedWithCode(1), "^prog: no display[^\n]*-platform offscreen[^\n]*\n$");
+    auto onlyDummy = [] {
+        unsetenv("DISPLAY");
+        setenv("SDL_VIDEODRIVER", "x11,dummy", 1);
+        init({"prog"});
+    };
+    EXPECT_EXIT(onlyDummy(), ::testing::ExitedWithCode(1), "no display");
+}

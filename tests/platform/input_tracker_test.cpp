@@ -1,0 +1,138 @@
+// How input events become the per-frame state the queries read.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/gui.h"
+#include "platform/gui_input.h"
+#include "platform/input_tracker.h"
+
+namespace {
+InputEvent press(MouseButton b) { InputEvent e; e.type = InputEventType::Press; e.button = b; return e; }
+InputEvent release(MouseButton b) { InputEvent e; e.type = InputEventType::Release; e.button = b; return e; }
+InputEvent keyDownEvent(Key k) { InputEvent e; e.type = InputEventType::KeyDown; e.key = k; return e; }
+InputEvent keyUpEvent(Key k) { InputEvent e; e.type = InputEventType::KeyUp; e.key = k; return e; }
+InputEvent wheel(int d) { InputEvent e; e.type = InputEventType::Wheel; e.wheelDelta = d; return e; }
+InputEvent move(int x, int y) { InputEvent e; e.type = InputEventType::Move; e.x = x; e.y = y; return e; }
+InputEvent closeEvent() { InputEvent e; e.type = InputEventType::Close; return e; }
+
+// What one frame's queries should answer, for the left button and Space.
+struct Expected {
+    bool down, held, up;
+    bool keyWentDown, keyHeld;
+};
+
+// Runs frames through a tracker, publishing each as the library does, and
+// checks the queries of every frame.
+void runFrames(const std::vector<std::vector<InputEvent>>& frames, const std::vector<Expected>& expected,
+               MouseButton button, Key key) {
+    InputTracker tracker;
+    for (std::size_t f = 0; f < frames.size(); ++f) {
+        startInputFrame(tracker);
+        for (const auto& e : frames[f]) applyInputEvent(tracker, e);
+        guiSetInputState(tracker.state);
+        const Expected& x = expected[f];
+        EXPECT_EQ(mouseDown(button), x.down) << "frame " << f;
+        EXPECT_EQ(mousePressed(button), x.held) << "frame " << f;
+        EXPECT_EQ(mouseUp(button), x.up) << "frame " << f;
+        EXPECT_EQ(keyDown(key), x.keyWentDown) << "frame " << f;
+        EXPECT_EQ(keyPressed(key), x.keyHeld) << "frame " << f;
+    }
+}
+}  // namespace
+
+TEST(InputTracker, PressHoldReleaseShowDownHeldAndUpInTheirFrames) {
+    const auto L = MouseButton::Left;
+    const auto K = Key::Space;
+    runFrames({{press(L), keyDownEvent(K)}, {}, {release(L), keyUpEvent(K)}, {}},
+              {{true, true, false, true, true},
+               {false, true, false, false, true},
+               {false, false, true, false, false},
+               {false, false, false, false, false}},
+              L, K);
+}
+
+TEST(InputTracker, AClickWithinOneFrameIsHeldForThatFrameAndUpInTheNext) {
+    const auto R = MouseButton::Right;
+    const auto K = Key::Home;
+    runFrames({{press(R), release(R), keyDownEvent(K), keyUpEvent(K)}, {}, {}},
+              {{true, true, false, true, true},
+               {false, false, true, false, false},
+               {false, false, false, false, false}},
+              R, K);
+    // A second press before the deferred release showed keeps it held.
+    runFrames({{press(R), release(R), press(R)}, {}, {release(R)}},
+              {{true, true, false, false, false},
+               {false, true, false, false, false},
+               {false, false, true, false, false}},
+              R, K);
+}
+
+TEST(InputTracker, RepeatsAndStrayReleasesChangeNothing) {
+    const auto L = MouseButton::Left;
+    const auto K = Key::X;
+    runFrames({{release(L), keyUpEvent(K)}, {press(L), keyDownEvent(K)}, {press(L), keyDownEvent(K)}},
+              {{false, false, false, false, false},
+               {true, true, false, true, true},
+               {false, true, false, false, true}},
+              L, K);
+}
+
+TEST(InputTracker, ButtonsAndKeysAreIndependent) {
+    InputTracker tracker;
+    startInputFrame(tracker);
+    applyInputEvent(tracker, press(MouseButton::Right));
+    applyInputEvent(tracker, keyDownEvent(Key::C));
+    guiSetInputState(tracker.state);
+    EXPECT_FALSE(mousePressed(MouseButton::Left));
+    EXPECT_TRUE(mousePressed(MouseButton::Right));
+    for (Key k : {Key::Escape, Key::Home, Key::Space, Key::X}) EXPECT_FALSE(keyPressed(k));
+    EXPECT_TRUE(keyPressed(Key::C));
+    EXPECT_FALSE(keyPressed(static_cast<Key>(0x41))) << "a key the program never asks about";
+}
+
+TEST(InputTracker, WheelAddsUpWithinAFrameOnlyAndMovesAndCloseStay) {
+    InputTracker tracker;
+    startInputFrame(tracker);
+    applyInputEvent(tracker, wheel(120));
+    applyInputEvent(tracker, wheel(-360));
+    applyInputEvent(tracker, move(5, 7));
+    applyInputEvent(tracker, move(-3, 900));
+    guiSetInputState(tracker.state);
+    EXPECT_EQ(mouseWheelDelta(), -240);
+    EXPECT_EQ(mouseX(), -3);
+    EXPECT_EQ(mouseY(), 900);
+    EXPECT_FALSE(windowCloseRequest());
+    startInputFrame(tracker);
+    applyInputEvent(tracker, closeEvent());
+    guiSetInputState(tracker.state);
+    EXPECT_EQ(mouseWheelDelta(), 0);
+    EXPECT_EQ(mouseX(), -3);
+    EXPECT_TRUE(windowCloseRequest());
+    startInputFrame(tracker);
+    guiSetInputState(tracker.state);
+    EXPECT_TRUE(windowCloseRequest()) << "a close request stays";
+}
+
+TEST(InputTracker, KeyValuesAreTheLibrarysCodes) {
+    EXPECT_EQ(static_cast<int>(Key::Escape), 0x01000000);
+    EXPECT_EQ(static_cast<int>(Key::Home), 0x01000010);
+    EXPECT_EQ(static_cast<int>(Key::Space), 0x20);
+    EXPECT_EQ(static_cast<int>(Key::C), 0x43);
+    EXPECT_EQ(static_cast<int>(Key::X), 0x58);
+    EXPECT_EQ(static_cast<int>(MouseButton::Left), 1);
+    EXPECT_EQ(static_cast<int>(MouseButton::Right), 2);
+}
+
+TEST(WheelUnits, FractionalNotchesAddUpInsteadOfBeingDropped) {
+    double remainder = 0.0;
+    EXPECT_EQ(takeWheelUnits(remainder, 1.0), 120);
+    EXPECT_EQ(takeWheelUnits(remainder, -2.0), -240);
+    // A smooth-scrolling device: a tenth of a notch at a time.
+    int total = 0;
+    for (int i = 0; i < 25; ++i) total += takeWheelUnits(remainder, 0.1);
+    EXPECT_EQ(total, 300);
+    EXPECT_NEAR(remainder, 0.0, 1e-9);
+    EXPECT_EQ(takeWheelUnits(remainder, 0.004), 0);
+    EXPECT_EQ(takeWheelUnits(remainder, 0.005), 1) << "0.48 + 0.6 units make one";
+}
