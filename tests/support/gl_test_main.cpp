@@ -7,6 +7,13 @@
 #include <vector>
 
 #include "platform/gui.h"
+#include "support/gl_test_support.h"
+
+namespace {
+GLContext* testContext = nullptr;
+}  // namespace
+
+GLContext& glTestContext() { return *testContext; }
 
 int main(int argc, char** argv) {
     // gtest takes its own flags first; the GUI options are appended to a copy
@@ -21,6 +28,7 @@ int main(int argc, char** argv) {
 
     GLContext context;
     context.makeCurrent();
+    testContext = &context;
     glewInit();
     return RUN_ALL_TESTS();
 }

@@ -7,6 +7,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/gui.h"
+
+// The run's one GL context, made by the test main and current throughout.
+// Tests that restart the offscreen session with another -size hand it to
+// GLWidgetBegin (or call makeCurrent) so framebuffer 0 takes the new size.
+GLContext& glTestContext();
+
 // width × height × 4 bytes, rows bottom-up as GL stores them.
 std::vector<std::uint8_t> readTextureRgba8(GLuint texture, int width, int height);
 // width × height × 2 floats (red, green), rows bottom-up.
