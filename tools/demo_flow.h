@@ -1,0 +1,256 @@
+#pragma once
+// The demo scene's guides and animation parameters. The flow at a cell is
+// the mean of all guide vectors weighted by the inverse square distance to
+// each guide's first endpoint, times the flow scale; so every feature that
+// should move gets guides of its own right on it, and everything that should
+// stay still (rock, trees, hills) gets zero-length guides, which pull their
+// surroundings towards no motion.
+//
+// Units: a guide's vector is its length in picture pixels; the motion it
+// asks for is that length times kDemoFlowScale pixels per second.
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "flow/guides.h"
+#include "tools/demo_layout.h"
+#include "tools/demo_picture.h"
+
+namespace demo {
+
+// The program's default scale: a guide of 44 px asks for 90 px/s.
+constexpr float kDemoFlowScale = 2.0454545f;
+// Each UV layer lives 3 x 0.7 = 2.1 s: long enough that falling water shows
+// long streaks, short enough that the stretch of one cycle stays modest.
+constexpr float kDemoPhaseSpacing = 0.7f;
+
+// Guide lengths, in picture pixels (times kDemoFlowScale for px/s).
+constexpr float kFallLengthAtLip = 16.0f;     // 33 px/s asked for as the water tips over
+constexpr float kFallLengthAtFoot = 60.0f;    // 123 px/s asked for where it hits the lake
+constexpr float kRiverLength = 6.0f;          // 12 px/s in the river just above the lip
+constexpr float kCloudDriftLength = 3.5f;     // 7 px/s to the right
+
+// Rings of outward drift around the plunge pool, innermost first: the water
+// spreads from where the fall hits the lake and slows as it goes.
+struct PoolRing {
+    float radiusX, radiusY, length;
+    int guides;
+};
+constexpr PoolRing kPoolRings[] = {
+    {95.0f, 22.0f, 16.0f, 7},
+    {210.0f, 55.0f, 11.0f, 9},
+    {350.0f, 100.0f, 8.0f, 11},
+    {520.0f, 160.0f, 6.0f, 13},
+};
+constexpr float kPoolCenterY = kLakeY + 12.0f;
+
+inline GuideSegment guideFrom(float x, float y, float dx, float dy) {
+    return GuideSegment{x, y, x + dx, y + dy};
+}
+inline GuideSegment pinAt(float x, float y) { return GuideSegment{x, y, x, y}; }
+
+inline Region regionAt(const PaintCanvas& canvas, float x, float y) {
+    const std::int32_t ix = std::min(canvas.width - 1, std::max(0, static_cast<std::int32_t>(x)));
+    const std::int32_t iy = std::min(canvas.height - 1, std::max(0, static_cast<std::int32_t>(y)));
+    return canvas.regions[canvas.index(ix, iy)];
+}
+
+// True when a pixel within `radius` of (x, y) shows something other than sky.
+inline bool nearSolid(const PaintCanvas& canvas, float x, float y, float radius) {
+    for (float dy = -radius; dy <= radius; dy += radius / 3.0f) {
+        for (float dx = -radius; dx <= radius; dx += radius / 3.0f) {
+            if (regionAt(canvas, x + dx, y + dy) != Region::Sky) return true;
+        }
+    }
+    return false;
+}
+
+// Moving water has to start from standing water: the picture seen through a
+// UV layer is fetched from upstream, so whatever lies upstream of a moving
+// region slides into it. The river therefore stands still at its far end and
+// speeds up towards the lip, and the fall speeds up from the lip down.
+inline void addFallGuides(std::vector<GuideSegment>& guides) {
+    constexpr float kRowStep = 32.0f;
+    const float columns[] = {-0.6f, 0.0f, 0.6f};
+    for (float y = kFallLipY + 8.0f; y < kLakeY - 4.0f; y += kRowStep) {
+        const float t = (y - kFallLipY) / (kLakeY - kFallLipY);
+        const float length = lerp(kFallLengthAtLip, kFallLengthAtFoot, t);
+        const float halfWidth = fallHalfWidthAt(y);
+        for (float c : columns) {
+            // The sheet fans out a little as it falls.
+            guides.push_back(guideFrom(kFallCenterX + c * halfWidth, y, c * 4.0f * t, length));
+        }
+    }
+}
+
+inline void addRiverGuides(std::vector<GuideSegment>& guides) {
+    // Still at the far end, where the river comes out from behind the hills,
+    // and on the hills and the rim of the notch around it.
+    guides.push_back(pinAt(kFallCenterX, kRiverTopY + 3.0f));
+    for (float dx : {-45.0f, 0.0f, 45.0f}) guides.push_back(pinAt(kFallCenterX + dx, kRiverTopY - 14.0f));
+    for (float side : {-1.0f, 1.0f}) {
+        for (float y : {kRiverTopY + 6.0f, kFallLipY}) {
+            guides.push_back(pinAt(kFallCenterX + side * (riverHalfWidthAt(y) + 22.0f), y));
+        }
+    }
+    // Gathering speed towards the lip.
+    for (float dx : {-28.0f, 0.0f, 28.0f}) guides.push_back(guideFrom(kFallCenterX + dx, kFallLipY - 5.0f, 0.0f, kRiverLength));
+}
+
+inline void addPoolGuides(std::vector<GuideSegment>& guides, const PaintCanvas& canvas) {
+    for (const PoolRing& ring : kPoolRings) {
+        for (int i = 0; i < ring.guides; ++i) {
+            // Angles across the lower half of the ellipse: the lake lies
+            // below and to the sides of the fall's foot.
+            const float angle = 0.08f + (3.14159265f - 0.16f) * static_cast<float>(i) / static_cast<float>(ring.guides - 1);
+            const float x = kFallCenterX + std::cos(angle) * ring.radiusX;
+            const float y = kPoolCenterY + std::sin(angle) * ring.radiusY;
+            if (regionAt(canvas, x, y) != Region::Lake) continue;
+            // Outward, flattened by perspective, with a slight pull towards the viewer.
+            float dx = std::cos(angle);
+            float dy = std::sin(angle) * 0.45f + 0.15f;
+            const float norm = std::sqrt(dx * dx + dy * dy);
+            dx /= norm;
+            dy /= norm;
+            guides.push_back(guideFrom(x, y, dx * ring.length, dy * ring.length));
+        }
+    }
+    // Where the fall plunges in, the water turns outwards instead of
+    // carrying the fall on down into the lake.
+    for (float dx : {-60.0f, -20.0f, 20.0f, 60.0f}) {
+        guides.push_back(guideFrom(kFallCenterX + dx, kLakeY + 8.0f, dx * 0.12f, 2.0f));
+    }
+    // The boulders stand in the current: pinned at the middle and both ends.
+    for (const Boulder& b : kBoulders) {
+        for (float side : {-0.7f, 0.0f, 0.7f}) guides.push_back(pinAt(b.x + side * b.radiusX, b.y));
+    }
+}
+
+// Guides for everything that isn't water, placed greedily. Inverse-square
+// weights never fall off fast enough to keep the water's pull local: a few
+// dozen strong water guides drag the whole picture along unless still areas
+// carry guides of their own, densest next to the water. So probes on a fine
+// grid over rock, trees, hills and sky measure how far the flow misses what
+// that place should do (stand still; sky: drift), and a guide asking for
+// exactly that goes where it misses most, until every probe is close enough
+// or the budget is spent.
+constexpr float kProbeSpacing = 8.0f;        // probe grid, in pixels
+constexpr float kWaterMargin = 16.0f;        // probes this close to water may move with it
+constexpr float kMinGuideSpacing = 18.0f;    // keeps the still guides from piling up at one edge
+constexpr float kStillTolerance = 2.5f;      // px/s of leftover motion that doesn't show
+constexpr std::size_t kMaxStillGuides = 420; // keeps one synthesis cheap
+
+struct FlowProbe {
+    float x, y;
+    float targetX, targetY;  // wanted flow, px/s
+    float sx, sy, sw;        // running inverse-square sums over the guides so far
+    bool spent;              // a guide sits on it (it can't see that guide) or none may go here
+};
+
+inline bool isWater(Region r) { return r == Region::Fall || r == Region::Lake || r == Region::River; }
+
+inline void addToProbe(FlowProbe& probe, const GuideSegment& g) {
+    const float dx = probe.x - g.x0;
+    const float dy = probe.y - g.y0;
+    const float d2 = dx * dx + dy * dy;
+    if (d2 <= 0.0f) {
+        probe.spent = true;
+        return;
+    }
+    const float w = 1.0f / d2;
+    probe.sx += w * (g.x1 - g.x0);
+    probe.sy += w * (g.y1 - g.y0);
+    probe.sw += w;
+}
+
+inline float probeMissSquared(const FlowProbe& probe, float scale) {
+    if (probe.sw <= 0.0f) return 0.0f;
+    const float ex = probe.sx / probe.sw * scale - probe.targetX;
+    const float ey = probe.sy / probe.sw * scale - probe.targetY;
+    return ex * ex + ey * ey;
+}
+
+inline void addStillGuides(std::vector<GuideSegment>& guides, const PaintCanvas& canvas, float scale) {
+    const float cloudDrift = kCloudDriftLength * scale;
+    std::vector<FlowProbe> probes;
+    for (float y = kProbeSpacing * 0.5f; y < static_cast<float>(canvas.height); y += kProbeSpacing) {
+        for (float x = kProbeSpacing * 0.5f; x < static_cast<float>(canvas.width); x += kProbeSpacing) {
+            const Region region = regionAt(canvas, x, y);
+            if (isWater(region)) continue;
+            bool nearWater = false;
+            for (float oy = -kWaterMargin; oy <= kWaterMargin && !nearWater; oy += kWaterMargin * 0.5f) {
+                for (float ox = -kWaterMargin; ox <= kWaterMargin; ox += kWaterMargin * 0.5f) {
+                    if (isWater(regionAt(canvas, x + ox, y + oy))) nearWater = true;
+                }
+            }
+            if (nearWater) continue;
+            const bool drifts = region == Region::Sky && !nearSolid(canvas, x, y, 24.0f);
+            FlowProbe probe{x, y, drifts ? cloudDrift : 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, false};
+            for (const GuideSegment& g : guides) addToProbe(probe, g);
+            probes.push_back(probe);
+        }
+    }
+    const float tolerance = kStillTolerance * kStillTolerance;
+    const float minSpacing = kMinGuideSpacing * kMinGuideSpacing;
+    std::size_t added = 0;
+    while (added < kMaxStillGuides) {
+        FlowProbe* worst = nullptr;
+        float worstMiss = tolerance;
+        for (FlowProbe& probe : probes) {
+            if (probe.spent) continue;
+            const float miss = probeMissSquared(probe, scale);
+            if (miss > worstMiss) {
+                worstMiss = miss;
+                worst = &probe;
+            }
+        }
+        if (!worst) break;
+        worst->spent = true;
+        bool crowded = false;
+        for (const GuideSegment& g : guides) {
+            const float dx = g.x0 - worst->x;
+            const float dy = g.y0 - worst->y;
+            if (dx * dx + dy * dy < minSpacing) {
+                crowded = true;
+                break;
+            }
+        }
+        if (crowded) continue;
+        const GuideSegment guide = guideFrom(worst->x, worst->y, worst->targetX / scale, worst->targetY / scale);
+        guides.push_back(guide);
+        ++added;
+        for (FlowProbe& probe : probes) addToProbe(probe, guide);
+    }
+}
+
+// Every guide of the demo document, placed on the painted scene.
+inline std::vector<GuideSegment> layoutGuides(const PaintCanvas& canvas) {
+    std::vector<GuideSegment> guides;
+    addFallGuides(guides);
+    addRiverGuides(guides);
+    addPoolGuides(guides, canvas);
+    addStillGuides(guides, canvas, kDemoFlowScale);
+    return guides;
+}
+
+// The flow the program will synthesise at one position, in px/s: the
+// inverse-square weighted mean of the guide vectors times the scale. Used
+// to check the layout, not by the program.
+inline Vec2 demoFlowAt(const std::vector<GuideSegment>& guides, float scale, float px, float py) {
+    float sx = 0.0f, sy = 0.0f, sw = 0.0f;
+    for (const GuideSegment& s : guides) {
+        const float dx = px - s.x0;
+        const float dy = py - s.y0;
+        const float d2 = dx * dx + dy * dy;
+        if (d2 <= 0.0f) continue;
+        const float w = 1.0f / d2;
+        sx += w * (s.x1 - s.x0);
+        sy += w * (s.y1 - s.y0);
+        sw += w;
+    }
+    if (sw <= 0.0f) return Vec2{};
+    return Vec2{sx / sw * scale, sy / sw * scale};
+}
+
+}  // namespace demo

@@ -1,0 +1,98 @@
+#pragma once
+// Where things are in the demo scene. The picture painter and the guide
+// layout both read these, so the water's guides sit exactly on the painted
+// water and the pins sit on the painted rock and trees.
+
+#include <cmath>
+#include <cstdint>
+
+#include "tools/demo_noise.h"
+
+namespace demo {
+
+// The working picture and the overlay share one size.
+constexpr std::int32_t kSceneWidth = 1280;
+constexpr std::int32_t kSceneHeight = 720;
+
+// Sky down to where the far hills meet the valley floor.
+constexpr float kHorizonY = 330.0f;
+
+// The cliff that carries the waterfall spans the middle of the picture; its
+// top edge dips into a notch at the fall's lip.
+constexpr float kCliffTopY = 258.0f;    // top edge away from the notch
+constexpr float kNotchDepth = 34.0f;    // how far the notch dips below kCliffTopY
+constexpr float kNotchHalfWidth = 120.0f;
+
+// The waterfall: a sheet of water from the lip down to the lake.
+constexpr float kFallCenterX = 640.0f;
+constexpr float kFallLipY = kCliffTopY + kNotchDepth;  // 292: water leaves the ledge here
+constexpr float kFallTopHalfWidth = 58.0f;             // at the lip
+constexpr float kFallBottomHalfWidth = 80.0f;          // where it meets the lake
+// The river that feeds the fall shows in the notch above the lip.
+constexpr float kRiverTopY = 270.0f;
+
+// The lake fills the bottom of the picture from this line down.
+constexpr float kLakeY = 548.0f;
+
+// Seeds of the independent noise fields.
+constexpr std::uint32_t kSeedSky = 11;
+constexpr std::uint32_t kSeedClouds = 23;
+constexpr std::uint32_t kSeedHills = 37;
+constexpr std::uint32_t kSeedRock = 41;
+constexpr std::uint32_t kSeedFall = 53;
+constexpr std::uint32_t kSeedLake = 67;
+constexpr std::uint32_t kSeedFoliage = 79;
+constexpr std::uint64_t kSeedTrees = 0x5EED7EE5ull;
+constexpr std::uint64_t kSeedOverlay = 0x0BE4A7ull;
+
+// Top edge of the cliff at column x: the notch is a smooth dip centred on
+// the fall, the rest a gently broken rim.
+inline float cliffTopAt(float x) {
+    const float u = (x - kFallCenterX) / kNotchHalfWidth;
+    const float notch = kNotchDepth * std::exp(-u * u * u * u);
+    const float rim = (fractalNoise1(x * 0.02f, kSeedRock + 5, 4) - 0.5f) * 18.0f;
+    // Outside the notch the rim rises towards the wooded sides.
+    const float rise = std::fabs(x - kFallCenterX) * 0.05f;
+    return kCliffTopY + notch + rim * (1.0f - std::exp(-u * u)) - rise;
+}
+
+// Half the waterfall's width at row y: it widens as it falls.
+inline float fallHalfWidthAt(float y) {
+    const float t = clamp01((y - kFallLipY) / (kLakeY - kFallLipY));
+    return lerp(kFallTopHalfWidth, kFallBottomHalfWidth, t);
+}
+
+// Signed horizontal distance into the fall at (x, y): positive inside, in
+// pixels, with a ragged edge so that the sheet doesn't look cut out.
+inline float fallInsideAt(float x, float y) {
+    const float ragged = (fractalNoise(y * 0.018f, x * 0.003f, kSeedFall + 9, 3) - 0.5f) * 12.0f;
+    return fallHalfWidthAt(y) + ragged - std::fabs(x - kFallCenterX);
+}
+
+// Top of the foreground banks in the lower corners at column x; below the
+// picture's bottom edge in the middle, where the lake comes up to the viewer.
+constexpr float kLeftBankReach = 470.0f;   // where the left bank meets the bottom edge
+constexpr float kRightBankReach = 440.0f;  // the same, measured from the right edge
+inline float bankTopAt(float x) {
+    const float fromLeft = x / kLeftBankReach;
+    const float fromRight = (static_cast<float>(kSceneWidth) - x) / kRightBankReach;
+    // A smooth minimum keeps the shore rounded where the two banks' curves meet.
+    const float u = -std::log(std::exp(-fromLeft * 4.0f) + std::exp(-fromRight * 4.0f)) / 4.0f;
+    const float wobble = (fractalNoise1(x * 0.03f, kSeedFoliage + 4, 3) - 0.5f) * 10.0f;
+    const float v = std::max(0.0f, u);
+    return kLakeY - 12.0f + v * v * v * 220.0f + wobble;
+}
+
+// What a pixel of the picture shows; the guide layout reads it to decide
+// what moves.
+enum class Region : std::uint8_t {
+    Sky = 0,
+    Hills,
+    Rock,
+    Foliage,
+    River,
+    Fall,
+    Lake,
+};
+
+}  // namespace demo
