@@ -2,13 +2,18 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <utility>
+#include <vector>
 
 #include <stb_image.h>
+
+#include "image/jpeg_tables.h"
 
 namespace {
 
 constexpr int kRgbaComponents = 4;
+constexpr std::uint8_t kOpaque = 255;
 
 // Owns the decoder's pixel buffer so that it is released on every path.
 struct DecodedPixels {
@@ -18,34 +23,92 @@ struct DecodedPixels {
     }
 };
 
+// Widens 1 (grey), 2 (grey, alpha) or 3 (RGB) channels to RGBA the way the
+// decoder does: grey goes to R, G and B, a missing alpha is opaque.
+void widenToRgba(const stbi_uc* source, int channels, std::int64_t pixelCount, Rgba8* destination) {
+    for (std::int64_t i = 0; i < pixelCount; ++i, source += channels) {
+        Rgba8& out = destination[i];
+        if (channels <= 2) {
+            out = Rgba8{source[0], source[0], source[0], channels == 2 ? source[1] : kOpaque};
+        } else {
+            out = Rgba8{source[0], source[1], source[2], kOpaque};
+        }
+    }
+}
+
+// Checks, before the decoder sees them, the JPEG files that would make it
+// write past its Huffman tables (see jpeg_tables.h). Leaves the file at its
+// start. Only files that begin with 0xFF, as every JPEG stream does, are read
+// ahead in full.
+bool passesDecoderChecks(std::FILE* file) {
+    const int first = std::fgetc(file);
+    bool passes = true;
+    if (first == 0xFF) {
+        std::vector<std::uint8_t> bytes;
+        try {
+            bytes.push_back(static_cast<std::uint8_t>(first));
+            constexpr std::size_t kChunk = 1 << 16;
+            for (;;) {
+                const std::size_t used = bytes.size();
+                bytes.resize(used + kChunk);
+                const std::size_t got = std::fread(bytes.data() + used, 1, kChunk, file);
+                bytes.resize(used + got);
+                if (got < kChunk) break;
+            }
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        passes = jpegHuffmanTablesFit(bytes.data(), bytes.size());
+    }
+    return std::fseek(file, 0, SEEK_SET) == 0 && passes;
+}
+
 }  // namespace
 
 bool loadImageInto(const char* path, ImageGrid* destination) {
     if (!path) return false;
 
     // 1-2. Decode from the open file; the file is not needed afterwards.
+    // The packaged decoder (stb_image 2.27) reaches past its buffers on two
+    // kinds of file, handled here. JPEG files whose Huffman tables declare
+    // too many codes are refused before decoding (jpeg_tables.h). 16-bit PNM
+    // files, asked for another channel count than their own, are widened as
+    // if 8-bit and then narrowed from twice the bytes allocated; so 16-bit
+    // files are decoded with their own channels and widened here, which gives
+    // the decoder's own result for the 16-bit formats it handles correctly.
     std::FILE* file = std::fopen(path, "rb");
     if (!file) return false;
+    if (!passesDecoderChecks(file)) {
+        std::fclose(file);
+        return false;
+    }
+    const int requested = stbi_is_16_bit_from_file(file) ? 0 : kRgbaComponents;
     int width = 0;
     int height = 0;
     int fileComponents = 0;
     DecodedPixels decoded;
-    decoded.pixels = stbi_load_from_file(file, &width, &height, &fileComponents, kRgbaComponents);
+    decoded.pixels = stbi_load_from_file(file, &width, &height, &fileComponents, requested);
     std::fclose(file);
 
     // 3. No buffer or no pixels: not a picture.
     if (!decoded.pixels || width < 1 || height < 1) return false;
+    const int delivered = requested != 0 ? requested : fileComponents;
+    if (delivered < 1 || delivered > kRgbaComponents) return false;
     if (!destination) return true;
 
     // 4. Sizes in 64 bits. A destination of another size gets new storage,
     // built aside so that a failed allocation leaves it untouched.
-    const std::int64_t byteCount = gridCellCount(width, height) * kRgbaComponents;
+    const std::int64_t pixelCount = gridCellCount(width, height);
     if (destination->width != width || destination->height != height) {
         ImageGrid resized;
         if (!resized.tryCreate(width, height)) return false;
         *destination = std::move(resized);
     }
-    std::memcpy(destination->data(), decoded.pixels, static_cast<std::size_t>(byteCount));
+    if (delivered == kRgbaComponents) {
+        std::memcpy(destination->data(), decoded.pixels, static_cast<std::size_t>(pixelCount * kRgbaComponents));
+    } else {
+        widenToRgba(decoded.pixels, delivered, pixelCount, destination->data());
+    }
     return true;
 }
 

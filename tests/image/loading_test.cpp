@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <stb_image.h>
 #include <stb_image_write.h>
 
 namespace {
@@ -73,6 +74,41 @@ TEST_F(ImageLoadingTest, ChannelsExpandToRgbaInRowMajorOrder) {
             EXPECT_EQ(got.b, want.b) << i;
             EXPECT_EQ(got.a, want.a) << i;
         }
+    }
+}
+
+TEST_F(ImageLoadingTest, SixteenBitPnmFilesLoadAsTheDecoderReadsTheirOwnChannels) {
+    // Asked for four channels, the decoder garbles 16-bit PNM samples (and
+    // reads past its buffer); asked for the file's own channels it does not.
+    // The picture must hold that reading, widened to RGBA.
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+    };
+    const Case cases[] = {
+        {"grey16.pgm", {'P', '5', '\n', '3', ' ', '2', '\n', '6', '5', '5', '3', '5', '\n',
+                        0x12, 0x34, 0xab, 0xcd, 0x00, 0xff, 0xff, 0x00, 0x80, 0x7f, 0x01, 0x02}},
+        {"colour16.ppm", {'P', '6', '\n', '2', ' ', '1', '\n', '6', '5', '5', '3', '5', '\n',
+                          0x10, 0x11, 0x20, 0x21, 0x30, 0x31, 0x40, 0x41, 0x50, 0x51, 0x60, 0x61}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int width = 0, height = 0, channels = 0;
+        stbi_uc* reference = stbi_load_from_memory(c.bytes.data(), static_cast<int>(c.bytes.size()), &width,
+                                                   &height, &channels, 0);
+        ASSERT_NE(reference, nullptr);
+        const ImageGrid picture = loadImage(writeBytes(c.name, c.bytes).c_str());
+        ASSERT_EQ(picture.width, width);
+        ASSERT_EQ(picture.height, height);
+        for (int i = 0; i < width * height; ++i) {
+            const stbi_uc* in = reference + i * channels;
+            const Rgba8 p = picture.data()[i];
+            EXPECT_EQ(p.r, in[0]) << i;
+            EXPECT_EQ(p.g, in[channels == 1 ? 0 : 1]) << i;
+            EXPECT_EQ(p.b, in[channels == 1 ? 0 : 2]) << i;
+            EXPECT_EQ(p.a, 255) << i;
+        }
+        stbi_image_free(reference);
     }
 }
 

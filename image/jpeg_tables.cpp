@@ -1,0 +1,77 @@
+#include "image/jpeg_tables.h"
+
+namespace {
+
+// JPEG markers (ITU T.81, table B.1).
+constexpr std::uint8_t kMarkerPrefix = 0xFF;
+constexpr std::uint8_t kStartOfImage = 0xD8;
+constexpr std::uint8_t kEndOfImage = 0xD9;
+constexpr std::uint8_t kDefineHuffmanTables = 0xC4;
+constexpr std::uint8_t kFirstRestart = 0xD0;
+constexpr std::uint8_t kLastRestart = 0xD7;
+constexpr std::uint8_t kTemporary = 0x01;
+
+// A Huffman table holds at most 256 symbols; the decoder's arrays are that
+// large. Each table starts with a class/id byte and 16 code-length counts.
+constexpr unsigned kMostHuffmanCodes = 256;
+constexpr std::size_t kHuffmanTableHeader = 17;
+
+// Reads past the end as 0, as the decoder does.
+struct Cursor {
+    const std::uint8_t* bytes;
+    std::size_t size;
+    std::size_t at(std::size_t position) const { return position < size ? bytes[position] : 0; }
+};
+
+// Walks the tables of one DHT segment the way the decoder consumes them:
+// table after table while the segment's remaining length is positive, each
+// table's size taken from its own counts.
+bool huffmanSegmentFits(const Cursor& cursor, std::size_t position, long length) {
+    long remaining = length - 2;
+    while (remaining > 0) {
+        if (position >= cursor.size) return true;  // the decoder reads zeros from here
+        unsigned codes = 0;
+        for (std::size_t i = 1; i <= 16; ++i) codes += static_cast<unsigned>(cursor.at(position + i));
+        if (codes > kMostHuffmanCodes) return false;
+        position += kHuffmanTableHeader + codes;
+        remaining -= static_cast<long>(kHuffmanTableHeader + codes);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool looksLikeJpeg(const std::uint8_t* bytes, std::size_t size) {
+    std::size_t position = 0;
+    if (size == 0 || bytes[0] != kMarkerPrefix) return false;
+    while (position < size && bytes[position] == kMarkerPrefix) ++position;
+    return position < size && bytes[position] == kStartOfImage;
+}
+
+bool jpegHuffmanTablesFit(const std::uint8_t* bytes, std::size_t size) {
+    if (!bytes || !looksLikeJpeg(bytes, size)) return true;
+    const Cursor cursor{bytes, size};
+    std::size_t position = 0;
+    while (position < size) {
+        // Next marker: skip anything up to a 0xFF (the decoder skips padding
+        // between segments and resynchronises after entropy-coded data), then
+        // the fill bytes.
+        while (position < size && bytes[position] != kMarkerPrefix) ++position;
+        while (position < size && bytes[position] == kMarkerPrefix) ++position;
+        if (position >= size) return true;
+        const std::uint8_t marker = bytes[position++];
+
+        // Stuffed zeros, restarts and markers without a length carry no segment.
+        if (marker == 0x00 || marker == kTemporary || marker == kStartOfImage ||
+            (marker >= kFirstRestart && marker <= kLastRestart)) {
+            continue;
+        }
+        if (marker == kEndOfImage) return true;
+
+        // Every other marker has a big-endian length that counts itself.
+        const long length = static_cast<long>((cursor.at(position) << 8) | cursor.at(position + 1));
+        if (marker == kDefineHuffmanTables && !huffmanSegmentFits(cursor, position + 2, length)) return false;
+        if (length >= 2) position += static_cast<std::size_t>(length);
+    }
+    return true;
+}

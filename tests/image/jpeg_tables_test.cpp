@@ -1,0 +1,134 @@
+#include "image/jpeg_tables.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <stb_image_write.h>
+
+#include "image/loading.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+// An 8 x 8 baseline JPEG from the encoder, with its standard Huffman tables.
+Bytes encodeJpeg() {
+    std::vector<std::uint8_t> pixels(8 * 8 * 3);
+    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<std::uint8_t>(i * 7);
+    Bytes jpeg;
+    stbi_write_jpg_to_func(
+        [](void* context, void* data, int size) {
+            auto* out = static_cast<Bytes*>(context);
+            const auto* bytes = static_cast<const std::uint8_t*>(data);
+            out->insert(out->end(), bytes, bytes + size);
+        },
+        &jpeg, 8, 8, 3, pixels.data(), 90);
+    return jpeg;
+}
+
+// Offset of the first table's 16 code-length counts in the first DHT segment.
+std::size_t firstHuffmanCounts(const Bytes& jpeg) {
+    for (std::size_t i = 0; i + 1 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC4) return i + 5;  // marker, length, class/id
+    }
+    return 0;
+}
+
+// More than 256 codes, but lengths that still form a valid prefix code, so
+// that the decoder builds the table instead of rejecting it.
+void overfillTable(Bytes& jpeg, std::size_t counts) {
+    std::fill(jpeg.begin() + static_cast<std::ptrdiff_t>(counts),
+              jpeg.begin() + static_cast<std::ptrdiff_t>(counts + 16), 0);
+    jpeg[counts + 14] = 200;  // 15-bit codes
+    jpeg[counts + 15] = 200;  // 16-bit codes
+}
+
+class JpegTablesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::random_device seed;
+        directory_ = fs::temp_directory_path() / ("stillflow_jpeg_test_" + std::to_string(seed()));
+        fs::create_directories(directory_);
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(directory_, ignored);
+    }
+    std::string writeBytes(const std::string& name, const Bytes& bytes) {
+        const std::string path = (directory_ / name).string();
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        EXPECT_NE(file, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+        return path;
+    }
+    fs::path directory_;
+};
+
+TEST_F(JpegTablesTest, AnEncodedJpegPassesAndLoads) {
+    const Bytes jpeg = encodeJpeg();
+    ASSERT_TRUE(looksLikeJpeg(jpeg.data(), jpeg.size()));
+    EXPECT_TRUE(jpegHuffmanTablesFit(jpeg.data(), jpeg.size()));
+    const ImageGrid picture = loadImage(writeBytes("good.jpg", jpeg).c_str());
+    EXPECT_EQ(picture.width, 8);
+    EXPECT_EQ(picture.height, 8);
+}
+
+TEST_F(JpegTablesTest, AHuffmanTableOfMoreThan256CodesIsRefusedBeforeDecoding) {
+    Bytes jpeg = encodeJpeg();
+    const std::size_t counts = firstHuffmanCounts(jpeg);
+    ASSERT_NE(counts, 0u);
+    overfillTable(jpeg, counts);
+    EXPECT_FALSE(jpegHuffmanTablesFit(jpeg.data(), jpeg.size()));
+    const std::string path = writeBytes("overfull.jpg", jpeg);
+    EXPECT_TRUE(loadImage(path.c_str()).empty());
+    ImageGrid destination(2, 2);
+    EXPECT_FALSE(loadImageInto(path.c_str(), &destination));
+    EXPECT_EQ(destination.width, 2);
+}
+
+TEST_F(JpegTablesTest, TablesAreFoundAfterScanDataAndNotInsideOtherSegments) {
+    const Bytes overfullTable = [] {
+        Bytes t = {0xFF, 0xC4, 0x00, 0x13, 0x00};
+        for (int i = 0; i < 16; ++i) t.push_back(i >= 14 ? 200 : 0);
+        return t;
+    }();
+    // After a scan: entropy-coded bytes with a stuffed 0xFF 0x00 and a
+    // restart marker, then a table the decoder would reach between scans.
+    Bytes afterScan = {0xFF, 0xD8, 0xFF, 0xDA, 0x00, 0x08, 1, 1, 0, 0, 63, 0,
+                       0x12, 0xFF, 0x00, 0x34, 0xFF, 0xD0, 0x56, 0xFF, 0xFF};
+    afterScan.insert(afterScan.end(), overfullTable.begin() + 1, overfullTable.end());
+    EXPECT_FALSE(jpegHuffmanTablesFit(afterScan.data(), afterScan.size()));
+
+    // The same bytes as the payload of an application segment are skipped
+    // by its length, as the decoder skips them.
+    Bytes insideApp = {0xFF, 0xD8, 0xFF, 0xE1, 0x00, static_cast<std::uint8_t>(2 + overfullTable.size())};
+    insideApp.insert(insideApp.end(), overfullTable.begin(), overfullTable.end());
+    insideApp.insert(insideApp.end(), {0xFF, 0xD9});
+    EXPECT_TRUE(jpegHuffmanTablesFit(insideApp.data(), insideApp.size()));
+
+    // Padding before the table, and a table cut short by the end of the data.
+    Bytes padded = {0xFF, 0xFF, 0xD8, 0x00, 0x17, 0xFF};
+    padded.insert(padded.end(), overfullTable.begin(), overfullTable.end());
+    EXPECT_FALSE(jpegHuffmanTablesFit(padded.data(), padded.size()));
+    const Bytes cut(padded.begin(), padded.end() - 4);
+    EXPECT_TRUE(jpegHuffmanTablesFit(cut.data(), cut.size()));
+}
+
+TEST_F(JpegTablesTest, OtherDataIsNotAJpeg) {
+    const Bytes notJpeg[] = {{}, {0xFF}, {0xFF, 0xFF}, {0x89, 'P', 'N', 'G'}, {0xFF, 0xD9, 0xFF, 0xC4}};
+    for (const Bytes& bytes : notJpeg) {
+        EXPECT_FALSE(looksLikeJpeg(bytes.data(), bytes.size()));
+        EXPECT_TRUE(jpegHuffmanTablesFit(bytes.data(), bytes.size()));
+    }
+}
+
+}  // namespace
