@@ -121,7 +121,7 @@ ShaderProgram& ShaderProgram::operator=(ShaderProgram&& other) noexcept {
     return *this;
 }
 
-std::optional<std::size_t> ShaderProgram::findSampler(const std::string& name) const {
+std::optional<std::size_t> ShaderProgram::findSampler(std::string_view name) const {
     for (std::size_t i = 0; i < samplers.size(); ++i) {
         if (samplers[i].name == name) return i;
     }

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -40,8 +41,9 @@ public:
     // Deletes this program's own GL program (if any) first.
     ShaderProgram& operator=(ShaderProgram&& other) noexcept;
 
-    // Index of the first slot with exactly that name.
-    std::optional<std::size_t> findSampler(const std::string& name) const;
+    // Index of the first slot with exactly that name (same length, same
+    // bytes). Takes a view so that the per-frame lookups allocate nothing.
+    std::optional<std::size_t> findSampler(std::string_view name) const;
 };
 
 static_assert(!std::is_copy_constructible<ShaderProgram>::value, "ShaderProgram owns its program");
