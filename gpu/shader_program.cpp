@@ -40,8 +40,11 @@ GLuint compileShader(GLenum type, const std::string& source) {
     glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &logLength);
     if (logLength > 0) {
         std::string log(static_cast<std::size_t>(logLength), '\0');
-        glGetShaderInfoLog(shader, logLength, nullptr, &log[0]);
-        log.pop_back();  // the log's terminating NUL
+        GLsizei written = 0;
+        glGetShaderInfoLog(shader, logLength, &written, &log[0]);
+        // Drops the log's terminating NUL, and whatever a driver that
+        // over-reports the length left unwritten.
+        log.resize(static_cast<std::size_t>(written < logLength ? written : logLength - 1));
         std::printf("%s\n", log.c_str());
     }
     return shader;
@@ -62,8 +65,9 @@ ShaderProgram::ShaderProgram(const std::string& vertexSource, const std::string&
     glGetProgramiv(program, GL_INFO_LOG_LENGTH, &logLength);
     if (logLength > 0) {
         log.assign(static_cast<std::size_t>(logLength), '\0');
-        glGetProgramInfoLog(program, logLength, nullptr, &log[0]);
-        log.pop_back();  // the log's terminating NUL
+        GLsizei written = 0;
+        glGetProgramInfoLog(program, logLength, &written, &log[0]);
+        log.resize(static_cast<std::size_t>(written < logLength ? written : logLength - 1));
     }
 
     // 3. The shader objects are not needed once linked.
