@@ -30,7 +30,10 @@ struct AudioState {
     std::vector<std::unique_ptr<Track>> tracks;
     std::vector<std::uint8_t> mixBuffer;   // callback scratch, sized at open
 };
-AudioState audio;
+// Never destroyed: the device's thread keeps calling the callback until the
+// process is gone, also while static objects are destroyed at exit, so the
+// state it reads must outlive them.
+AudioState& audio = *new AudioState;
 
 // Bytes of the device buffer one callback fills; small enough for low
 // latency, large enough not to starve on a busy machine.
