@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Writes a small seed corpus for each fuzz target:
+#   OUT/flow_document_fuzzer/*  valid and near-valid flow documents
+#   OUT/image_loading_fuzzer/*  tiny pictures in several formats (ImageMagick)
+# Usage: make_seeds.sh OUT
+set -euo pipefail
+out=${1:?usage: make_seeds.sh OUT}
+documents=$out/flow_document_fuzzer
+pictures=$out/image_loading_fuzzer
+mkdir -p "$documents" "$pictures"
+
+# One little-endian 32-bit value (an int32, or a float32 given by its bits).
+le32() {
+  local v=$(( $1 & 0xffffffff ))
+  printf "\\x$(printf %02x $((v & 255)))\\x$(printf %02x $(((v >> 8) & 255)))"
+  printf "\\x$(printf %02x $(((v >> 16) & 255)))\\x$(printf %02x $(((v >> 24) & 255)))"
+}
+
+# count bytes cycling through 0..255, starting at first.
+ramp() {
+  local count=$1 first=$2 i
+  for ((i = 0; i < count; i++)); do printf "\\x$(printf %02x $(((first + i) & 255)))"; done
+}
+
+# document W H N FLOWSCALE_BITS PHASESPACING_BITS: a complete document.
+document() {
+  local w=$1 h=$2 n=$3 i
+  le32 "$w"; le32 "$h"
+  ramp $((4 * w * h)) 16
+  ramp $((w * h)) 200
+  le32 "$n"
+  for ((i = 0; i < n; i++)); do
+    le32 0x3f800000; le32 0x40000000; le32 $((0x40400000 + i)); le32 0xc1200000
+  done
+  le32 "$4"; le32 "$5"
+}
+
+document 3 3 0 0x4002e8ba 0x3f000000 > "$documents/smallest.flw"
+document 4 3 2 0x3fc00000 0x3e800000 > "$documents/two_guides.flw"
+document 5 4 1 0x7fc00000 0x00000000 > "$documents/unusable_parameters.flw"
+{ document 3 4 3 0x3f800000 0x3f800000; printf 'trailing'; } > "$documents/trailing.flw"
+{ le32 65536; le32 65536; ramp 64 0; } > "$documents/huge_header.flw"
+
+if command -v convert >/dev/null 2>&1; then
+  convert -strip -size 4x3 gradient:red-blue "$pictures/rgb.png"
+  convert -strip -size 3x3 gradient: -colorspace Gray -depth 8 "$pictures/grey.png"
+  convert -strip -size 2x2 xc:'rgba(10,20,30,0.5)' "$pictures/rgba.png"
+  convert -strip -size 1x1 xc:green "$pictures/one.gif"
+  convert -strip -size 5x4 plasma:fractal -seed 1 "$pictures/plasma.jpg" 2>/dev/null || convert -strip -size 5x4 xc:orange "$pictures/plasma.jpg"
+  convert -strip -size 3x2 xc:navy "$pictures/navy.bmp"
+  convert -strip -size 3x2 xc:olive "$pictures/olive.tga"
+  convert -strip -size 3x2 xc:teal "$pictures/teal.ppm"
+  convert -strip -size 2x2 xc:gray "$pictures/gray.pgm"
+  convert -strip -size 2x3 xc:maroon "$pictures/maroon.psd"
+else
+  echo "make_seeds: ImageMagick convert not found, no picture seeds"
+fi
