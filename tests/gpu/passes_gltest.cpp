@@ -162,10 +162,21 @@ TEST(Passes, ViewportAndSizeFollowTheTarget) {
 // a plain fork), so the child builds its pass programs from its own working
 // directory.
 
-std::string makeScratchDirectory() {
+// The child's own empty working directory, removed with what the child
+// left in it when the child exits.
+std::string scratchDirectory;
+
+void removeScratchDirectory() {
+    for (const char* name : {"pass.vert", "advect.frag"}) std::remove((scratchDirectory + "/" + name).c_str());
+    rmdir(scratchDirectory.c_str());
+}
+
+bool enterScratchDirectory() {
     std::string pattern = ::testing::TempDir() + "stillflow_passes_XXXXXX";
-    if (!mkdtemp(&pattern[0])) return std::string();
-    return pattern;
+    if (!mkdtemp(&pattern[0])) return false;
+    scratchDirectory = pattern;
+    std::atexit(removeScratchDirectory);
+    return chdir(scratchDirectory.c_str()) == 0;
 }
 
 bool writeFile(const std::string& path, const std::string& text) {
@@ -199,19 +210,16 @@ TEST_F(PassesDeathTest, ZeroSizedTargetEndsTheRunWithIncompleteFramebuffer) {
 }
 
 TEST_F(PassesDeathTest, MissingShaderFileEndsTheRunOnTheFirstPass) {
-    const std::string directory = makeScratchDirectory();
-    ASSERT_FALSE(directory.empty());
     EXPECT_EXIT(
         {
             printToStderr();
-            if (chdir(directory.c_str()) != 0) std::exit(3);
+            if (!enterScratchDirectory()) std::exit(3);
             RenderTargets targets;
             targets.create(makeTestPicture(4, 4));
             advectPass(targets.current[0], targets.flow, targets.scratch[0], 0.1f);
             std::exit(0);  // must not be reached
         },
         ::testing::ExitedWithCode(1), "");
-    rmdir(directory.c_str());
 }
 
 // An advect shader that declares "flow" but never reads it: the pass reports
@@ -219,19 +227,18 @@ TEST_F(PassesDeathTest, MissingShaderFileEndsTheRunOnTheFirstPass) {
 TEST_F(PassesDeathTest, UnusedSamplerIsReportedEveryCallAndThePassStillDraws) {
     const std::string vertexSource = readTextFile("pass.vert");
     ASSERT_FALSE(vertexSource.empty()) << "run with the shaders folder as working directory";
-    const std::string directory = makeScratchDirectory();
-    ASSERT_FALSE(directory.empty());
     const std::string fragmentSource =
         "#version 130\n"
         "uniform sampler2D image;\n"
         "uniform sampler2D flow;\n"
         "void main() { gl_FragColor = texelFetch(image, ivec2(gl_FragCoord.xy), 0) + vec4(0.5); }\n";
-    ASSERT_TRUE(writeFile(directory + "/pass.vert", vertexSource));
-    ASSERT_TRUE(writeFile(directory + "/advect.frag", fragmentSource));
     EXPECT_EXIT(
         {
             printToStderr();
-            if (chdir(directory.c_str()) != 0) std::exit(3);
+            if (!enterScratchDirectory()) std::exit(3);
+            if (!writeFile("pass.vert", vertexSource) || !writeFile("advect.frag", fragmentSource)) {
+                std::exit(3);
+            }
             RenderTargets targets;
             targets.create(makeTestPicture(4, 3));
             advectPass(targets.current[0], targets.flow, targets.scratch[0], 0.1f);
@@ -244,9 +251,6 @@ TEST_F(PassesDeathTest, UnusedSamplerIsReportedEveryCallAndThePassStillDraws) {
             std::exit(drawn[i] == 2.5f && drawn[i + 1] == 1.5f ? 0 : 2);
         },
         ::testing::ExitedWithCode(0), "sampler flow does not exist!\n.*sampler flow does not exist!\n");
-    std::remove((directory + "/advect.frag").c_str());
-    std::remove((directory + "/pass.vert").c_str());
-    rmdir(directory.c_str());
 }
 
 }  // namespace
