@@ -26,10 +26,9 @@ constexpr float kDemoFlowScale = 2.0454545f;
 constexpr float kDemoPhaseSpacing = 0.7f;
 
 // Guide lengths, in picture pixels (times kDemoFlowScale for px/s).
-constexpr float kFallLengthAtLip = 16.0f;     // 33 px/s asked for as the water tips over
-constexpr float kFallLengthAtFoot = 60.0f;    // 123 px/s asked for where it hits the lake
-constexpr float kRiverLength = 6.0f;          // 12 px/s in the river just above the lip
-constexpr float kCloudDriftLength = 3.5f;     // 7 px/s to the right
+constexpr float kFallLengthAtLip = 30.0f;     // 61 px/s asked for near the lip
+constexpr float kFallLengthAtFoot = 100.0f;   // 205 px/s asked for where it hits the lake
+constexpr float kCloudDriftLength = 4.5f;     // 9 px/s to the right
 
 // Rings of outward drift around the plunge pool, innermost first: the water
 // spreads from where the fall hits the lake and slows as it goes.
@@ -68,12 +67,16 @@ inline bool nearSolid(const PaintCanvas& canvas, float x, float y, float radius)
 
 // Moving water has to start from standing water: the picture seen through a
 // UV layer is fetched from upstream, so whatever lies upstream of a moving
-// region slides into it. The river therefore stands still at its far end and
-// speeds up towards the lip, and the fall speeds up from the lip down.
+// region slides into it. So the river above the lip stands still, and the
+// fall starts from rest at the lip and speeds up on the way down; the top of
+// the sheet then stretches the glassy water of the lip into streaks.
 inline void addFallGuides(std::vector<GuideSegment>& guides) {
-    constexpr float kRowStep = 32.0f;
-    const float columns[] = {-0.6f, 0.0f, 0.6f};
-    for (float y = kFallLipY + 8.0f; y < kLakeY - 4.0f; y += kRowStep) {
+    // Few, long guides: every guide's pull reaches the whole picture, so the
+    // fewer the water needs, the fewer still guides must hold the rest.
+    constexpr float kRowStep = 40.0f;
+    constexpr float kFirstRow = 24.0f;  // below the lip
+    const float columns[] = {-0.7f, 0.0f, 0.7f};
+    for (float y = kFallLipY + kFirstRow; y < kLakeY - 4.0f; y += kRowStep) {
         const float t = (y - kFallLipY) / (kLakeY - kFallLipY);
         const float length = lerp(kFallLengthAtLip, kFallLengthAtFoot, t);
         const float halfWidth = fallHalfWidthAt(y);
@@ -84,18 +87,13 @@ inline void addFallGuides(std::vector<GuideSegment>& guides) {
     }
 }
 
-inline void addRiverGuides(std::vector<GuideSegment>& guides) {
-    // Still at the far end, where the river comes out from behind the hills,
-    // and on the hills and the rim of the notch around it.
-    guides.push_back(pinAt(kFallCenterX, kRiverTopY + 3.0f));
-    for (float dx : {-45.0f, 0.0f, 45.0f}) guides.push_back(pinAt(kFallCenterX + dx, kRiverTopY - 14.0f));
-    for (float side : {-1.0f, 1.0f}) {
-        for (float y : {kRiverTopY + 6.0f, kFallLipY}) {
-            guides.push_back(pinAt(kFallCenterX + side * (riverHalfWidthAt(y) + 22.0f), y));
-        }
+// A row of still guides along the lip holds the river above it; the still
+// guides placed later (see addStillGuides) hold the rest of the notch.
+inline void addLipGuides(std::vector<GuideSegment>& guides) {
+    constexpr float kLipPinSpacing = 15.0f;
+    for (float dx = -3.0f * kLipPinSpacing; dx <= 3.0f * kLipPinSpacing; dx += kLipPinSpacing) {
+        guides.push_back(pinAt(kFallCenterX + dx, kFallLipY - 2.0f));
     }
-    // Gathering speed towards the lip.
-    for (float dx : {-28.0f, 0.0f, 28.0f}) guides.push_back(guideFrom(kFallCenterX + dx, kFallLipY - 5.0f, 0.0f, kRiverLength));
 }
 
 inline void addPoolGuides(std::vector<GuideSegment>& guides, const PaintCanvas& canvas) {
@@ -121,10 +119,6 @@ inline void addPoolGuides(std::vector<GuideSegment>& guides, const PaintCanvas& 
     for (float dx : {-60.0f, -20.0f, 20.0f, 60.0f}) {
         guides.push_back(guideFrom(kFallCenterX + dx, kLakeY + 8.0f, dx * 0.12f, 2.0f));
     }
-    // The boulders stand in the current: pinned at the middle and both ends.
-    for (const Boulder& b : kBoulders) {
-        for (float side : {-0.7f, 0.0f, 0.7f}) guides.push_back(pinAt(b.x + side * b.radiusX, b.y));
-    }
 }
 
 // Guides for everything that isn't water, placed greedily. Inverse-square
@@ -136,19 +130,26 @@ inline void addPoolGuides(std::vector<GuideSegment>& guides, const PaintCanvas& 
 // exactly that goes where it misses most, until every probe is close enough
 // or the budget is spent.
 constexpr float kProbeSpacing = 8.0f;        // probe grid, in pixels
-constexpr float kWaterMargin = 16.0f;        // probes this close to water may move with it
+constexpr float kWaterMargin = 12.0f;        // probes this close to water may move with it
 constexpr float kMinGuideSpacing = 18.0f;    // keeps the still guides from piling up at one edge
-constexpr float kStillTolerance = 2.5f;      // px/s of leftover motion that doesn't show
-constexpr std::size_t kMaxStillGuides = 420; // keeps one synthesis cheap
+constexpr float kStillTolerance = 2.0f;      // px/s of leftover motion that doesn't show on rock and leaves
+constexpr float kSkyTolerance = 3.0f;        // soft clouds hide more
+// Sky this close to hills or trees stands still, so the shear between
+// drifting and still lies in open sky, where soft clouds hide it, and not on
+// a sharp ridge line or a crown's edge.
+constexpr float kStillSkyMargin = 45.0f;
+constexpr std::size_t kMaxStillGuides = 520; // bounds the cost of one synthesis
 
 struct FlowProbe {
     float x, y;
     float targetX, targetY;  // wanted flow, px/s
+    float toleranceSq;       // squared miss that doesn't show here
     float sx, sy, sw;        // running inverse-square sums over the guides so far
     bool spent;              // a guide sits on it (it can't see that guide) or none may go here
 };
 
-inline bool isWater(Region r) { return r == Region::Fall || r == Region::Lake || r == Region::River; }
+// Water that moves; the river above the lip stands still like the rock.
+inline bool isMovingWater(Region r) { return r == Region::Fall || r == Region::Lake; }
 
 inline void addToProbe(FlowProbe& probe, const GuideSegment& g) {
     const float dx = probe.x - g.x0;
@@ -177,29 +178,29 @@ inline void addStillGuides(std::vector<GuideSegment>& guides, const PaintCanvas&
     for (float y = kProbeSpacing * 0.5f; y < static_cast<float>(canvas.height); y += kProbeSpacing) {
         for (float x = kProbeSpacing * 0.5f; x < static_cast<float>(canvas.width); x += kProbeSpacing) {
             const Region region = regionAt(canvas, x, y);
-            if (isWater(region)) continue;
+            if (isMovingWater(region)) continue;
             bool nearWater = false;
             for (float oy = -kWaterMargin; oy <= kWaterMargin && !nearWater; oy += kWaterMargin * 0.5f) {
                 for (float ox = -kWaterMargin; ox <= kWaterMargin; ox += kWaterMargin * 0.5f) {
-                    if (isWater(regionAt(canvas, x + ox, y + oy))) nearWater = true;
+                    if (isMovingWater(regionAt(canvas, x + ox, y + oy))) nearWater = true;
                 }
             }
             if (nearWater) continue;
-            const bool drifts = region == Region::Sky && !nearSolid(canvas, x, y, 24.0f);
-            FlowProbe probe{x, y, drifts ? cloudDrift : 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, false};
+            const bool drifts = region == Region::Sky && !nearSolid(canvas, x, y, kStillSkyMargin);
+            const float tolerance = region == Region::Sky ? kSkyTolerance : kStillTolerance;
+            FlowProbe probe{x, y, drifts ? cloudDrift : 0.0f, 0.0f, tolerance * tolerance, 0.0f, 0.0f, 0.0f, false};
             for (const GuideSegment& g : guides) addToProbe(probe, g);
             probes.push_back(probe);
         }
     }
-    const float tolerance = kStillTolerance * kStillTolerance;
     const float minSpacing = kMinGuideSpacing * kMinGuideSpacing;
     std::size_t added = 0;
     while (added < kMaxStillGuides) {
         FlowProbe* worst = nullptr;
-        float worstMiss = tolerance;
+        float worstMiss = 1.0f;  // in units of each probe's tolerance
         for (FlowProbe& probe : probes) {
             if (probe.spent) continue;
-            const float miss = probeMissSquared(probe, scale);
+            const float miss = probeMissSquared(probe, scale) / probe.toleranceSq;
             if (miss > worstMiss) {
                 worstMiss = miss;
                 worst = &probe;
@@ -217,6 +218,10 @@ inline void addStillGuides(std::vector<GuideSegment>& guides, const PaintCanvas&
             }
         }
         if (crowded) continue;
+        // The guide asks for the target itself (zero length where things
+        // stand still). One that pushed back against the pull it corrects
+        // would push the pixels right around it too far, raising bumps on
+        // ridge lines and crowns.
         const GuideSegment guide = guideFrom(worst->x, worst->y, worst->targetX / scale, worst->targetY / scale);
         guides.push_back(guide);
         ++added;
@@ -228,29 +233,10 @@ inline void addStillGuides(std::vector<GuideSegment>& guides, const PaintCanvas&
 inline std::vector<GuideSegment> layoutGuides(const PaintCanvas& canvas) {
     std::vector<GuideSegment> guides;
     addFallGuides(guides);
-    addRiverGuides(guides);
+    addLipGuides(guides);
     addPoolGuides(guides, canvas);
     addStillGuides(guides, canvas, kDemoFlowScale);
     return guides;
-}
-
-// The flow the program will synthesise at one position, in px/s: the
-// inverse-square weighted mean of the guide vectors times the scale. Used
-// to check the layout, not by the program.
-inline Vec2 demoFlowAt(const std::vector<GuideSegment>& guides, float scale, float px, float py) {
-    float sx = 0.0f, sy = 0.0f, sw = 0.0f;
-    for (const GuideSegment& s : guides) {
-        const float dx = px - s.x0;
-        const float dy = py - s.y0;
-        const float d2 = dx * dx + dy * dy;
-        if (d2 <= 0.0f) continue;
-        const float w = 1.0f / d2;
-        sx += w * (s.x1 - s.x0);
-        sy += w * (s.y1 - s.y0);
-        sw += w;
-    }
-    if (sw <= 0.0f) return Vec2{};
-    return Vec2{sx / sw * scale, sy / sw * scale};
 }
 
 }  // namespace demo

@@ -212,8 +212,13 @@ inline void paintCliff(PaintCanvas& canvas) {
             c = mix(c, rgb8(118, 132, 70), 0.6f * smoothstep(5.0f, 0.0f, depth));
             // Spray keeps the rock near the fall dark and wet, and the foot
             // of the cliff lies in the shade of the lake's mist.
+            // The spray also washes out the rock's detail beside the fall,
+            // where the fall's pull on the flow can't be held off entirely.
             const float nearFall = std::fabs(fx - kFallCenterX) - fallHalfWidthAt(fy);
-            c = scale(c, 1.0f - 0.35f * smoothstep(60.0f, 0.0f, nearFall));
+            const float wet = smoothstep(60.0f, 0.0f, nearFall);
+            const float wash = fractalNoise(fx * 0.01f, fy * 0.004f, kSeedRock + 10, 3);
+            c = mix(c, scale(rgb8(70, 74, 72), 0.8f + 0.4f * wash), 0.7f * wet);
+            c = scale(c, 1.0f - 0.3f * wet);
             c = scale(c, 1.0f - 0.3f * smoothstep(kLakeY - 80.0f, kLakeY, fy));
             canvas.blend(x, y, c, clamp01(depth + 0.5f), Region::Rock);
         }
@@ -501,39 +506,6 @@ inline void paintFoamAndMist(PaintCanvas& canvas) {
     }
 }
 
-// Boulders in the plunge pool, half in the foam: they must stay still.
-struct Boulder {
-    float x, y, radiusX, radiusY;
-};
-constexpr Boulder kBoulders[] = {
-    {548.0f, 590.0f, 30.0f, 17.0f},
-    {752.0f, 584.0f, 24.0f, 14.0f},
-    {828.0f, 612.0f, 36.0f, 20.0f},
-};
-
-inline void paintBoulders(PaintCanvas& canvas) {
-    for (const Boulder& b : kBoulders) {
-        const PixelSpan s = clipBox(canvas, b.x - b.radiusX - 2.0f, b.y - b.radiusY - 2.0f, b.x + b.radiusX + 2.0f,
-                                    b.y + b.radiusY + 2.0f);
-        for (std::int32_t y = s.y0; y < s.y1; ++y) {
-            for (std::int32_t x = s.x0; x < s.x1; ++x) {
-                const float fx = static_cast<float>(x);
-                const float fy = static_cast<float>(y);
-                const float u = (fx - b.x) / b.radiusX;
-                const float v = (fy - b.y) / b.radiusY;
-                const float r = std::sqrt(u * u + v * v);
-                // Flat bottom: the waterline cuts the boulder.
-                const float edge = std::min((1.0f - r) * b.radiusY, (b.y + b.radiusY * 0.45f - fy));
-                const float coverage = clamp01(edge + 0.5f);
-                if (coverage <= 0.0f) continue;
-                Color c = rockColor(fx, fy, 400.0f);
-                c = scale(c, 0.7f + 0.5f * clamp01(0.5f - v * 0.6f + u * 0.3f));
-                canvas.blend(x, y, c, coverage, Region::Rock);
-            }
-        }
-    }
-}
-
 // ---- foreground banks -------------------------------------------------------
 
 inline void paintBanks(PaintCanvas& canvas) {
@@ -574,7 +546,6 @@ inline PaintCanvas paintScene() {
     for (const Tree& tree : woods.middle) paintTree(canvas, tree);
     paintLake(canvas);
     paintFoamAndMist(canvas);
-    paintBoulders(canvas);
     paintBanks(canvas);
     for (const Tree& tree : woods.bushes) paintTree(canvas, tree);
     return canvas;
