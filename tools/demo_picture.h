@@ -351,7 +351,7 @@ inline void paintLeafClump(PaintCanvas& canvas, const Tree& tree, float cx, floa
             if (coverage <= 0.0f) continue;
             // Sphere-like shading towards the sun, broken up by leaf-sized noise.
             const float facing = (dx * lx + dy * ly) / radius;
-            const float leaves = valueNoise(fx * 0.26f, fy * 0.3f, kSeedFoliage + 1);
+            const float leaves = fractalNoise(fx * 0.2f, fy * 0.22f, kSeedFoliage + 1, 2, 0.6f);
             const float clusters = fractalNoise(fx * 0.07f, fy * 0.07f, kSeedFoliage + 2, 3);
             float light = clamp01(0.45f + 0.45f * facing + 0.35f * (clusters - 0.5f) + 0.3f * (leaves - 0.5f));
             light *= brightness;
