@@ -9,6 +9,7 @@
 // Units: a guide's vector is its length in picture pixels; the motion it
 // asks for is that length times kDemoFlowScale pixels per second.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>

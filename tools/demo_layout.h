@@ -3,6 +3,7 @@
 // layout both read these, so the water's guides sit exactly on the painted
 // water and the pins sit on the painted rock and trees.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 

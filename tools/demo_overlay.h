@@ -6,6 +6,7 @@
 // anti-aliased from their exact distances and composited in premultiplied
 // alpha, which keeps the soft edges free of dark or bright fringes.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>

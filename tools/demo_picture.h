@@ -6,8 +6,9 @@
 // pins everything else).
 //
 // Sections: canvas, sky and clouds, hills, cliff, river and fall, trees,
-// lake, foam and mist, the whole picture.
+// lake, foam and mist, foreground banks, the whole picture.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
