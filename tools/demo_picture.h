@@ -472,37 +472,54 @@ inline void paintLake(PaintCanvas& canvas) {
 
 // ---- foam and mist ----------------------------------------------------------
 
+// The heap of white water where the fall plunges in: its billowing top
+// rises a little above the lake line and hides where the sheet meets the water.
+constexpr float kFoamHalfWidth = 125.0f;
+constexpr float kFoamRise = 12.0f;    // above the lake line at the middle
+constexpr float kFoamDepth = 34.0f;   // below the lake line at the middle
+
 inline void paintFoamAndMist(PaintCanvas& canvas) {
-    const Color foam = rgb8(232, 240, 244);
+    const Color foamLit = rgb8(240, 246, 248);
+    const Color foamShade = rgb8(150, 176, 188);
     const PixelSpan s = clipBox(canvas, kFallCenterX - 300.0f, kLakeY - 140.0f, kFallCenterX + 300.0f,
                                 static_cast<float>(canvas.height));
-    const float foamY = kLakeY + 10.0f;
     for (std::int32_t y = s.y0; y < s.y1; ++y) {
         const float fy = static_cast<float>(y);
         for (std::int32_t x = s.x0; x < s.x1; ++x) {
             const float fx = static_cast<float>(x);
-            // Churning foam where the fall hits the lake, thinning into
-            // filaments that spread across the water.
-            if (fy >= kLakeY - 4.0f) {
-                const float ex = (fx - kFallCenterX) / 150.0f;
-                const float ey = (fy - foamY) / 34.0f;
+            const float across = (fx - kFallCenterX) / kFoamHalfWidth;
+            const float shape = clamp01(1.0f - across * across);
+            // Top and bottom of the heap: lumpy billows, thinning to the sides.
+            const float billow = fractalNoise(fx * 0.045f, 3.7f, kSeedLake + 3, 3);
+            const float top = kLakeY - (kFoamRise * shape + 10.0f * (billow - 0.5f)) * shape;
+            const float bottom = kLakeY + kFoamDepth * std::sqrt(shape) * (0.7f + 0.6f * billow);
+            const float heap = clamp01((fy - top) / 3.0f + 0.5f) * clamp01((bottom - fy) / 14.0f) * smoothstep(0.0f, 0.6f, shape);
+            if (heap > 0.0f) {
+                // Bubbly texture, lit from above and shaded underneath; no
+                // holes, so the heap reads as one mass of foam.
+                const float bubbles = fractalNoise(fx * 0.12f, fy * 0.16f, kSeedLake + 7, 4);
+                const float height = clamp01((fy - top) / (bottom - top));
+                Color c = mix(foamLit, foamShade, clamp01(height * 0.7f + (0.55f - bubbles) * 1.3f));
+                canvas.blend(x, y, c, heap * (0.55f + 0.45f * smoothstep(0.3f, 0.6f, bubbles)), Region::Lake);
+            }
+            // Soft patches of foam drifting away across the lake, stretched
+            // along the water.
+            if (fy >= kLakeY) {
+                const float ex = across;
+                const float ey = (fy - kLakeY) / 40.0f;
                 const float e = ex * ex + ey * ey;
-                const float churn = fractalNoise(fx * 0.06f, fy * 0.12f, kSeedLake + 3, 4);
-                const float core = clamp01(1.0f - e) * smoothstep(0.25f, 0.6f, churn + 0.25f * (1.0f - e));
-                // Soft patches of foam drifting away, stretched along the water.
                 const float patches = fractalNoise(fx * 0.011f, fy * 0.07f, kSeedLake + 4, 4);
                 const float lace = valueNoise(fx * 0.12f, fy * 0.5f, kSeedLake + 6);
                 const float spread = smoothstep(0.6f, 0.76f, patches) * (0.55f + 0.45f * lace) *
                                      clamp01(1.4f - e * 0.12f) * 0.55f;
-                const float amount = std::max(core, spread);
-                if (amount > 0.0f) canvas.blend(x, y, foam, amount, Region::Lake);
+                if (spread > 0.0f) canvas.blend(x, y, foamLit, spread, Region::Lake);
             }
             // Mist rising from the plunge pool over the lower fall.
             const float mx = (fx - kFallCenterX) / 210.0f;
             const float my = (fy - (kLakeY - 6.0f)) / 75.0f;
             const float veil = fractalNoise(fx * 0.012f, fy * 0.02f, kSeedLake + 5, 4);
             const float mist = std::exp(-(mx * mx + my * my) * 2.2f) * (0.35f + 0.5f * veil);
-            canvas.pixels[canvas.index(x, y)] = mix(canvas.pixels[canvas.index(x, y)], rgb8(226, 234, 238), mist * 0.55f);
+            canvas.pixels[canvas.index(x, y)] = mix(canvas.pixels[canvas.index(x, y)], rgb8(226, 234, 238), mist * 0.45f);
         }
     }
 }
