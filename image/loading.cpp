@@ -8,7 +8,7 @@
 
 #include <stb_image.h>
 
-#include "image/jpeg_tables.h"
+#include "image/decoder_checks.h"
 
 namespace {
 
@@ -36,14 +36,13 @@ void widenToRgba(const stbi_uc* source, int channels, std::int64_t pixelCount, R
     }
 }
 
-// Checks, before the decoder sees them, the JPEG files that would make it
-// write past its Huffman tables (see jpeg_tables.h). Leaves the file at its
-// start. Only files that begin with 0xFF, as every JPEG stream does, are read
-// ahead in full.
+// Runs decoderCanTake on the files it concerns, before the decoder sees
+// them, and leaves the file at its start. Only files that begin as JPEG
+// (0xFF) or PNM ('P') files do are read ahead in full.
 bool passesDecoderChecks(std::FILE* file) {
     const int first = std::fgetc(file);
     bool passes = true;
-    if (first == 0xFF) {
+    if (first == 0xFF || first == 'P') {
         std::vector<std::uint8_t> bytes;
         try {
             bytes.push_back(static_cast<std::uint8_t>(first));
@@ -58,7 +57,7 @@ bool passesDecoderChecks(std::FILE* file) {
         } catch (const std::bad_alloc&) {
             return false;
         }
-        passes = jpegHuffmanTablesFit(bytes.data(), bytes.size());
+        passes = decoderCanTake(bytes.data(), bytes.size());
     }
     return std::fseek(file, 0, SEEK_SET) == 0 && passes;
 }
@@ -69,13 +68,14 @@ bool loadImageInto(const char* path, ImageGrid* destination) {
     if (!path) return false;
 
     // 1-2. Decode from the open file; the file is not needed afterwards.
-    // The packaged decoder (stb_image 2.27) reaches past its buffers on two
-    // kinds of file, handled here. JPEG files whose Huffman tables declare
-    // too many codes are refused before decoding (jpeg_tables.h). 16-bit PNM
-    // files, asked for another channel count than their own, are widened as
-    // if 8-bit and then narrowed from twice the bytes allocated; so 16-bit
-    // files are decoded with their own channels and widened here, which gives
-    // the decoder's own result for the 16-bit formats it handles correctly.
+    // The packaged decoder (stb_image 2.27) mishandles some files, handled
+    // here. Corrupt JPEG and PNM files that it would write past its tables
+    // on, or return uninitialised pixels for, are refused before decoding
+    // (decoder_checks.h). 16-bit PNM files, asked for another channel count
+    // than their own, are widened as if 8-bit and then narrowed from twice
+    // the bytes allocated; so 16-bit files are decoded with their own
+    // channels and widened here, which gives the decoder's own result for the
+    // 16-bit formats it handles correctly.
     std::FILE* file = std::fopen(path, "rb");
     if (!file) return false;
     if (!passesDecoderChecks(file)) {

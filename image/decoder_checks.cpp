@@ -1,4 +1,8 @@
-#include "image/jpeg_tables.h"
+#include "image/decoder_checks.h"
+
+#include <climits>
+
+#include <stb_image.h>
 
 namespace {
 
@@ -74,4 +78,70 @@ bool jpegHuffmanTablesFit(const std::uint8_t* bytes, std::size_t size) {
         if (length >= 2) position += static_cast<std::size_t>(length);
     }
     return true;
+}
+
+namespace {
+
+// The PNM header as the decoder reads it: "P5" or "P6", then width, height
+// and maximum value as decimal digits separated by whitespace and "#"
+// comments, then one more character. Mirrors its byte consumption exactly,
+// including reading 0 at the end of the data.
+struct PnmHeaderReader {
+    const std::uint8_t* bytes;
+    std::size_t size;
+    std::size_t position = 0;
+    char c = 0;
+
+    bool atEnd() const { return position >= size; }
+    char next() { return position < size ? static_cast<char>(bytes[position++]) : 0; }
+    static bool isSpace(char v) { return v == ' ' || v == '\t' || v == '\n' || v == '\v' || v == '\f' || v == '\r'; }
+    void skipWhitespace() {
+        for (;;) {
+            while (!atEnd() && isSpace(c)) c = next();
+            if (atEnd() || c != '#') break;
+            while (!atEnd() && c != '\n' && c != '\r') c = next();
+        }
+    }
+    void skipInteger() {
+        while (!atEnd() && c >= '0' && c <= '9') c = next();
+    }
+};
+
+// Bytes of header before the first sample of a binary PNM file; 0 when the
+// bytes are not one.
+std::size_t pnmHeaderLength(const std::uint8_t* bytes, std::size_t size) {
+    if (size < 2 || bytes[0] != 'P' || (bytes[1] != '5' && bytes[1] != '6')) return 0;
+    PnmHeaderReader reader{bytes, size};
+    reader.position = 2;
+    reader.c = reader.next();
+    reader.skipWhitespace();
+    reader.skipInteger();  // width
+    reader.skipWhitespace();
+    reader.skipInteger();  // height
+    reader.skipWhitespace();
+    reader.skipInteger();  // maximum value
+    return reader.position;
+}
+
+}  // namespace
+
+bool pnmSamplesComplete(const std::uint8_t* bytes, std::size_t size) {
+    if (!bytes) return true;
+    const std::size_t header = pnmHeaderLength(bytes, size);
+    if (header == 0) return true;
+    // The decoder's own reading of the sizes, overflow quirks included.
+    if (size > static_cast<std::size_t>(INT_MAX)) return true;
+    int width = 0;
+    int height = 0;
+    int channels = 0;
+    if (!stbi_info_from_memory(bytes, static_cast<int>(size), &width, &height, &channels)) return true;
+    if (width < 1 || height < 1 || channels < 1) return true;  // the decoder refuses these itself
+    const std::uint64_t sampleBytes = stbi_is_16_bit_from_memory(bytes, static_cast<int>(size)) ? 2 : 1;
+    const std::uint64_t needed = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) *
+                                 static_cast<std::uint64_t>(channels) * sampleBytes;
+    return size - header >= needed;
+}
+
+bool decoderCanTake(const std::uint8_t* bytes, std::size_t size) {
+    return jpegHuffmanTablesFit(bytes, size) && pnmSamplesComplete(bytes, size);
 }

@@ -1,4 +1,4 @@
-#include "image/jpeg_tables.h"
+#include "image/decoder_checks.h"
 
 #include <gtest/gtest.h>
 
@@ -51,11 +51,11 @@ void overfillTable(Bytes& jpeg, std::size_t counts) {
     jpeg[counts + 15] = 200;  // 16-bit codes
 }
 
-class JpegTablesTest : public ::testing::Test {
+class DecoderChecksTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::random_device seed;
-        directory_ = fs::temp_directory_path() / ("stillflow_jpeg_test_" + std::to_string(seed()));
+        directory_ = fs::temp_directory_path() / ("stillflow_decoder_checks_test_" + std::to_string(seed()));
         fs::create_directories(directory_);
     }
     void TearDown() override {
@@ -73,7 +73,7 @@ protected:
     fs::path directory_;
 };
 
-TEST_F(JpegTablesTest, AnEncodedJpegPassesAndLoads) {
+TEST_F(DecoderChecksTest, AnEncodedJpegPassesAndLoads) {
     const Bytes jpeg = encodeJpeg();
     ASSERT_TRUE(looksLikeJpeg(jpeg.data(), jpeg.size()));
     EXPECT_TRUE(jpegHuffmanTablesFit(jpeg.data(), jpeg.size()));
@@ -82,7 +82,7 @@ TEST_F(JpegTablesTest, AnEncodedJpegPassesAndLoads) {
     EXPECT_EQ(picture.height, 8);
 }
 
-TEST_F(JpegTablesTest, AHuffmanTableOfMoreThan256CodesIsRefusedBeforeDecoding) {
+TEST_F(DecoderChecksTest, AHuffmanTableOfMoreThan256CodesIsRefusedBeforeDecoding) {
     Bytes jpeg = encodeJpeg();
     const std::size_t counts = firstHuffmanCounts(jpeg);
     ASSERT_NE(counts, 0u);
@@ -95,7 +95,7 @@ TEST_F(JpegTablesTest, AHuffmanTableOfMoreThan256CodesIsRefusedBeforeDecoding) {
     EXPECT_EQ(destination.width, 2);
 }
 
-TEST_F(JpegTablesTest, TablesAreFoundAfterScanDataAndNotInsideOtherSegments) {
+TEST_F(DecoderChecksTest, TablesAreFoundAfterScanDataAndNotInsideOtherSegments) {
     const Bytes overfullTable = [] {
         Bytes t = {0xFF, 0xC4, 0x00, 0x13, 0x00};
         for (int i = 0; i < 16; ++i) t.push_back(i >= 14 ? 200 : 0);
@@ -123,7 +123,44 @@ TEST_F(JpegTablesTest, TablesAreFoundAfterScanDataAndNotInsideOtherSegments) {
     EXPECT_TRUE(jpegHuffmanTablesFit(cut.data(), cut.size()));
 }
 
-TEST_F(JpegTablesTest, OtherDataIsNotAJpeg) {
+TEST_F(DecoderChecksTest, BinaryPnmFilesMustHoldEverySampleTheirHeaderDeclares) {
+    auto pnm = [](const std::string& header, std::size_t sampleBytes) {
+        Bytes bytes(header.begin(), header.end());
+        for (std::size_t i = 0; i < sampleBytes; ++i) bytes.push_back(static_cast<std::uint8_t>(i * 9));
+        return bytes;
+    };
+    struct Case {
+        const char* name;
+        std::string header;
+        std::size_t needed;  // width * height * channels * bytes per sample
+    };
+    const Case cases[] = {
+        {"8-bit colour", "P6\n2 2\n255\n", 12},
+        {"8-bit grey with comments", "P5 # made by hand\n3 # width\n2\n255 ", 6},
+        {"16-bit grey", "P5\n2 2\n65535\n", 8},
+        {"16-bit colour", "P6\n1\t3\r1000\n", 18},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes complete = pnm(c.header, c.needed);
+        EXPECT_TRUE(pnmSamplesComplete(complete.data(), complete.size()));
+        EXPECT_TRUE(decoderCanTake(complete.data(), complete.size()));
+        Bytes longer = complete;
+        longer.push_back(7);
+        EXPECT_TRUE(pnmSamplesComplete(longer.data(), longer.size()));
+        const Bytes shortOne = pnm(c.header, c.needed - 1);
+        EXPECT_FALSE(pnmSamplesComplete(shortOne.data(), shortOne.size()));
+        EXPECT_FALSE(decoderCanTake(shortOne.data(), shortOne.size()));
+
+        EXPECT_FALSE(loadImage(writeBytes("complete.pnm", complete).c_str()).empty());
+        EXPECT_TRUE(loadImage(writeBytes("short.pnm", shortOne).c_str()).empty());
+    }
+    // Not binary PNM: left to the decoder.
+    const Bytes others[] = {{'P', '3', '\n', '1', ' ', '1', '\n', '2', '5', '5', '\n', '1'}, {'P'}, {'P', '6'}};
+    for (const Bytes& bytes : others) EXPECT_TRUE(pnmSamplesComplete(bytes.data(), bytes.size()));
+}
+
+TEST_F(DecoderChecksTest, OtherDataIsNotAJpeg) {
     const Bytes notJpeg[] = {{}, {0xFF}, {0xFF, 0xFF}, {0x89, 'P', 'N', 'G'}, {0xFF, 0xD9, 0xFF, 0xC4}};
     for (const Bytes& bytes : notJpeg) {
         EXPECT_FALSE(looksLikeJpeg(bytes.data(), bytes.size()));
