@@ -43,8 +43,11 @@ void advanceParticles(ParticleList& particles, const FlowGrid& flow, float dt) {
         const Vec2 v = sampleFlow(flow, p);
         p.x = p.x + v.x * dt;
         p.y = p.y + v.y * dt;
-        // Exactly on the right or bottom edge still counts as inside.
-        if (p.x < 0.0f || p.y < 0.0f || p.x > right || p.y > bottom) {
+        // Exactly on the right or bottom edge still counts as inside. Written
+        // as "not inside" so that a position that is not a number (a flow
+        // document may hold NaN guides) respawns too instead of staying lost.
+        const bool inside = p.x >= 0.0f && p.y >= 0.0f && p.x <= right && p.y <= bottom;
+        if (!inside) {
             p = randomPixelPosition(flow.width, flow.height);
         }
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace {
 
@@ -146,6 +147,8 @@ TEST(AdvanceParticles, RespawnsOnlyParticlesThatLeftThePicture) {
         {"landing exactly on the right edge", {9.0f, 3.0f}, {1.0f, 0.0f}, 1.0f, false},
         {"landing exactly on the bottom edge", {3.0f, 7.0f}, {0.0f, 1.0f}, 1.0f, false},
         {"landing exactly on the left edge", {1.0f, 3.0f}, {-1.0f, 0.0f}, 1.0f, false},
+        {"at a position that is not a number", {std::numeric_limits<float>::quiet_NaN(), 3.0f}, {0.0f, 0.0f},
+         1.0f, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
