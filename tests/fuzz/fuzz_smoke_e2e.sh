@@ -14,8 +14,13 @@ if ! command -v clang++ >/dev/null 2>&1; then
 fi
 
 work=$build_dir/fuzz
-cmake -S "$source_dir/tests/fuzz" -B "$work" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$work" -j2 >/dev/null
+mkdir -p "$work"
+if ! { cmake -S "$source_dir/tests/fuzz" -B "$work" -DCMAKE_CXX_COMPILER=clang++ &&
+       cmake --build "$work" -j2; } >"$work/build.log" 2>&1; then
+  echo "fuzz smoke: building the fuzz targets failed"
+  tail -20 "$work/build.log"
+  exit 1
+fi
 rm -rf "$work/run"
 bash "$source_dir/tests/fuzz/make_seeds.sh" "$work/run/seeds" >/dev/null
 
