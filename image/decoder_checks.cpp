@@ -142,6 +142,47 @@ bool pnmSamplesComplete(const std::uint8_t* bytes, std::size_t size) {
     return size - header >= needed;
 }
 
+namespace {
+
+// TGA header fields (18 bytes, little-endian).
+constexpr std::size_t kTgaHeaderBytes = 18;
+constexpr std::size_t kTgaIdLength = 0;
+constexpr std::size_t kTgaColourMapType = 1;
+constexpr std::size_t kTgaImageType = 2;
+constexpr std::size_t kTgaWidth = 12;
+constexpr std::size_t kTgaHeight = 14;
+constexpr std::size_t kTgaBitsPerPixel = 16;
+constexpr std::uint8_t kTgaTrueColour = 2;
+constexpr std::uint8_t kTgaGrey = 3;
+
+}  // namespace
+
+bool tgaSamplesComplete(const std::uint8_t* bytes, std::size_t size) {
+    // Only uncompressed true-colour or grey files without a colour map are
+    // read in rows that can come up short; colour-mapped, run-length and
+    // 15/16-bit colour files are read byte by byte, as zeros past the end.
+    // A colour map type of 0 fails every format the decoder tries before TGA.
+    if (!bytes || size < 3 || bytes[kTgaColourMapType] != 0) return true;
+    const std::uint8_t imageType = bytes[kTgaImageType];
+    if (imageType != kTgaTrueColour && imageType != kTgaGrey) return true;
+    if (size < kTgaHeaderBytes) return true;  // too short to be taken for a TGA file
+    auto le16 = [bytes](std::size_t at) { return static_cast<std::uint64_t>(bytes[at] | (bytes[at + 1] << 8)); };
+    const std::uint64_t width = le16(kTgaWidth);
+    const std::uint64_t height = le16(kTgaHeight);
+    if (width < 1 || height < 1) return true;
+    std::uint64_t channels = 0;
+    switch (bytes[kTgaBitsPerPixel]) {
+        case 8: channels = 1; break;
+        case 16: channels = imageType == kTgaGrey ? 2 : 0; break;  // 16-bit colour is read per pixel
+        case 24: channels = 3; break;
+        case 32: channels = 4; break;
+        default: break;
+    }
+    if (channels == 0) return true;
+    const std::uint64_t dataStart = kTgaHeaderBytes + bytes[kTgaIdLength];
+    return size >= dataStart && size - dataStart >= width * height * channels;
+}
+
 bool decoderCanTake(const std::uint8_t* bytes, std::size_t size) {
-    return jpegHuffmanTablesFit(bytes, size) && pnmSamplesComplete(bytes, size);
+    return jpegHuffmanTablesFit(bytes, size) && pnmSamplesComplete(bytes, size) && tgaSamplesComplete(bytes, size);
 }

@@ -4,8 +4,9 @@
 // mishandles:
 // - a JPEG Huffman table declaring more than 256 codes: the decoder copies
 //   the declared count into tables of 256 entries, writing past them;
-// - a binary PNM file shorter than its header declares: the decoder ignores
-//   the short read and returns the rest of its pixel buffer uninitialised.
+// - a binary PNM file, or an uncompressed TGA file, shorter than its header
+//   declares: the decoder ignores the short read and returns the rest of
+//   its pixel buffer uninitialised.
 // Picture loading refuses such files.
 
 #include <cstddef>
@@ -29,3 +30,8 @@ bool jpegHuffmanTablesFit(const std::uint8_t* bytes, std::size_t size);
 // the header are fewer than its width, height, channels and sample size
 // need; true otherwise, including for anything that is not such a file.
 bool pnmSamplesComplete(const std::uint8_t* bytes, std::size_t size);
+
+// False when the bytes are an uncompressed true-colour or grey TGA file
+// without a colour map whose pixel data, after the header and image ID, is
+// shorter than width * height * channels; true otherwise.
+bool tgaSamplesComplete(const std::uint8_t* bytes, std::size_t size);

@@ -38,14 +38,17 @@ void widenToRgba(const stbi_uc* source, int channels, std::int64_t pixelCount, R
 
 // Runs decoderCanTake on the files it concerns, before the decoder sees
 // them, and leaves the file at its start. Only files that begin as JPEG
-// (0xFF) or PNM ('P') files do are read ahead in full.
+// (0xFF) or PNM ('P') files do, or whose second byte is 0 as in uncompressed
+// TGA files, are read ahead in full.
 bool passesDecoderChecks(std::FILE* file) {
     const int first = std::fgetc(file);
+    const int second = first == EOF ? EOF : std::fgetc(file);
     bool passes = true;
-    if (first == 0xFF || first == 'P') {
+    if (first == 0xFF || first == 'P' || second == 0) {
         std::vector<std::uint8_t> bytes;
         try {
             bytes.push_back(static_cast<std::uint8_t>(first));
+            if (second != EOF) bytes.push_back(static_cast<std::uint8_t>(second));
             constexpr std::size_t kChunk = 1 << 16;
             for (;;) {
                 const std::size_t used = bytes.size();
@@ -69,9 +72,9 @@ bool loadImageInto(const char* path, ImageGrid* destination) {
 
     // 1-2. Decode from the open file; the file is not needed afterwards.
     // The packaged decoder (stb_image 2.27) mishandles some files, handled
-    // here. Corrupt JPEG and PNM files that it would write past its tables
-    // on, or return uninitialised pixels for, are refused before decoding
-    // (decoder_checks.h). 16-bit PNM files, asked for another channel count
+    // here. Corrupt JPEG, PNM and TGA files that it would write past its
+    // tables on, or return uninitialised pixels for, are refused before
+    // decoding (decoder_checks.h). 16-bit PNM files, asked for another channel count
     // than their own, are widened as if 8-bit and then narrowed from twice
     // the bytes allocated; so 16-bit files are decoded with their own
     // channels and widened here, which gives the decoder's own result for the

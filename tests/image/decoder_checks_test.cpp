@@ -160,6 +160,49 @@ TEST_F(DecoderChecksTest, BinaryPnmFilesMustHoldEverySampleTheirHeaderDeclares) 
     for (const Bytes& bytes : others) EXPECT_TRUE(pnmSamplesComplete(bytes.data(), bytes.size()));
 }
 
+TEST_F(DecoderChecksTest, UncompressedTgaFilesMustHoldEveryPixelTheirHeaderDeclares) {
+    auto tga = [](std::uint8_t idLength, std::uint8_t imageType, std::uint8_t bits, std::size_t dataBytes) {
+        Bytes bytes(18, 0);
+        bytes[0] = idLength;
+        bytes[2] = imageType;
+        bytes[12] = 3;  // width
+        bytes[14] = 2;  // height
+        bytes[16] = bits;
+        bytes[17] = 0x20;  // top row first
+        for (std::size_t i = 0; i < idLength + dataBytes; ++i) bytes.push_back(static_cast<std::uint8_t>(40 + i));
+        return bytes;
+    };
+    struct Case {
+        const char* name;
+        std::uint8_t idLength, imageType, bits;
+        std::size_t needed;  // 3 * 2 pixels
+    };
+    const Case cases[] = {
+        {"24-bit colour", 0, 2, 24, 18},
+        {"32-bit colour with an image ID", 5, 2, 32, 24},
+        {"8-bit grey", 0, 3, 8, 6},
+        {"16-bit grey and alpha", 2, 3, 16, 12},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes complete = tga(c.idLength, c.imageType, c.bits, c.needed);
+        EXPECT_TRUE(tgaSamplesComplete(complete.data(), complete.size()));
+        const Bytes shortOne = tga(c.idLength, c.imageType, c.bits, c.needed - 1);
+        EXPECT_FALSE(tgaSamplesComplete(shortOne.data(), shortOne.size()));
+        EXPECT_FALSE(decoderCanTake(shortOne.data(), shortOne.size()));
+
+        const ImageGrid picture = loadImage(writeBytes("complete.tga", complete).c_str());
+        EXPECT_EQ(picture.width, 3);
+        EXPECT_EQ(picture.height, 2);
+        EXPECT_TRUE(loadImage(writeBytes("short.tga", shortOne).c_str()).empty());
+    }
+    // Run-length and 15-bit files are read as zeros past the end: left alone.
+    const Bytes runLength = tga(0, 10, 24, 2);
+    EXPECT_TRUE(tgaSamplesComplete(runLength.data(), runLength.size()));
+    const Bytes fifteenBit = tga(0, 2, 15, 2);
+    EXPECT_TRUE(tgaSamplesComplete(fifteenBit.data(), fifteenBit.size()));
+}
+
 TEST_F(DecoderChecksTest, OtherDataIsNotAJpeg) {
     const Bytes notJpeg[] = {{}, {0xFF}, {0xFF, 0xFF}, {0x89, 'P', 'N', 'G'}, {0xFF, 0xD9, 0xFF, 0xC4}};
     for (const Bytes& bytes : notJpeg) {
