@@ -26,7 +26,7 @@ struct Track {
 // The process's audio device and its tracks; handle n is tracks[n - 1].
 struct AudioState {
     SDL_AudioDeviceID device = 0;
-    SDL_AudioSpec spec{};     // what the device really plays
+    SDL_AudioSpec obtained{}; // what the device really plays
     std::vector<std::unique_ptr<Track>> tracks;
     std::vector<std::uint8_t> mixBuffer;   // callback scratch, sized at open
 };
@@ -42,14 +42,14 @@ constexpr int deviceBufferFrames = 2048;
 constexpr std::size_t convertChunkBytes = 1 << 16;
 
 void SDLCALL fillAudio(void*, Uint8* out, int length) {
-    std::memset(out, audio.spec.silence, static_cast<std::size_t>(length));
+    std::memset(out, audio.obtained.silence, static_cast<std::size_t>(length));
     const std::size_t count = static_cast<std::size_t>(length);
-    if (audio.mixBuffer.size() < count) return;  // never: sized from the obtained spec
+    if (audio.mixBuffer.size() < count) return;  // never: sized from the obtained format
     for (const auto& track : audio.tracks) {
         if (!track->playing) continue;
         const std::size_t copied = readTrack(track->samples, track->position, track->loop, audio.mixBuffer.data(), count);
         if (copied < count) track->playing = false;
-        SDL_MixAudioFormat(out, audio.mixBuffer.data(), audio.spec.format, static_cast<Uint32>(copied),
+        SDL_MixAudioFormat(out, audio.mixBuffer.data(), audio.obtained.format, static_cast<Uint32>(copied),
                            SDL_MIX_MAXVOLUME);
     }
 }
@@ -64,12 +64,12 @@ bool openDevice(int frequency) {
     wanted.channels = 2;
     wanted.samples = deviceBufferFrames;
     wanted.callback = fillAudio;
-    audio.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &audio.spec, SDL_AUDIO_ALLOW_ANY_CHANGE);
+    audio.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &audio.obtained, SDL_AUDIO_ALLOW_ANY_CHANGE);
     if (audio.device == 0) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
-    audio.mixBuffer.resize(audio.spec.size);
+    audio.mixBuffer.resize(audio.obtained.size);
     return true;
 }
 
@@ -107,8 +107,8 @@ bool decodeWav(const std::vector<std::uint8_t>& bytes, std::vector<std::uint8_t>
     if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1, &source, &wav,
                         &wavLength))
         return false;
-    SDL_AudioStream* stream = SDL_NewAudioStream(source.format, source.channels, source.freq, audio.spec.format,
-                                                 audio.spec.channels, audio.spec.freq);
+    SDL_AudioStream* stream = SDL_NewAudioStream(source.format, source.channels, source.freq, audio.obtained.format,
+                                                 audio.obtained.channels, audio.obtained.freq);
     const std::size_t sourceFrameBytes = (SDL_AUDIO_BITSIZE(source.format) / 8u) * source.channels;
     bool ok = stream != nullptr && sourceFrameBytes > 0;
     // Moves whatever the converter has ready to the end of samples.
@@ -136,7 +136,7 @@ bool decodeWav(const std::vector<std::uint8_t>& bytes, std::vector<std::uint8_t>
     if (stream) SDL_FreeAudioStream(stream);
     SDL_FreeWAV(wav);
     // Whole sample frames only, so looping never shifts the channels.
-    const std::size_t frameBytes = (SDL_AUDIO_BITSIZE(audio.spec.format) / 8u) * audio.spec.channels;
+    const std::size_t frameBytes = (SDL_AUDIO_BITSIZE(audio.obtained.format) / 8u) * audio.obtained.channels;
     samples.resize(samples.size() - samples.size() % frameBytes);
     return ok && !samples.empty();
 }
