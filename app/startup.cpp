@@ -15,10 +15,6 @@
 
 namespace {
 
-// The flow sampler reads a 3 x 3 neighbourhood; smaller pictures can't be
-// animated.
-constexpr std::int32_t minimumPictureSide = 3;
-
 // Offsets of the first layer phases when no document gives them: fixed, so
 // the layers are half a second apart whatever the spacing.
 constexpr double initialPhaseOffsets[3] = {1.0, 0.5, 0.0};
@@ -39,9 +35,9 @@ bool loadWorkingPicture(ImageGrid& picture) {
         std::fprintf(stderr, "stillflow: \"%s\" is not a picture that can be decoded\n", pictureFileName);
         return false;
     }
-    if (picture.width < minimumPictureSide || picture.height < minimumPictureSide) {
+    if (picture.width < kMinimumGridSide || picture.height < kMinimumGridSide) {
         std::fprintf(stderr, "stillflow: \"%s\" is %d x %d pixels; at least %d x %d are needed\n",
-                     pictureFileName, picture.width, picture.height, minimumPictureSide, minimumPictureSide);
+                     pictureFileName, picture.width, picture.height, kMinimumGridSide, kMinimumGridSide);
         return false;
     }
     return true;
