@@ -9,17 +9,11 @@
 #include <optional>
 
 #include "edit/view.h"
+#include "flow/document.h"
 #include "flow/grid.h"
 #include "flow/particles.h"
 #include "gpu/texture.h"
 #include "platform/gui.h"
-
-// flowScale when no flow document was read: 2.0454545 in single precision
-// (bit pattern 0x4002E8BA), the factor the stored documents are made for.
-constexpr float defaultFlowScale = 2.0454545f;
-// Seconds between the phases of the three UV layers; a layer cycle lasts
-// three times this.
-constexpr float defaultPhaseSpacing = 0.5f;
 
 // The files the program reads from its working directory.
 constexpr const char* pictureFileName = "vornapozadi.png";
@@ -32,14 +26,14 @@ struct AppState {
     ImageGrid picture;                 // the animated picture (or the document's)
     ImageGrid overlayPicture;          // drawn over the animation; may be empty
     FlowGrid flowGrid;                 // synthesised flow, picture-sized, px/s
-    float flowScale = defaultFlowScale;          // factor on every synthesised vector
+    float flowScale = kDefaultFlowScale;          // factor on every synthesised vector
     bool flowDirty = false;                      // guides changed: synthesise this frame
     double previousFrameDuration = 0.0;          // seconds; time step of the next frame
     ParticleList previewParticles{};             // positions in picture pixels
     double lastReseedTime = 0.0;                 // seconds on the app clock
     std::array<double, 3> layerPhase{};          // start of each UV layer's cycle, seconds
     ByteMask mask;                               // painted by the brush, picture-sized
-    float phaseSpacing = defaultPhaseSpacing;    // seconds between layer phases
+    float phaseSpacing = kDefaultPhaseSpacing;    // seconds between layer phases
     Vec2 cursorPosition;                         // the mouse in picture pixels, this frame
     std::int32_t frameCounter = 0;               // completed frames
 

@@ -4,13 +4,14 @@
 #include <cstddef>
 #include <utility>
 
+#include "flow/document.h"
 #include "gpu/passes.h"
 
 namespace {
 
 // Used in place of a spacing that is zero, negative or not a number, which
 // would give no period to reset the layers by; the program's default.
-constexpr float fallbackPhaseSpacing = 0.5f;
+constexpr float fallbackPhaseSpacing = kDefaultPhaseSpacing;
 
 // 2*pi and 1/3 rounded to single precision, then used in double: the weights
 // are formed from exactly these two factors.

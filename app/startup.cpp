@@ -73,13 +73,13 @@ bool startUp(AppState& state, int& argc, char** argv) {
     const std::int32_t width = state.picture.width;
     const std::int32_t height = state.picture.height;
     state.flowGrid = FlowGrid(width, height);
-    state.flowScale = defaultFlowScale;
+    state.flowScale = kDefaultFlowScale;
     state.flowDirty = false;
     state.previousFrameDuration = 0.0;
     seedParticles(state.previewParticles, width, height);
     state.layerPhase = {0.0, 0.0, 0.0};
     state.mask = ByteMask(width, height);
-    state.phaseSpacing = defaultPhaseSpacing;
+    state.phaseSpacing = kDefaultPhaseSpacing;
 
     // 8. Time 0 of the program.
     startAppClock();
