@@ -6,17 +6,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
 #include <stb_image_write.h>
 
 #include "image/loading.h"
+#include "image/scratch_files.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
 // An 8 x 8 baseline JPEG from the encoder, with its standard Huffman tables.
@@ -51,27 +50,7 @@ void overfillTable(Bytes& jpeg, std::size_t counts) {
     jpeg[counts + 15] = 200;  // 16-bit codes
 }
 
-class DecoderChecksTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::random_device seed;
-        directory_ = fs::temp_directory_path() / ("stillflow_decoder_checks_test_" + std::to_string(seed()));
-        fs::create_directories(directory_);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(directory_, ignored);
-    }
-    std::string writeBytes(const std::string& name, const Bytes& bytes) {
-        const std::string path = (directory_ / name).string();
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        EXPECT_NE(file, nullptr);
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::fclose(file);
-        return path;
-    }
-    fs::path directory_;
-};
+class DecoderChecksTest : public ScratchFilesTest {};
 
 TEST_F(DecoderChecksTest, AnEncodedJpegPassesAndLoads) {
     const Bytes jpeg = encodeJpeg();

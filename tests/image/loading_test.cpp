@@ -5,29 +5,18 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
 #include <stb_image.h>
 #include <stb_image_write.h>
 
+#include "image/scratch_files.h"
+
 namespace {
 
-namespace fs = std::filesystem;
-
-class ImageLoadingTest : public ::testing::Test {
+class ImageLoadingTest : public ScratchFilesTest {
 protected:
-    void SetUp() override {
-        std::random_device seed;
-        directory_ = fs::temp_directory_path() / ("stillflow_loading_test_" + std::to_string(seed()));
-        fs::create_directories(directory_);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(directory_, ignored);
-    }
-
     // A PNG of the given channel count whose bytes count up from `first`.
     std::string writePng(const std::string& name, int width, int height, int channels, std::uint8_t first = 10) {
         std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width * height * channels));
@@ -36,17 +25,6 @@ protected:
         EXPECT_NE(0, stbi_write_png(path.c_str(), width, height, channels, pixels.data(), width * channels));
         return path;
     }
-
-    std::string writeBytes(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-        const std::string path = (directory_ / name).string();
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        EXPECT_NE(file, nullptr);
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::fclose(file);
-        return path;
-    }
-
-    fs::path directory_;
 };
 
 TEST_F(ImageLoadingTest, ChannelsExpandToRgbaInRowMajorOrder) {
