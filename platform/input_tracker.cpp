@@ -8,6 +8,18 @@ int buttonIndex(MouseButton button) {
     return index == 1 || index == 2 ? index : -1;
 }
 
+void press(bool& wentDown, bool& held, bool& deferred) {
+    if (deferred) {
+        // Pressed again before the deferred release was shown: it simply
+        // stays held.
+        deferred = false;
+        return;
+    }
+    if (held) return;
+    held = true;
+    wentDown = true;
+}
+
 void release(bool& wentDown, bool& held, bool* wentUp, bool& deferred) {
     if (!held) return;
     if (wentDown) {
@@ -51,15 +63,7 @@ void applyInputEvent(InputTracker& tracker, const InputEvent& event) {
     case InputEventType::Press: {
         const int b = buttonIndex(event.button);
         if (b < 0) break;
-        if (tracker.buttonReleaseDeferred[b]) {
-            // Pressed again before the deferred release was shown: the
-            // button simply stays held.
-            tracker.buttonReleaseDeferred[b] = false;
-            break;
-        }
-        if (s.buttonHeld[b]) break;
-        s.buttonHeld[b] = true;
-        s.buttonDown[b] = true;
+        press(s.buttonDown[b], s.buttonHeld[b], tracker.buttonReleaseDeferred[b]);
         break;
     }
     case InputEventType::Release: {
@@ -74,13 +78,7 @@ void applyInputEvent(InputTracker& tracker, const InputEvent& event) {
     case InputEventType::KeyDown: {
         const int k = guiKeyIndex(event.key);
         if (k < 0) break;
-        if (tracker.keyReleaseDeferred[k]) {
-            tracker.keyReleaseDeferred[k] = false;
-            break;
-        }
-        if (s.keyHeld[k]) break;
-        s.keyHeld[k] = true;
-        s.keyWentDown[k] = true;
+        press(s.keyWentDown[k], s.keyHeld[k], tracker.keyReleaseDeferred[k]);
         break;
     }
     case InputEventType::KeyUp: {
