@@ -45,6 +45,10 @@ const ScheduleCase scheduleCases[] = {
     // Document phases (2p, p, 0) lie ahead of an early t: nothing is reset.
     {"PhaseAheadOfTime", 0.25, 0.016f, 0.5f, {1.0, 0.5, 0.0}, {false, false, false},
      {1.0, 0.5, 0.0}, {0.016f, 0.016f, 0.016f}, {NAN, NAN, NAN}},
+    // Exactly at layer 2's period end the cycle still runs: a layer is reset
+    // only once t is strictly later.
+    {"ExactlyAtThePeriodsEndIsNotYetAReset", 4.5, 0.016f, 0.5f, {3.5, 4.0, 3.0}, {false, false, false},
+     {3.5, 4.0, 3.0}, {0.016f, 0.016f, 0.016f}, {halfWeight, halfWeight, 0.0f}},
     // Just past layer 2's period end: only layer 2 is reset, it weighs ~0
     // and the other two share the picture.
     {"OnlyTheDueLayerResets", 4.5 + 1e-6, 0.016f, 0.5f, {3.5, 4.0, 3.0}, {false, false, true},

@@ -140,6 +140,61 @@ TEST(Passes, IdentityPassWritesTheStartUpIdentity) {
     EXPECT_EQ(0, std::memcmp(back.data(), identity.data(), identity.byteCount()));
 }
 
+// The picture column or row that a texel position reads with the picture's
+// mirrored repeat: -1 reads 0, n reads n - 1.
+int mirroredIndex(int i, int n) {
+    if (i < 0) i = -i - 1;
+    if (i >= n) i = 2 * n - 1 - i;
+    return i;
+}
+
+// Each weight must scale the picture seen through its own layer: a weight
+// paired with another layer resets a layer while it still shows. The three
+// layers are shifted by different whole texels, so every sample lands on a
+// texel centre and the expected blend is plain arithmetic.
+TEST(Passes, EachWeightGoesWithItsOwnLayer) {
+    const std::int32_t width = 23;
+    const std::int32_t height = 17;
+    const ImageGrid picture = makeTestPicture(width, height);
+    RenderTargets targets;
+    targets.create(picture);
+    const std::array<std::array<int, 2>, 3> shifts = {{{1, 0}, {-2, 3}, {4, -1}}};
+    for (int layer = 0; layer < 3; ++layer) {
+        FlowGrid mapping = makeIdentityGrid(width, height);
+        for (std::int64_t i = 0; i < mapping.cellCount(); ++i) {
+            mapping.data()[i].x += static_cast<float>(shifts[layer][0]);
+            mapping.data()[i].y += static_cast<float>(shifts[layer][1]);
+        }
+        uploadFlowField(mapping, targets.current[layer]);
+    }
+
+    const std::array<float, 3> weightCases[] = {
+        {1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}, {0.6f, 0.3f, 0.1f}};
+    for (const std::array<float, 3>& w : weightCases) {
+        SCOPED_TRACE(::testing::Message() << "weights " << w[0] << " " << w[1] << " " << w[2]);
+        displacePass(targets.picture, targets.current[0], targets.current[1], targets.current[2], w[0], w[1],
+                     w[2], targets.output);
+        const std::vector<std::uint8_t> shown = readRgbaBytes(targets.output);
+        int worst = 0;
+        for (std::int32_t y = 0; y < height; ++y) {
+            for (std::int32_t x = 0; x < width; ++x) {
+                for (int channel = 0; channel < 4; ++channel) {
+                    float expected = 0.0f;
+                    for (int layer = 0; layer < 3; ++layer) {
+                        const Rgba8& seen = picture.at(mirroredIndex(x + shifts[layer][0], width),
+                                                       mirroredIndex(y + shifts[layer][1], height));
+                        const std::uint8_t bytes[4] = {seen.r, seen.g, seen.b, seen.a};
+                        expected += w[layer] * bytes[channel];
+                    }
+                    const int got = shown[(static_cast<std::size_t>(y) * width + x) * 4 + channel];
+                    worst = std::max(worst, std::abs(got - static_cast<int>(std::lround(expected))));
+                }
+            }
+        }
+        EXPECT_LE(worst, 1);
+    }
+}
+
 TEST(Passes, ViewportAndSizeFollowTheTarget) {
     RenderTargets targets;
     targets.create(makeTestPicture(9, 7));
