@@ -16,6 +16,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "platform/fatal_error.h"
 #include "platform/gui_backend.h"
 #include "platform/gui_input.h"
 #include "platform/gui_options.h"
@@ -27,7 +28,6 @@ namespace {
 // its frames.
 struct GuiSession {
     bool started = false;
-    std::string programName = "stillflow";
     GuiOptions options;
     std::vector<ScriptEvent> script;
     std::size_t nextScriptEvent = 0;   // first event not yet applied
@@ -39,57 +39,46 @@ struct GuiSession {
 };
 GuiSession session;
 
-[[noreturn]] void failInit(const std::string& message) {
-    std::fprintf(stderr, "%s: %s\n", session.programName.c_str(), message.c_str());
-    std::exit(1);
-}
-
 bool offscreen() { return session.options.backend == GuiBackend::Offscreen; }
 }  // namespace
 
-const char* guiProgramName() { return session.programName.c_str(); }
 bool guiIsOffscreen() { return session.started && offscreen(); }
 
 // ---- 2. guiInit ----------------------------------------------------------------------
 namespace {
-std::string baseName(const char* path) {
-    if (!path || !*path) return "stillflow";
-    return std::filesystem::path(path).filename().string();
-}
-
 std::vector<ScriptEvent> loadScript(const std::string& path) {
     std::error_code ec;
     std::ifstream file(path, std::ios::binary);
-    if (!file || std::filesystem::is_directory(path, ec)) failInit("cannot read script '" + path + "'");
+    if (!file || std::filesystem::is_directory(path, ec)) fatalError("cannot read script '%s'", path.c_str());
     const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) failInit("cannot read script '" + path + "'");
+    if (file.bad()) fatalError("cannot read script '%s'", path.c_str());
     std::vector<ScriptEvent> events;
     int line = 0;
     std::string error;
     if (!parseGuiScript(text, events, line, error))
-        failInit(path + ":" + std::to_string(line) + ": " + error);
+        fatalError("%s:%d: %s", path.c_str(), line, error.c_str());
     return events;
 }
 
 void prepareGrabFolder(const std::string& dir) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
-    if (!std::filesystem::is_directory(dir, ec)) failInit("cannot create grab folder '" + dir + "'");
+    if (!std::filesystem::is_directory(dir, ec)) fatalError("cannot create grab folder '%s'", dir.c_str());
 }
 
 void startFrame();
 }  // namespace
 
 void guiInit(int& argc, char** argv) {
-    session.programName = baseName(argc > 0 ? argv[0] : nullptr);
+    setProgramName(argc > 0 ? argv[0] : nullptr);
     GuiOptions options;
     std::string error;
-    if (!parseGuiOptions(argc, argv, options, error)) failInit(error);
+    if (!parseGuiOptions(argc, argv, options, error)) fatalError("%s", error.c_str());
     std::vector<ScriptEvent> script;
     if (!options.scriptPath.empty()) script = loadScript(options.scriptPath);
     if (!options.grabDir.empty()) prepareGrabFolder(options.grabDir);
     if (session.started && options.backend != session.options.backend)
-        failInit("guiInit cannot switch to another platform once one has started");
+        fatalError("guiInit cannot switch to another platform once one has started");
 
     session.options = options;
     session.script = std::move(script);
@@ -136,11 +125,11 @@ std::string grabPath(int frame) {
 }
 
 void grabFrame() {
-    if (!session.currentContext) failInit("-grab needs a GL context made current in the frame");
+    if (!session.currentContext) fatalError("-grab needs a GL context made current in the frame");
     makeOffscreenCurrent(session.currentContext, session.options.width, session.options.height);
     const std::string path = grabPath(session.frame);
     if (!writeOffscreenGrab(path, session.options.width, session.options.height))
-        failInit("cannot write grab '" + path + "'");
+        fatalError("cannot write grab '%s'", path.c_str());
 }
 }  // namespace
 

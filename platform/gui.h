@@ -12,18 +12,15 @@
 
 #include <cstdint>
 
-enum class Key : std::int32_t {
-    Escape = 0x01000000,
-    Home = 0x01000010,
-    Space = 0x20,
-    C = 0x43,
-    X = 0x58,
-};
+#include "platform/gui_keys.h"
 
-enum class MouseButton : std::int32_t {
-    Left = 1,
-    Right = 2,
-};
+#define STILLFLOW_KEY_VALUE(name, code, ...) name = code,
+enum class Key : std::int32_t { STILLFLOW_GUI_KEYS(STILLFLOW_KEY_VALUE) };
+#undef STILLFLOW_KEY_VALUE
+
+#define STILLFLOW_BUTTON_VALUE(name, code, ...) name = code,
+enum class MouseButton : std::int32_t { STILLFLOW_GUI_BUTTONS(STILLFLOW_BUTTON_VALUE) };
+#undef STILLFLOW_BUTTON_VALUE
 
 // Options of one Begin call; every setter returns the object, so a call site
 // builds a temporary by chaining: Opts().showMaximized(true).margins(0,0,0,0).

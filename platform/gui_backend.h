@@ -6,15 +6,12 @@
 
 #include "platform/input_tracker.h"
 
-// The program's name for the first word of error lines.
-const char* guiProgramName();
-
 // Whether guiInit chose the offscreen backend (false before guiInit).
 bool guiIsOffscreen();
 
 // ---- offscreen: EGL without any display --------------------------------------
 // The widget's target is an EGL pbuffer of the given size, so framebuffer 0
-// is real. Failures print one line to standard error and exit with code 1.
+// is real. Failures end the process through fatalError.
 void* createOffscreenContext(int width, int height);
 void destroyOffscreenContext(void* context);
 // Makes the context current on a widget target of this size, re-making the

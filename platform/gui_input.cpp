@@ -1,25 +1,27 @@
 #include "platform/gui_input.h"
 
+#include <cstddef>
+
 namespace {
 // The library's one input state: what the queries of the current frame see.
 GuiInputState currentInput;
 
-int buttonIndex(MouseButton button) {
-    const int index = static_cast<int>(button);
-    return index == 1 || index == 2 ? index : 0;  // index 0 is never set
-}
-}  // namespace
-
-int guiKeyIndex(Key key) {
-    switch (key) {
-    case Key::Escape: return 0;
-    case Key::Home: return 1;
-    case Key::Space: return 2;
-    case Key::C: return 3;
-    case Key::X: return 4;
+// The slot of `value` in `table`, or -1.
+template <typename T, std::size_t N>
+int indexIn(const T (&table)[N], T value) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (table[i] == value) return static_cast<int>(i);
     }
     return -1;
 }
+
+// Whether the entry of `value` in one of the state's arrays is set; false for
+// a key or button outside the table.
+bool isSet(const bool* entries, int index) { return index >= 0 && entries[index]; }
+}  // namespace
+
+int guiKeyIndex(Key key) { return indexIn(guiKeys, key); }
+int guiButtonIndex(MouseButton button) { return indexIn(guiButtons, button); }
 
 void guiSetInputState(const GuiInputState& state) { currentInput = state; }
 const GuiInputState& guiInputState() { return currentInput; }
@@ -29,18 +31,10 @@ int widgetWidth() { return currentInput.widgetWidth; }
 int widgetHeight() { return currentInput.widgetHeight; }
 int mouseX() { return currentInput.mouseX; }
 int mouseY() { return currentInput.mouseY; }
-bool mouseDown(MouseButton button) { return currentInput.buttonDown[buttonIndex(button)]; }
-bool mousePressed(MouseButton button) { return currentInput.buttonHeld[buttonIndex(button)]; }
-bool mouseUp(MouseButton button) { return currentInput.buttonUp[buttonIndex(button)]; }
-
-bool keyDown(Key key) {
-    const int k = guiKeyIndex(key);
-    return k >= 0 && currentInput.keyWentDown[k];
-}
-
-bool keyPressed(Key key) {
-    const int k = guiKeyIndex(key);
-    return k >= 0 && currentInput.keyHeld[k];
-}
+bool mouseDown(MouseButton button) { return isSet(currentInput.buttonDown, guiButtonIndex(button)); }
+bool mousePressed(MouseButton button) { return isSet(currentInput.buttonHeld, guiButtonIndex(button)); }
+bool mouseUp(MouseButton button) { return isSet(currentInput.buttonUp, guiButtonIndex(button)); }
+bool keyDown(Key key) { return isSet(currentInput.keyWentDown, guiKeyIndex(key)); }
+bool keyPressed(Key key) { return isSet(currentInput.keyHeld, guiKeyIndex(key)); }
 
 int mouseWheelDelta() { return currentInput.wheelDelta; }

@@ -2,7 +2,21 @@
 // The per-frame input state behind the gui queries. Both backends fill one of
 // these each frame; tests of the stages that read input set it directly.
 
+#include <cstddef>
+#include <iterator>
+
 #include "platform/gui.h"
+
+// Every key and button of the table in gui_keys.h, in table order; a key's or
+// button's place here is its slot in the arrays of GuiInputState.
+#define STILLFLOW_KEY_ENTRY(name, ...) Key::name,
+constexpr Key guiKeys[] = {STILLFLOW_GUI_KEYS(STILLFLOW_KEY_ENTRY)};
+#undef STILLFLOW_KEY_ENTRY
+#define STILLFLOW_BUTTON_ENTRY(name, ...) MouseButton::name,
+constexpr MouseButton guiButtons[] = {STILLFLOW_GUI_BUTTONS(STILLFLOW_BUTTON_ENTRY)};
+#undef STILLFLOW_BUTTON_ENTRY
+constexpr std::size_t guiKeyCount = std::size(guiKeys);
+constexpr std::size_t guiButtonCount = std::size(guiButtons);
 
 struct GuiInputState {
     bool closeRequest = false;
@@ -11,18 +25,19 @@ struct GuiInputState {
     int mouseX = 0;
     int mouseY = 0;
     int wheelDelta = 0;
-    // Indexed by MouseButton value (1 left, 2 right); index 0 unused.
-    bool buttonDown[3] = {};
-    bool buttonHeld[3] = {};
-    bool buttonUp[3] = {};
-    // Keys the program asks about, in the order Escape, Home, Space, C, X.
-    bool keyWentDown[5] = {};
-    bool keyHeld[5] = {};
+    // Indexed by guiButtonIndex.
+    bool buttonDown[guiButtonCount] = {};
+    bool buttonHeld[guiButtonCount] = {};
+    bool buttonUp[guiButtonCount] = {};
+    // Indexed by guiKeyIndex.
+    bool keyWentDown[guiKeyCount] = {};
+    bool keyHeld[guiKeyCount] = {};
 };
 
-// Index of a key in GuiInputState's key arrays, or -1 for a key the program
-// never asks about.
+// The slot of a key or button in GuiInputState's arrays, or -1 for one that
+// is not in the table (and so is never down).
 int guiKeyIndex(Key key);
+int guiButtonIndex(MouseButton button);
 
 // Replaces the current frame's input state. For tests of input-driven stages;
 // the backends call it themselves at the start of every frame.

@@ -13,6 +13,7 @@
 
 #include <stb/stb_image_write.h>
 
+#include "platform/fatal_error.h"
 #include "platform/gui_backend.h"
 
 namespace {
@@ -28,9 +29,7 @@ struct OffscreenTarget {
 OffscreenTarget target;
 
 [[noreturn]] void fail(const char* what) {
-    std::fprintf(stderr, "%s: offscreen GL: %s (EGL error 0x%04x)\n", guiProgramName(), what,
-                 static_cast<unsigned>(eglGetError()));
-    std::exit(1);
+    fatalError("offscreen GL: %s (EGL error 0x%04x)", what, static_cast<unsigned>(eglGetError()));
 }
 
 // Opens Mesa's surfaceless platform, which needs neither X nor a GPU device;

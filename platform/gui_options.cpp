@@ -119,21 +119,41 @@ bool parseGuiOptions(int& argc, char** argv, GuiOptions& options, std::string& e
 }
 
 namespace {
-bool parseButton(const std::string& word, MouseButton& button) {
-    if (word == "left") button = MouseButton::Left;
-    else if (word == "right") button = MouseButton::Right;
-    else return false;
-    return true;
+// The script words of the keys and buttons, from the one table.
+struct KeyWord {
+    Key key;
+    const char* word;
+};
+#define STILLFLOW_KEY_WORD(name, ...) {Key::name, #name},
+constexpr KeyWord keyWords[] = {STILLFLOW_GUI_KEYS(STILLFLOW_KEY_WORD)};
+#undef STILLFLOW_KEY_WORD
+
+struct ButtonWord {
+    MouseButton button;
+    const char* word;
+};
+#define STILLFLOW_BUTTON_WORD(name, code, word, ...) {MouseButton::name, word},
+constexpr ButtonWord buttonWords[] = {STILLFLOW_GUI_BUTTONS(STILLFLOW_BUTTON_WORD)};
+#undef STILLFLOW_BUTTON_WORD
+
+// The entry whose word is `word`, or null.
+template <typename Entry, std::size_t N>
+const Entry* findWord(const Entry (&entries)[N], const std::string& word) {
+    for (const Entry& entry : entries) {
+        if (word == entry.word) return &entry;
+    }
+    return nullptr;
 }
 
-bool parseKey(const std::string& word, Key& key) {
-    if (word == "Escape") key = Key::Escape;
-    else if (word == "Home") key = Key::Home;
-    else if (word == "Space") key = Key::Space;
-    else if (word == "X") key = Key::X;
-    else if (word == "C") key = Key::C;
-    else return false;
-    return true;
+// "a, b or c": the words a script may use, for error lines.
+template <typename Entry, std::size_t N>
+std::string listWords(const Entry (&entries)[N]) {
+    std::string list;
+    for (std::size_t i = 0; i < N; ++i) {
+        if (i > 0) list += i + 1 == N ? " or " : ", ";
+        list += entries[i].word;
+    }
+    return list;
 }
 
 // Parses the words of one non-empty line; false with the reason in error.
@@ -164,10 +184,12 @@ bool parseScriptLine(const std::vector<std::string>& words, ScriptEvent& out, st
     } else if (name == "press" || name == "release") {
         if (!expectArgs(1, "press|release left|right")) return false;
         e.type = name == "press" ? InputEventType::Press : InputEventType::Release;
-        if (!parseButton(words[2], e.button)) {
-            error = "unknown mouse button '" + words[2] + "' (use left or right)";
+        const ButtonWord* button = findWord(buttonWords, words[2]);
+        if (!button) {
+            error = "unknown mouse button '" + words[2] + "' (use " + listWords(buttonWords) + ")";
             return false;
         }
+        e.button = button->button;
     } else if (name == "wheel") {
         if (!expectArgs(1, "wheel DELTA")) return false;
         e.type = InputEventType::Wheel;
@@ -178,10 +200,12 @@ bool parseScriptLine(const std::vector<std::string>& words, ScriptEvent& out, st
     } else if (name == "keydown" || name == "keyup") {
         if (!expectArgs(1, "keydown|keyup NAME")) return false;
         e.type = name == "keydown" ? InputEventType::KeyDown : InputEventType::KeyUp;
-        if (!parseKey(words[2], e.key)) {
-            error = "unknown key '" + words[2] + "' (use Escape, Home, Space, X or C)";
+        const KeyWord* key = findWord(keyWords, words[2]);
+        if (!key) {
+            error = "unknown key '" + words[2] + "' (use " + listWords(keyWords) + ")";
             return false;
         }
+        e.key = key->key;
     } else if (name == "close") {
         if (!expectArgs(0, "close")) return false;
         e.type = InputEventType::Close;

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
+#include "platform/fatal_error.h"
 #include "platform/gui_backend.h"
 #include "platform/quiet_stderr.h"
 
@@ -18,10 +20,7 @@ struct WindowState {
 };
 WindowState windowState;
 
-[[noreturn]] void failWindow(const char* what) {
-    std::fprintf(stderr, "%s: %s: %s\n", guiProgramName(), what, SDL_GetError());
-    std::exit(1);
-}
+[[noreturn]] void failWindow(const char* what) { fatalError("%s: %s", what, SDL_GetError()); }
 
 bool isHeadlessDriver(const char* driver) {
     return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
@@ -37,22 +36,31 @@ void toDrawable(int x, int y, int& outX, int& outY) {
     outY = windowH > 0 ? static_cast<int>(static_cast<long long>(y) * drawableH / windowH) : y;
 }
 
+// The window system's codes of the keys and buttons, from the one table.
 bool mapKey(SDL_Keycode code, Key& key) {
-    switch (code) {
-    case SDLK_ESCAPE: key = Key::Escape; return true;
-    case SDLK_HOME: key = Key::Home; return true;
-    case SDLK_SPACE: key = Key::Space; return true;
-    case SDLK_c: key = Key::C; return true;
-    case SDLK_x: key = Key::X; return true;
-    default: return false;
+#define STILLFLOW_MAP_KEY(name, value, ...)                                        \
+    for (const SDL_Keycode sdlKey : std::initializer_list<SDL_Keycode>{__VA_ARGS__}) { \
+        if (code == sdlKey) {                                                       \
+            key = Key::name;                                                        \
+            return true;                                                            \
+        }                                                                           \
     }
+    STILLFLOW_GUI_KEYS(STILLFLOW_MAP_KEY)
+#undef STILLFLOW_MAP_KEY
+    return false;
 }
 
 bool mapButton(Uint8 sdlButton, MouseButton& button) {
-    if (sdlButton == SDL_BUTTON_LEFT) button = MouseButton::Left;
-    else if (sdlButton == SDL_BUTTON_RIGHT) button = MouseButton::Right;
-    else return false;
-    return true;
+#define STILLFLOW_MAP_BUTTON(name, value, word, ...)                         \
+    for (const int sdlCode : std::initializer_list<int>{__VA_ARGS__}) {       \
+        if (sdlButton == sdlCode) {                                           \
+            button = MouseButton::name;                                       \
+            return true;                                                      \
+        }                                                                     \
+    }
+    STILLFLOW_GUI_BUTTONS(STILLFLOW_MAP_BUTTON)
+#undef STILLFLOW_MAP_BUTTON
+    return false;
 }
 
 void applyMove(InputTracker& tracker, int x, int y) {
@@ -127,11 +135,7 @@ void startWindowSystem() {
         ok = false;
         SDL_SetError("only the %s video driver is available", driver);
     }
-    if (!ok) {
-        std::fprintf(stderr, "%s: no display to open a window on (%s); -platform offscreen runs headless\n",
-                     guiProgramName(), SDL_GetError());
-        std::exit(1);
-    }
+    if (!ok) fatalError("no display to open a window on (%s); -platform offscreen runs headless", SDL_GetError());
 }
 
 void* createWindowContext() {

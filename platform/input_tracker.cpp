@@ -1,13 +1,9 @@
 #include "platform/input_tracker.h"
 
 #include <cmath>
+#include <cstddef>
 
 namespace {
-int buttonIndex(MouseButton button) {
-    const int index = static_cast<int>(button);
-    return index == 1 || index == 2 ? index : -1;
-}
-
 void press(bool& wentDown, bool& held, bool& deferred) {
     if (deferred) {
         // Pressed again before the deferred release was shown: it simply
@@ -35,7 +31,7 @@ void release(bool& wentDown, bool& held, bool* wentUp, bool& deferred) {
 void startInputFrame(InputTracker& tracker) {
     GuiInputState& s = tracker.state;
     s.wheelDelta = 0;
-    for (int b = 0; b < 3; ++b) {
+    for (std::size_t b = 0; b < guiButtonCount; ++b) {
         s.buttonDown[b] = false;
         s.buttonUp[b] = false;
         if (tracker.buttonReleaseDeferred[b]) {
@@ -44,7 +40,7 @@ void startInputFrame(InputTracker& tracker) {
             s.buttonUp[b] = true;
         }
     }
-    for (int k = 0; k < 5; ++k) {
+    for (std::size_t k = 0; k < guiKeyCount; ++k) {
         s.keyWentDown[k] = false;
         if (tracker.keyReleaseDeferred[k]) {
             tracker.keyReleaseDeferred[k] = false;
@@ -61,13 +57,13 @@ void applyInputEvent(InputTracker& tracker, const InputEvent& event) {
         s.mouseY = event.y;
         break;
     case InputEventType::Press: {
-        const int b = buttonIndex(event.button);
+        const int b = guiButtonIndex(event.button);
         if (b < 0) break;
         press(s.buttonDown[b], s.buttonHeld[b], tracker.buttonReleaseDeferred[b]);
         break;
     }
     case InputEventType::Release: {
-        const int b = buttonIndex(event.button);
+        const int b = guiButtonIndex(event.button);
         if (b < 0) break;
         release(s.buttonDown[b], s.buttonHeld[b], &s.buttonUp[b], tracker.buttonReleaseDeferred[b]);
         break;

@@ -27,8 +27,8 @@ struct InputEvent {
 
 struct InputTracker {
     GuiInputState state;                  // the frame being built
-    bool buttonReleaseDeferred[3] = {};   // released in the frame it went down
-    bool keyReleaseDeferred[5] = {};
+    bool buttonReleaseDeferred[guiButtonCount] = {};   // released in the frame it went down
+    bool keyReleaseDeferred[guiKeyCount] = {};
 };
 
 // Ends the previous frame's one-frame flags and applies the releases that

@@ -18,17 +18,17 @@ struct InputFrame {
     }
     // Went down this frame, and is held from now on.
     InputFrame& press(MouseButton button) {
-        state.buttonDown[static_cast<int>(button)] = true;
-        state.buttonHeld[static_cast<int>(button)] = true;
+        state.buttonDown[guiButtonIndex(button)] = true;
+        state.buttonHeld[guiButtonIndex(button)] = true;
         return *this;
     }
     InputFrame& hold(MouseButton button) {
-        state.buttonHeld[static_cast<int>(button)] = true;
+        state.buttonHeld[guiButtonIndex(button)] = true;
         return *this;
     }
     // Went up this frame, so no longer held.
     InputFrame& release(MouseButton button) {
-        state.buttonUp[static_cast<int>(button)] = true;
+        state.buttonUp[guiButtonIndex(button)] = true;
         return *this;
     }
     // Held; wentDown also reports it as going down this frame.

@@ -85,7 +85,7 @@ TEST(ToolSelection, HeldKeysPickTheToolWithSpaceOverCOverX) {
 
 TEST(ToolSelection, ModeIsKeptWhileTheLeftButtonGoesDownOrIsHeld) {
     InputFrame clickedWithinTheFrame = InputFrame().release(MouseButton::Left).key(Key::Space);
-    clickedWithinTheFrame.state.buttonDown[static_cast<int>(MouseButton::Left)] = true;
+    clickedWithinTheFrame.state.buttonDown[guiButtonIndex(MouseButton::Left)] = true;
     for (const InputFrame& input : {clickedWithinTheFrame,
                                     InputFrame().press(MouseButton::Left).key(Key::Space),
                                     InputFrame().hold(MouseButton::Left).key(Key::Space),
