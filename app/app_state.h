@@ -12,6 +12,7 @@
 #include "flow/document.h"
 #include "flow/grid.h"
 #include "flow/particles.h"
+#include "gpu/render_targets.h"
 #include "gpu/texture.h"
 #include "platform/gui.h"
 
@@ -40,10 +41,6 @@ struct AppState {
     // GL objects. The context is constructed after guiInit; the textures
     // need it current and are released before it.
     std::optional<GLContext> context;
-    Texture pictureTexture;                      // the picture, RGBA8
-    Texture flowTexture;                         // the flow field, RG32F
-    std::array<Texture, 3> currentLayers;        // UV layers, newest mapping
-    std::array<Texture, 3> scratchLayers;        // UV layers, advect targets
-    Texture outputTexture;                       // this frame's animated picture
+    RenderTargets targets;                       // the animation's nine textures
     Texture overlayTexture;                      // the overlay picture
 };

@@ -67,7 +67,7 @@ void composeFrame(AppState& state) {
 
     // 1-3. Draw into the widget again, after the passes' framebuffers.
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    state.outputTexture.bind();
+    state.targets.output.bind();
     glViewport(0, 0, widgetWidth(), widgetHeight());
 
     // 4-5. Picture coordinates: the window's top-left corner shows picture
@@ -81,7 +81,7 @@ void composeFrame(AppState& state) {
     glLoadIdentity();
 
     // 6. The animated picture.
-    drawBlendedTexturedPicture(state.outputTexture, pictureWidth, pictureHeight);
+    drawBlendedTexturedPicture(state.targets.output, pictureWidth, pictureHeight);
 
     // 7. Particles, untextured.
     drawParticles(state.previewParticles);

@@ -74,8 +74,7 @@ bool runFrame(AppState& state) {
                      state.picture.height);
 
     // 13-14. The three UV layers and the displaced picture.
-    animateLayers(t, advectStep, state.phaseSpacing, state.layerPhase, state.pictureTexture, state.flowTexture,
-                  state.currentLayers, state.scratchLayers, state.outputTexture);
+    animateLayers(t, advectStep, state.phaseSpacing, state.layerPhase, state.targets);
     glUseProgram(0);
 
     // 15. On screen.

@@ -8,7 +8,7 @@
 
 int main(int argc, char** argv) {
     AppState state;
-    if (!startUp(state, argc, argv)) return 1;
+    startUp(state, argc, argv);
     runFrameLoop(state);
     shutDown(state);
     return 0;

@@ -72,16 +72,15 @@ LayerPlan planLayers(double t, float advectStep, float phaseSpacing,
 }
 
 void animateLayers(double t, float advectStep, float phaseSpacing,
-                   std::array<double, 3>& layerPhase, Texture& pictureTexture,
-                   Texture& flowTexture, std::array<Texture, 3>& currentLayers,
-                   std::array<Texture, 3>& scratchLayers, Texture& outputTexture) {
+                   std::array<double, 3>& layerPhase, RenderTargets& targets) {
     const LayerPlan plan = planLayers(t, advectStep, phaseSpacing, layerPhase);
+    std::array<Texture, 3>& current = targets.current;
     for (std::size_t i = 0; i < 3; ++i) {
-        if (plan.reset[i]) identityPass(currentLayers[i]);
-        advectPass(currentLayers[i], flowTexture, scratchLayers[i], plan.step[i]);
+        if (plan.reset[i]) identityPass(current[i]);
+        advectPass(current[i], targets.flow, targets.scratch[i], plan.step[i]);
         // Ping-pong by exchanging the names: no texture is copied.
-        std::swap(currentLayers[i], scratchLayers[i]);
+        std::swap(current[i], targets.scratch[i]);
     }
-    displacePass(pictureTexture, currentLayers[0], currentLayers[1], currentLayers[2],
-                 plan.weight[0], plan.weight[1], plan.weight[2], outputTexture);
+    displacePass(targets.picture, current[0], current[1], current[2], plan.weight[0], plan.weight[1],
+                 plan.weight[2], targets.output);
 }

@@ -7,7 +7,7 @@
 
 #include <array>
 
-#include "gpu/texture.h"
+#include "gpu/render_targets.h"
 
 struct LayerPlan {
     bool reset[3];     // the layer's cycle ended: reset it to the identity first
@@ -28,9 +28,7 @@ LayerPlan planLayers(double t, float advectStep, float phaseSpacing,
 // Runs the frame's passes: for each layer in order, the identity pass if it is
 // due, the advect pass from current into scratch and a swap of the two
 // handles; then the displace pass of the picture through the three current
-// layers into outputTexture. Leaves the last pass's framebuffer and program
+// layers into the output. Leaves the last pass's framebuffer and program
 // bound.
 void animateLayers(double t, float advectStep, float phaseSpacing,
-                   std::array<double, 3>& layerPhase, Texture& pictureTexture,
-                   Texture& flowTexture, std::array<Texture, 3>& currentLayers,
-                   std::array<Texture, 3>& scratchLayers, Texture& outputTexture);
+                   std::array<double, 3>& layerPhase, RenderTargets& targets);

@@ -8,9 +8,11 @@
 #include "app/schedule.h"
 #include "flow/document.h"
 #include "flow/particles.h"
+#include "gpu/passes.h"
 #include "gpu/render_targets.h"
 #include "image/loading.h"
 #include "platform/audio.h"
+#include "platform/fatal_error.h"
 #include "platform/gui.h"
 
 namespace {
@@ -22,25 +24,19 @@ constexpr double initialPhaseOffsets[3] = {1.0, 0.5, 0.0};
 constexpr int defaultAudioDevice = -1;
 constexpr std::uint32_t audioOutputRate = 44100;
 
-// Loads the working picture, or says on standard error why it can't be used.
-bool loadWorkingPicture(ImageGrid& picture) {
+// Loads the working picture, or ends the run saying why it can't be used.
+void loadWorkingPicture(ImageGrid& picture) {
     if (std::FILE* file = std::fopen(pictureFileName, "rb")) {
         std::fclose(file);
     } else {
-        std::fprintf(stderr, "stillflow: cannot open \"%s\" in the working directory\n", pictureFileName);
-        return false;
+        fatalError("cannot open \"%s\" in the working directory", pictureFileName);
     }
     picture = loadImage(pictureFileName);
-    if (picture.empty()) {
-        std::fprintf(stderr, "stillflow: \"%s\" is not a picture that can be decoded\n", pictureFileName);
-        return false;
-    }
+    if (picture.empty()) fatalError("\"%s\" is not a picture that can be decoded", pictureFileName);
     if (picture.width < kMinimumGridSide || picture.height < kMinimumGridSide) {
-        std::fprintf(stderr, "stillflow: \"%s\" is %d x %d pixels; at least %d x %d are needed\n",
-                     pictureFileName, picture.width, picture.height, kMinimumGridSide, kMinimumGridSide);
-        return false;
+        fatalError("\"%s\" is %d x %d pixels; at least %d x %d are needed", pictureFileName, picture.width,
+                   picture.height, kMinimumGridSide, kMinimumGridSide);
     }
-    return true;
 }
 
 // What a successful document read changes: everything picture-sized follows
@@ -51,8 +47,7 @@ void adoptFlowDocument(AppState& state) {
     state.flowGrid = FlowGrid(picture.width, picture.height);
     seedParticles(state.previewParticles, picture.width, picture.height);
     state.context->makeCurrent();
-    createRenderTargets(picture, state.pictureTexture, state.flowTexture, state.currentLayers,
-                        state.scratchLayers, state.outputTexture);
+    createRenderTargets(picture, state.targets);
     // Each product is formed in single precision, then widened.
     const float p = state.phaseSpacing;
     state.layerPhase = {static_cast<double>(2.0f * p), static_cast<double>(1.0f * p),
@@ -63,10 +58,11 @@ void adoptFlowDocument(AppState& state) {
 
 }  // namespace
 
-bool startUp(AppState& state, int& argc, char** argv) {
+void startUp(AppState& state, int& argc, char** argv) {
     // 1-3. View, the two pictures.
+    setProgramName(argc > 0 ? argv[0] : nullptr);
     state.view = View{};
-    if (!loadWorkingPicture(state.picture)) return false;
+    loadWorkingPicture(state.picture);
     state.overlayPicture = loadImage(overlayFileName);
 
     // 4-7. CPU-side state at the picture's size.
@@ -91,8 +87,7 @@ bool startUp(AppState& state, int& argc, char** argv) {
     glewInit();
 
     // 10-11. GPU resources.
-    createRenderTargets(state.picture, state.pictureTexture, state.flowTexture, state.currentLayers,
-                        state.scratchLayers, state.outputTexture);
+    createRenderTargets(state.picture, state.targets);
     if (!state.overlayPicture.empty()) {
         state.overlayTexture.upload(GL_RGBA8, state.overlayPicture.width, state.overlayPicture.height, GL_RGBA,
                                     GL_UNSIGNED_BYTE, state.overlayPicture.data());
@@ -115,16 +110,13 @@ bool startUp(AppState& state, int& argc, char** argv) {
 
     // 15.
     state.frameCounter = 0;
-    return true;
 }
 
 void shutDown(AppState& state) {
-    // Textures go first, in this order, while their context still exists.
+    // Every GL object goes while its context still exists: the textures in
+    // this order, then what the passes built.
     state.overlayTexture = Texture();
-    state.outputTexture = Texture();
-    for (Texture& layer : state.scratchLayers) layer = Texture();
-    for (Texture& layer : state.currentLayers) layer = Texture();
-    state.flowTexture = Texture();
-    state.pictureTexture = Texture();
+    releaseRenderTargets(state.targets);
+    releasePassObjects();
     state.context.reset();
 }

@@ -4,10 +4,11 @@
 
 // Start-up in its fixed order: pictures and CPU-side grids, the clock, the
 // window and GL context, the GPU resources, the flow document, the music.
-// Returns false, after one line on standard error, when the working picture
-// is missing, undecodable or smaller than 3 x 3: the program cannot animate
-// it, so it stops before any window opens.
-bool startUp(AppState& state, int& argc, char** argv);
+// Ends the process with exit code 1, after one line on standard error, when
+// the working picture is missing, undecodable or smaller than 3 x 3: the
+// program cannot animate it, so it stops before any window opens.
+void startUp(AppState& state, int& argc, char** argv);
 
-// Releases the GPU resources, then the GL context.
+// Releases every GL object (the textures, then the passes' programs,
+// framebuffers and geometry), then the GL context.
 void shutDown(AppState& state);

@@ -13,5 +13,5 @@ void synthesizeFlow(AppState& state, double t) {
     std::fflush(stdout);
     computeFlowField(guideSegments, state.flowScale, state.flowGrid);
     state.flowDirty = false;
-    uploadFlowField(state.flowGrid, state.flowTexture);
+    uploadFlowField(state.flowGrid, state.targets.flow);
 }

@@ -35,11 +35,7 @@ constexpr float phaseSpacing = 0.5f;
 constexpr int benchFrames = 240;
 
 struct Scene {
-    Texture picture;
-    Texture flow;
-    std::array<Texture, 3> current;
-    std::array<Texture, 3> scratch;
-    Texture output;
+    RenderTargets targets;
     std::array<double, 3> phases{-1.0, -0.5, 0.0};
     double t = 0.0;
 };
@@ -74,8 +70,7 @@ void BM_AnimateLayersFrame(benchmark::State& state) {
     Scene& s = *scene;
     for (auto _ : state) {
         s.t += frameTime;
-        animateLayers(s.t, static_cast<float>(frameTime), phaseSpacing, s.phases, s.picture, s.flow,
-                      s.current, s.scratch, s.output);
+        animateLayers(s.t, static_cast<float>(frameTime), phaseSpacing, s.phases, s.targets);
         glFinish();
     }
 }
@@ -84,8 +79,9 @@ BENCHMARK(BM_AnimateLayersFrame)->Iterations(benchFrames)->Unit(benchmark::kMill
 void BM_AdvectPass(benchmark::State& state) {
     Scene& s = *scene;
     for (auto _ : state) {
-        advectPass(s.current[0], s.flow, s.scratch[0], static_cast<float>(frameTime));
-        std::swap(s.current[0], s.scratch[0]);
+        RenderTargets& r = s.targets;
+        advectPass(r.current[0], r.flow, r.scratch[0], static_cast<float>(frameTime));
+        std::swap(r.current[0], r.scratch[0]);
         glFinish();
     }
 }
@@ -94,7 +90,8 @@ BENCHMARK(BM_AdvectPass)->Iterations(benchFrames / 3)->Unit(benchmark::kMillisec
 void BM_DisplacePass(benchmark::State& state) {
     Scene& s = *scene;
     for (auto _ : state) {
-        displacePass(s.picture, s.current[0], s.current[1], s.current[2], 0.25f, 0.5f, 0.25f, s.output);
+        RenderTargets& r = s.targets;
+        displacePass(r.picture, r.current[0], r.current[1], r.current[2], 0.25f, 0.5f, 0.25f, r.output);
         glFinish();
     }
 }
@@ -120,16 +117,17 @@ int main(int argc, char** argv) {
     {
         Scene owned;
         const ImageGrid picture = makePicture();
-        createRenderTargets(picture, owned.picture, owned.flow, owned.current, owned.scratch, owned.output);
-        uploadFlowField(makeSwirl(), owned.flow);
+        createRenderTargets(picture, owned.targets);
+        uploadFlowField(makeSwirl(), owned.targets.flow);
         // The first frame builds the programs and the geometry; keep that out
         // of the figures.
-        animateLayers(owned.t, 0.0f, phaseSpacing, owned.phases, owned.picture, owned.flow,
-                      owned.current, owned.scratch, owned.output);
+        animateLayers(owned.t, 0.0f, phaseSpacing, owned.phases, owned.targets);
         glFinish();
         scene = &owned;
         benchmark::RunSpecifiedBenchmarks();
         scene = nullptr;
+        releaseRenderTargets(owned.targets);
+        releasePassObjects();
     }
     benchmark::Shutdown();
     return 0;

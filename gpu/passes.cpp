@@ -1,9 +1,9 @@
 #include "gpu/passes.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "gpu/shader_program.h"
+#include "platform/fatal_error.h"
 
 namespace {
 
@@ -12,26 +12,33 @@ namespace {
 constexpr const char* passVertexFile = "pass.vert";
 constexpr const char* positionAttribute = "position";
 
-// What a pass keeps for the whole process: built on its first call, never
-// rebuilt, the framebuffer never deleted.
+// What a pass keeps: built on its first call, then reused by every call.
 struct PassObjects {
     ShaderProgram program;
     GLuint framebuffer = 0;
 };
 
-PassObjects identityObjects;
-PassObjects advectObjects;
-PassObjects displaceObjects;
-
 // The triangle (-1,-1), (4,-1), (-1,4) covers clip space [-1, 1]^2 with one
 // primitive, so no diagonal seam runs through the target.
 constexpr GLfloat fullscreenTriangle[9] = {-1.0f, -1.0f, 0.0f, 4.0f, -1.0f, 0.0f, -1.0f, 4.0f, 0.0f};
-GLuint triangleBuffer = 0;
-GLuint triangleVertexArray = 0;
 
-[[noreturn]] void endProcess() {
-    std::fflush(stdout);
-    std::exit(1);
+// Every GL object the passes create, in one place so that one call releases
+// them all while their context lives.
+struct PassResources {
+    PassObjects identity;
+    PassObjects advect;
+    PassObjects displace;
+    GLuint triangleBuffer = 0;        // the shared geometry: 3 vertices of (x, y, z)
+    GLuint triangleVertexArray = 0;
+};
+// Never destroyed: a destructor running at process exit would call GL after
+// the context is gone. releasePassObjects() is the one release.
+PassResources& passResources = *new PassResources;
+
+void releasePassObjects(PassObjects& pass) {
+    pass.program = ShaderProgram();
+    if (pass.framebuffer != 0) glDeleteFramebuffers(1, &pass.framebuffer);
+    pass.framebuffer = 0;
 }
 
 // Steps 1-5 of every pass: a linked program, the pass's framebuffer bound with
@@ -42,7 +49,7 @@ void beginPass(PassObjects& pass, const char* fragmentFile, Texture& target) {
         pass.program = loadProgram(passVertexFile, fragmentFile);
         if (pass.program.linked == 0) {
             std::printf("%s\n", pass.program.log.c_str());
-            endProcess();
+            exitWithFailure();
         }
     }
 
@@ -59,7 +66,7 @@ void beginPass(PassObjects& pass, const char* fragmentFile, Texture& target) {
     //    ends the run rather than animating nothing.
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
         std::printf("incomplete FBO!\n");
-        endProcess();
+        exitWithFailure();
     }
 
     // 5. One fragment per target texel.
@@ -85,6 +92,8 @@ void drawPass(ShaderProgram& program) {
 }  // namespace
 
 void drawFullscreenTriangle(GLint location) {
+    GLuint& triangleBuffer = passResources.triangleBuffer;
+    GLuint& triangleVertexArray = passResources.triangleVertexArray;
     if (triangleBuffer == 0) {
         glGenBuffers(1, &triangleBuffer);
         glBindBuffer(GL_ARRAY_BUFFER, triangleBuffer);
@@ -103,13 +112,13 @@ void drawFullscreenTriangle(GLint location) {
 }
 
 void identityPass(Texture& target) {
-    beginPass(identityObjects, "identity.frag", target);
-    drawPass(identityObjects.program);
+    beginPass(passResources.identity, "identity.frag", target);
+    drawPass(passResources.identity.program);
 }
 
 void advectPass(Texture& image, Texture& flow, Texture& target, float dt) {
-    beginPass(advectObjects, "advect.frag", target);
-    ShaderProgram& program = advectObjects.program;
+    beginPass(passResources.advect, "advect.frag", target);
+    ShaderProgram& program = passResources.advect.program;
     setTargetSize(program, target);
     bindSampler(program, "image", image);
     bindSampler(program, "flow", flow);
@@ -119,8 +128,8 @@ void advectPass(Texture& image, Texture& flow, Texture& target, float dt) {
 
 void displacePass(Texture& image, Texture& uvs0, Texture& uvs1, Texture& uvs2, float w0, float w1,
                   float w2, Texture& target) {
-    beginPass(displaceObjects, "displace.frag", target);
-    ShaderProgram& program = displaceObjects.program;
+    beginPass(passResources.displace, "displace.frag", target);
+    ShaderProgram& program = passResources.displace.program;
     setTargetSize(program, target);
     setUniform(program, "w0", w0);
     setUniform(program, "w1", w1);
@@ -130,4 +139,15 @@ void displacePass(Texture& image, Texture& uvs0, Texture& uvs1, Texture& uvs2, f
     bindSampler(program, "uvs1", uvs1);
     bindSampler(program, "uvs2", uvs2);
     drawPass(program);
+}
+
+void releasePassObjects() {
+    PassResources& r = passResources;
+    releasePassObjects(r.identity);
+    releasePassObjects(r.advect);
+    releasePassObjects(r.displace);
+    if (r.triangleVertexArray != 0) glDeleteVertexArrays(1, &r.triangleVertexArray);
+    if (r.triangleBuffer != 0) glDeleteBuffers(1, &r.triangleBuffer);
+    r.triangleVertexArray = 0;
+    r.triangleBuffer = 0;
 }

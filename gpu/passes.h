@@ -1,7 +1,9 @@
 #pragma once
-// The three render-to-texture passes of the animation. Each pass owns, for the
-// whole process, a shader program built from "pass.vert" and its fragment file
-// (read from the working directory on its first call) and one framebuffer.
+// The three render-to-texture passes of the animation. Each pass keeps, from
+// its first call until releasePassObjects(), a shader program built from
+// "pass.vert" and its fragment file (read from the working directory on that
+// first call) and one framebuffer; the first draw creates the geometry that
+// all three share.
 //
 // A program that does not link prints its log and ends the process with exit
 // code 1; so does a target that leaves the framebuffer incomplete (printing
@@ -30,3 +32,9 @@ void advectPass(Texture& image, Texture& flow, Texture& target, float dt);
 // Renders sum_k w_k * picture(uvs_k) into target.
 void displacePass(Texture& image, Texture& uvs0, Texture& uvs1, Texture& uvs2, float w0, float w1,
                   float w2, Texture& target);
+
+// Deletes the three programs, their framebuffers and the shared geometry.
+// Call while the context that made them is current, before it is destroyed:
+// nothing else ever deletes them. A pass called afterwards builds its objects
+// afresh, reading its shader files again.
+void releasePassObjects();

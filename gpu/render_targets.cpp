@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -36,14 +35,12 @@ constexpr FormatType formatTypes[] = {
 };
 static_assert(sizeof(formatTypes) / sizeof(formatTypes[0]) == 36, "the table has 36 formats");
 
-// Uploads a fresh identity layer and moves it into `layer`.
+// Both halves of a UV layer are linear and clamped: the advect pass reads
+// them between texels, and positions past the edge hold the edge's.
 void createIdentityLayer(std::int32_t width, std::int32_t height, Texture& layer) {
     const FlowGrid identity = makeIdentityGrid(width, height);
-    Texture fresh;
-    fresh.upload(GL_RG32F, width, height, GL_RG, GL_FLOAT, identity.data());
-    layer = std::move(fresh);
-    layer.setParameter(GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    layer.setParameter(GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    replaceTexture(layer, GL_RG32F, width, height, GL_RG, GL_FLOAT, identity.data(),
+                   {{GL_TEXTURE_MAG_FILTER, GL_LINEAR}, {GL_TEXTURE_MIN_FILTER, GL_LINEAR}});
 }
 
 }  // namespace
@@ -55,51 +52,42 @@ GLenum pixelTypeForInternalFormat(GLint internalFormat) {
     return GL_INVALID_VALUE;
 }
 
-// Every target is replaced, never re-specified in place: the new content goes
-// into a fresh Texture whose move deletes the old name.
-void createRenderTargets(const ImageGrid& picture, Texture& pictureTexture, Texture& flowTexture,
-                         std::array<Texture, 3>& currentLayers,
-                         std::array<Texture, 3>& scratchLayers, Texture& outputTexture) {
+void createRenderTargets(const ImageGrid& picture, RenderTargets& targets) {
     const std::int32_t w = picture.width;
     const std::int32_t h = picture.height;
 
     // 1. The picture, mirrored past its edges so displaced positions that
     //    leave it still read picture colours.
-    {
-        Texture fresh;
-        fresh.upload(GL_RGBA8, w, h, GL_RGBA, GL_UNSIGNED_BYTE, picture.data());
-        pictureTexture = std::move(fresh);
-        pictureTexture.setParameter(GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        pictureTexture.setParameter(GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        pictureTexture.setParameter(GL_TEXTURE_WRAP_S, GL_MIRRORED_REPEAT);
-        pictureTexture.setParameter(GL_TEXTURE_WRAP_T, GL_MIRRORED_REPEAT);
-    }
+    replaceTexture(targets.picture, GL_RGBA8, w, h, GL_RGBA, GL_UNSIGNED_BYTE, picture.data(),
+                   {{GL_TEXTURE_MAG_FILTER, GL_LINEAR},
+                    {GL_TEXTURE_MIN_FILTER, GL_LINEAR},
+                    {GL_TEXTURE_WRAP_S, GL_MIRRORED_REPEAT},
+                    {GL_TEXTURE_WRAP_T, GL_MIRRORED_REPEAT}});
 
     // 2. A zero flow: no motion until the first flow upload.
     {
-        const std::size_t floatCount =
-            static_cast<std::size_t>(gridCellCount(w, h)) * 2u;
-        std::vector<float> zeros(floatCount, 0.0f);
-        Texture fresh;
-        fresh.upload(GL_RG32F, w, h, GL_RG, pixelTypeForInternalFormat(GL_RG32F),
-                     zeros.empty() ? nullptr : zeros.data());
-        flowTexture = std::move(fresh);
-        flowTexture.setParameter(GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        flowTexture.setParameter(GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        const std::size_t floatCount = static_cast<std::size_t>(gridCellCount(w, h)) * 2u;
+        const std::vector<float> zeros(floatCount, 0.0f);
+        replaceTexture(targets.flow, GL_RG32F, w, h, GL_RG, pixelTypeForInternalFormat(GL_RG32F),
+                       zeros.empty() ? nullptr : zeros.data(),
+                       {{GL_TEXTURE_MAG_FILTER, GL_LINEAR}, {GL_TEXTURE_MIN_FILTER, GL_LINEAR}});
     }
 
     // 3. Both halves of every UV layer start at the identity.
     for (std::size_t i = 0; i < 3; ++i) {
-        createIdentityLayer(w, h, currentLayers[i]);
-        createIdentityLayer(w, h, scratchLayers[i]);
+        createIdentityLayer(w, h, targets.current[i]);
+        createIdentityLayer(w, h, targets.scratch[i]);
     }
 
     // 4. The output, written by the displace pass every frame.
-    {
-        Texture fresh;
-        fresh.upload(GL_RGBA8, w, h, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-        outputTexture = std::move(fresh);
-        outputTexture.setParameter(GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        outputTexture.setParameter(GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    }
+    replaceTexture(targets.output, GL_RGBA8, w, h, GL_RGBA, GL_UNSIGNED_BYTE, nullptr,
+                   {{GL_TEXTURE_MIN_FILTER, GL_LINEAR}, {GL_TEXTURE_MAG_FILTER, GL_NEAREST}});
+}
+
+void releaseRenderTargets(RenderTargets& targets) {
+    targets.output = Texture();
+    for (Texture& layer : targets.scratch) layer = Texture();
+    for (Texture& layer : targets.current) layer = Texture();
+    targets.flow = Texture();
+    targets.picture = Texture();
 }

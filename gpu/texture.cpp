@@ -76,3 +76,12 @@ void Texture::upload(GLint internalFormat, GLsizei width, GLsizei height, GLenum
     setParameter(GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     setParameter(GL_TEXTURE_MAG_FILTER, GL_NEAREST);
 }
+
+void replaceTexture(Texture& destination, GLint internalFormat, GLsizei width, GLsizei height,
+                    GLenum format, GLenum type, const void* data,
+                    std::initializer_list<TextureParameter> parameters) {
+    Texture fresh;
+    fresh.upload(internalFormat, width, height, format, type, data);
+    destination = std::move(fresh);
+    for (const TextureParameter& parameter : parameters) destination.setParameter(parameter.name, parameter.value);
+}

@@ -9,6 +9,7 @@
 
 #include <GL/glew.h>
 
+#include <initializer_list>
 #include <type_traits>
 
 class Texture {
@@ -59,3 +60,19 @@ static_assert(std::is_nothrow_move_assignable<Texture>::value, "Texture moves mu
 static_assert(std::is_nothrow_default_constructible<Texture>::value,
               "an empty Texture needs no context");
 static_assert(sizeof(Texture) == sizeof(GLuint), "Texture holds exactly its GL name");
+
+// One texture parameter, as glTexParameteri takes it.
+struct TextureParameter {
+    GLenum name;   // GL_TEXTURE_MIN_FILTER, GL_TEXTURE_WRAP_S, ...
+    GLint value;
+};
+
+// The one way a texture's content is replaced: never re-specified in place,
+// the content is uploaded into a fresh Texture (which generates a new name),
+// that is moved into `destination` (deleting its old name), and only then are
+// `parameters` set on `destination`, in the order given, on top of the
+// upload's clamp-and-nearest defaults. Every replacement thus gives the
+// destination a new name.
+void replaceTexture(Texture& destination, GLint internalFormat, GLsizei width, GLsizei height,
+                    GLenum format, GLenum type, const void* data,
+                    std::initializer_list<TextureParameter> parameters);

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers of the GL tests of the GPU pipeline: read-backs of whole textures
-// (level 0, rows packed tightly, row 0 first), a test picture, and one set of
-// render targets.
+// (level 0, rows packed tightly, row 0 first), a test picture, and the list of
+// a set of render targets.
 
 #include <GL/glew.h>
 
@@ -56,20 +56,9 @@ inline ImageGrid makeTestPicture(std::int32_t width, std::int32_t height) {
     return picture;
 }
 
-// The textures the entry point owns for the animation.
-struct RenderTargets {
-    Texture picture;
-    Texture flow;
-    std::array<Texture, 3> current;
-    std::array<Texture, 3> scratch;
-    Texture output;
-
-    void create(const ImageGrid& image) {
-        createRenderTargets(image, picture, flow, current, scratch, output);
-    }
-
-    std::vector<Texture*> all() {
-        return {&picture, &flow, &current[0], &current[1], &current[2],
-                &scratch[0], &scratch[1], &scratch[2], &output};
-    }
-};
+// Every texture of a set of render targets, for checks that apply to all nine.
+inline std::array<Texture*, 9> allTargets(RenderTargets& targets) {
+    return {&targets.picture,    &targets.flow,       &targets.current[0],
+            &targets.current[1], &targets.current[2], &targets.scratch[0],
+            &targets.scratch[1], &targets.scratch[2], &targets.output};
+}

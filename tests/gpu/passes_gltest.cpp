@@ -28,8 +28,7 @@ constexpr float phaseSpacing = 0.5f;
 std::array<double, 3> startPhases(double now) { return {now - 1.0, now - 0.5, now}; }
 
 void runFrame(RenderTargets& targets, double t, float advectStep, std::array<double, 3>& phases) {
-    animateLayers(t, advectStep, phaseSpacing, phases, targets.picture, targets.flow,
-                  targets.current, targets.scratch, targets.output);
+    animateLayers(t, advectStep, phaseSpacing, phases, targets);
 }
 
 // The loop must show the still picture exactly when nothing flows: identity
@@ -38,7 +37,7 @@ void runFrame(RenderTargets& targets, double t, float advectStep, std::array<dou
 TEST(Passes, ZeroFlowShowsTheStillPictureThroughEveryFrame) {
     const ImageGrid picture = makeTestPicture(37, 23);
     RenderTargets targets;
-    targets.create(picture);
+    createRenderTargets(picture, targets);
     const double start = 0.3;
     std::array<double, 3> phases = startPhases(start);
     for (int frame = 0; frame < 100; ++frame) {
@@ -64,7 +63,7 @@ TEST(Passes, LayersCarryThePictureAlongAUniformFlowAtParticleSpeed) {
     const std::int32_t height = 30;
     const Vec2 velocity{7.5f, -4.25f};
     RenderTargets targets;
-    targets.create(makeTestPicture(width, height));
+    createRenderTargets(makeTestPicture(width, height), targets);
     FlowGrid field(width, height);
     for (std::int64_t i = 0; i < field.cellCount(); ++i) field.data()[i] = velocity;
     uploadFlowField(field, targets.flow);
@@ -95,7 +94,7 @@ TEST(Passes, LayersCarryThePictureAlongAUniformFlowAtParticleSpeed) {
 // filter weights would round such a step away.
 TEST(Passes, SlowFlowStillMovesTheLayer) {
     RenderTargets targets;
-    targets.create(makeTestPicture(8, 8));
+    createRenderTargets(makeTestPicture(8, 8), targets);
     FlowGrid field(8, 8);
     for (std::int64_t i = 0; i < field.cellCount(); ++i) field.data()[i] = Vec2{0.06f, 0.0f};
     uploadFlowField(field, targets.flow);
@@ -197,7 +196,7 @@ TEST(Passes, EachWeightGoesWithItsOwnLayer) {
 
 TEST(Passes, ViewportAndSizeFollowTheTarget) {
     RenderTargets targets;
-    targets.create(makeTestPicture(9, 7));
+    createRenderTargets(makeTestPicture(9, 7), targets);
     displacePass(targets.picture, targets.current[0], targets.current[1], targets.current[2],
                  1.0f, 0.0f, 0.0f, targets.output);
     GLint viewport[4] = {};
@@ -270,7 +269,7 @@ TEST_F(PassesDeathTest, MissingShaderFileEndsTheRunOnTheFirstPass) {
             printToStderr();
             if (!enterScratchDirectory()) std::exit(3);
             RenderTargets targets;
-            targets.create(makeTestPicture(4, 4));
+            createRenderTargets(makeTestPicture(4, 4), targets);
             advectPass(targets.current[0], targets.flow, targets.scratch[0], 0.1f);
             std::exit(0);  // must not be reached
         },
@@ -295,7 +294,7 @@ TEST_F(PassesDeathTest, UnusedSamplerIsReportedEveryCallAndThePassStillDraws) {
                 std::exit(3);
             }
             RenderTargets targets;
-            targets.create(makeTestPicture(4, 3));
+            createRenderTargets(makeTestPicture(4, 3), targets);
             advectPass(targets.current[0], targets.flow, targets.scratch[0], 0.1f);
             std::remove("advect.frag");
             std::remove("pass.vert");

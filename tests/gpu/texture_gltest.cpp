@@ -148,7 +148,7 @@ void expectIdentityLayer(Texture& layer, int width, int height) {
 TEST(CreateRenderTargets, BuildsEveryTargetAtThePictureSize) {
     const ImageGrid picture = makeTestPicture(3, 2);
     RenderTargets targets;
-    targets.create(picture);
+    createRenderTargets(picture, targets);
 
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
@@ -164,7 +164,7 @@ TEST(CreateRenderTargets, BuildsEveryTargetAtThePictureSize) {
 
 TEST(CreateRenderTargets, SetsTheFilteringAndWrapOfEachTarget) {
     RenderTargets targets;
-    targets.create(makeTestPicture(4, 4));
+    createRenderTargets(makeTestPicture(4, 4), targets);
     struct Expected {
         Texture* texture;
         GLint minFilter, magFilter, wrap;
@@ -189,13 +189,13 @@ TEST(CreateRenderTargets, SetsTheFilteringAndWrapOfEachTarget) {
 
 TEST(CreateRenderTargets, SecondCallReplacesEveryTargetAtTheNewSize) {
     RenderTargets targets;
-    targets.create(makeTestPicture(3, 2));
+    createRenderTargets(makeTestPicture(3, 2), targets);
     std::vector<GLuint> firstNames;
-    for (Texture* texture : targets.all()) firstNames.push_back(texture->id());
+    for (Texture* texture : allTargets(targets)) firstNames.push_back(texture->id());
 
-    targets.create(makeTestPicture(5, 4));
+    createRenderTargets(makeTestPicture(5, 4), targets);
     for (GLuint name : firstNames) EXPECT_FALSE(glIsTexture(name)) << "name " << name << " leaked";
-    for (Texture* texture : targets.all()) {
+    for (Texture* texture : allTargets(targets)) {
         EXPECT_EQ(texture->width(), 5);
         EXPECT_EQ(texture->height(), 4);
     }

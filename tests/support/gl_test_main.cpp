@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "gpu/passes.h"
 #include "platform/gui.h"
 #include "support/gl_test_support.h"
 
@@ -30,5 +31,8 @@ int main(int argc, char** argv) {
     context.makeCurrent();
     testContext = &context;
     glewInit();
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // What the passes built goes while the context lives.
+    releasePassObjects();
+    return result;
 }

@@ -1,0 +1,143 @@
+// Whole run, offscreen, of the program's own start-up, frame loop and
+// shutdown in a scratch scene, with every GL entry point that releases an
+// object (or selects one) wrapped in a check that a context is current. Then
+// main returns as the program's does, so static destructors run after it:
+// a GL object released there, with the context already gone, fails the run.
+//
+// Exit code 0: the shutdown released the passes' programs, and no checked GL
+// call happened without a current context, up to the very end of the process.
+
+#include <GL/glew.h>
+#include <EGL/egl.h>
+#include <dlfcn.h>
+#include <stb_image_write.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/frame_loop.h"
+#include "app/startup.h"
+#include "flow/document.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// How many checked calls ran; deletes of programs counted apart.
+int checkedCalls = 0;
+int programDeletes = 0;
+
+void requireCurrentContext(const char* name) {
+    ++checkedCalls;
+    if (eglGetCurrentContext() != EGL_NO_CONTEXT) return;
+    std::fprintf(stderr, "shutdown_context_check: %s called without a current GL context\n", name);
+    // Straight out: no further destructor may run, and none may hide this.
+    std::_Exit(2);
+}
+
+// Replaces one of GLEW's entry points with a checked forward to the original.
+template <auto slot>
+struct CheckedEntryPoint;
+
+template <typename Result, typename... Arguments, Result(GLAPIENTRY** slot)(Arguments...)>
+struct CheckedEntryPoint<slot> {
+    static inline Result(GLAPIENTRY* original)(Arguments...) = nullptr;
+    static inline const char* name = nullptr;
+
+    static Result GLAPIENTRY call(Arguments... arguments) {
+        requireCurrentContext(name);
+        return original(arguments...);
+    }
+    static void install(const char* entryName) {
+        name = entryName;
+        original = *slot;
+        *slot = &call;
+    }
+};
+
+void GLAPIENTRY countProgramDelete(GLuint program) {
+    if (program != 0) ++programDeletes;
+    CheckedEntryPoint<&__glewDeleteProgram>::call(program);
+}
+
+void installChecks() {
+    CheckedEntryPoint<&__glewDeleteProgram>::install("glDeleteProgram");
+    __glewDeleteProgram = &countProgramDelete;
+    CheckedEntryPoint<&__glewDeleteShader>::install("glDeleteShader");
+    CheckedEntryPoint<&__glewDeleteFramebuffers>::install("glDeleteFramebuffers");
+    CheckedEntryPoint<&__glewDeleteBuffers>::install("glDeleteBuffers");
+    CheckedEntryPoint<&__glewDeleteVertexArrays>::install("glDeleteVertexArrays");
+    CheckedEntryPoint<&__glewUseProgram>::install("glUseProgram");
+    CheckedEntryPoint<&__glewBindFramebuffer>::install("glBindFramebuffer");
+}
+
+// A scene the program animates: a small picture, one guide, the shaders.
+fs::path writeScene() {
+    const fs::path dir = fs::temp_directory_path() / "stillflow-shutdown-context-check";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    for (const char* shader : {"pass.vert", "identity.frag", "advect.frag", "displace.frag"}) {
+        fs::copy_file(fs::path(STILLFLOW_SHADER_DIR) / shader, dir / shader);
+    }
+    FlowDocument document;
+    document.picture = ImageGrid(24, 16);
+    for (std::int32_t y = 0; y < 16; ++y) {
+        for (std::int32_t x = 0; x < 24; ++x) {
+            document.picture.at(x, y) = Rgba8{static_cast<std::uint8_t>(x * 10), static_cast<std::uint8_t>(y * 15), 90, 255};
+        }
+    }
+    document.mask = ByteMask(24, 16);
+    document.guides.push_back(GuideSegment{4.0f, 8.0f, 12.0f, 8.0f});
+    const ImageGrid& picture = document.picture;
+    stbi_write_png((dir / pictureFileName).string().c_str(), picture.width, picture.height, 4, picture.data(),
+                   picture.width * 4);
+    writeFlowDocument((dir / flowDocumentFileName).string().c_str(), document);
+    return dir;
+}
+
+}  // namespace
+
+// Texture names are GL 1.1 entry points, linked directly rather than reached
+// through GLEW: this definition takes the place of the library's for the
+// whole executable.
+extern "C" void GLAPIENTRY glDeleteTextures(GLsizei n, const GLuint* textures) {
+    requireCurrentContext("glDeleteTextures");
+    using DeleteTextures = void (*)(GLsizei, const GLuint*);
+    static const auto original = reinterpret_cast<DeleteTextures>(dlsym(RTLD_NEXT, "glDeleteTextures"));
+    original(n, textures);
+}
+
+int main() {
+    const fs::path scene = writeScene();
+    fs::current_path(scene);
+
+    // Half a second a frame: a layer falls due within the run, so all three
+    // passes build their objects.
+    static char name[] = "stillflow", platform[] = "-platform", offscreen[] = "offscreen", size[] = "-size",
+                side[] = "64x64", frames[] = "-frames", count[] = "6", frameTime[] = "-frame-time", step[] = "0.5";
+    std::vector<char*> args = {name, platform, offscreen, size, side, frames, count, frameTime, step, nullptr};
+    int argc = static_cast<int>(args.size()) - 1;
+
+    AppState state;
+    startUp(state, argc, args.data());
+    installChecks();
+    runFrameLoop(state);
+    shutDown(state);
+
+    fs::current_path(fs::temp_directory_path());
+    fs::remove_all(scene);
+    if (programDeletes != 3) {
+        std::fprintf(stderr, "shutdown_context_check: the shutdown deleted %d pass programs, not 3\n",
+                     programDeletes);
+        return 1;
+    }
+    if (checkedCalls == 0) {
+        std::fprintf(stderr, "shutdown_context_check: no checked GL call ran; the checks are not in place\n");
+        return 1;
+    }
+    return 0;
+}
