@@ -80,23 +80,19 @@ constexpr int costFrames = 40;
 
 // The textures of one animation, as the program owns them.
 struct Animation {
-    Texture picture;
-    Texture flow;
-    std::array<Texture, 3> current;
-    std::array<Texture, 3> scratch;
-    Texture output;
+    RenderTargets targets;
     float phaseSpacing = kDefaultPhaseSpacing;
     std::array<double, 3> phases{};
 
     Animation(const ImageGrid& image, const FlowGrid& field, float spacing,
               std::array<double, 3> startPhases)
         : phaseSpacing(spacing), phases(startPhases) {
-        createRenderTargets(image, picture, flow, current, scratch, output);
-        uploadFlowField(field, flow);
+        createRenderTargets(image, targets);
+        uploadFlowField(field, targets.flow);
     }
 
     void frame(double t, float advectStep) {
-        animateLayers(t, advectStep, phaseSpacing, phases, picture, flow, current, scratch, output);
+        animateLayers(t, advectStep, phaseSpacing, phases, targets);
     }
 };
 
@@ -271,7 +267,7 @@ std::vector<Measured> measureLoop(Animation& animation, const ImageGrid& picture
     for (int frame = 0; frame <= warmFrames + periodFrames; ++frame) {
         animation.frame(frame * frameTime, frame == 0 ? 0.0f : static_cast<float>(frameTime));
         if (frame <= warmFrames || (frame - warmFrames) % 2 != 0) continue;
-        const std::vector<std::uint8_t> shown = readOutput(animation.output, width, height);
+        const std::vector<std::uint8_t> shown = readOutput(animation.targets.output, width, height);
         const std::vector<float> y = luminance(shown.data(), width, height);
         for (std::size_t a = 0; a < areas.size(); ++a) {
             const double relative = meanAbsLaplacian(y, width, height, areas[a].pixels) / sourceSharpness[a];
@@ -313,7 +309,7 @@ void runUniformCase(const char* name, const ImageGrid& picture, Vec2 velocity, c
     std::snprintf(note, sizeof(note), "%.2f px/s, layers up to %.2f px apart", speed,
                   speed * 2.0f * kDefaultPhaseSpacing);
     printRow(name, "all", result, note);
-    const std::vector<std::uint8_t> shown = readOutput(animation.output, picture.width, picture.height);
+    const std::vector<std::uint8_t> shown = readOutput(animation.targets.output, picture.width, picture.height);
     writePicture(writeFolder, fileStem + "-picture.png", reinterpret_cast<const std::uint8_t*>(picture.data()),
                  picture.width, picture.height);
     writePicture(writeFolder, fileStem + "-loop.png", shown.data(), picture.width, picture.height);
@@ -356,7 +352,7 @@ void runSceneCase(const std::string& writeFolder) {
                       100.0 * count / field.cellCount());
         printRow("c scene", areas[a].name, results[a], note);
     }
-    const std::vector<std::uint8_t> shown = readOutput(animation.output, picture.width, picture.height);
+    const std::vector<std::uint8_t> shown = readOutput(animation.targets.output, picture.width, picture.height);
     writePicture(writeFolder, "c-scene-picture.png", reinterpret_cast<const std::uint8_t*>(picture.data()),
                  picture.width, picture.height);
     writePicture(writeFolder, "c-scene-loop.png", shown.data(), picture.width, picture.height);
@@ -389,8 +385,9 @@ void runCost() {
         animation.frame(t, static_cast<float>(frameTime));
     });
     const double displaceCost = medianMilliseconds(costFrames, [&](int) {
-        displacePass(animation.picture, animation.current[0], animation.current[1], animation.current[2],
-                     0.25f, 0.5f, 0.25f, animation.output);
+        RenderTargets& targets = animation.targets;
+        displacePass(targets.picture, targets.current[0], targets.current[1], targets.current[2], 0.25f, 0.5f,
+                     0.25f, targets.output);
     });
     std::printf("\npasses per frame at %d x %d: %.1f ms (displace pass alone %.1f ms); medians of %d frames\n",
                 costWidth, costHeight, frameCost, displaceCost, costFrames);
@@ -428,5 +425,7 @@ int main(int argc, char** argv) {
         runSceneCase(writeFolder);
         runCost();
     }
+    // What the passes built goes while the context lives.
+    releasePassObjects();
     return 0;
 }

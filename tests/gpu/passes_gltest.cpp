@@ -156,7 +156,7 @@ TEST(Passes, EachWeightGoesWithItsOwnLayer) {
     const std::int32_t height = 17;
     const ImageGrid picture = makeTestPicture(width, height);
     RenderTargets targets;
-    targets.create(picture);
+    createRenderTargets(picture, targets);
     const std::array<std::array<int, 2>, 3> shifts = {{{1, 0}, {-2, 3}, {4, -1}}};
     for (int layer = 0; layer < 3; ++layer) {
         FlowGrid mapping = makeIdentityGrid(width, height);
