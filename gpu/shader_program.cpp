@@ -132,9 +132,25 @@ std::optional<std::size_t> ShaderProgram::findSampler(std::string_view name) con
     return std::nullopt;
 }
 
+namespace {
+
+// The driver's complaint about an empty source ("unexpected end of file")
+// does not say which file was missing; this line on stderr does.
+void reportUnreadableShader(const char* path, const std::string& source) {
+    if (!source.empty()) return;
+    std::fprintf(stderr,
+                 "cannot read shader file \"%s\": it must be a readable, non-empty file in the working "
+                 "directory (stillflow-new and make_demo_scene write it)\n",
+                 path);
+}
+
+}  // namespace
+
 ShaderProgram loadProgram(const char* vertexPath, const char* fragmentPath) {
     const std::string fragmentSource = readTextFile(fragmentPath);
+    reportUnreadableShader(fragmentPath, fragmentSource);
     const std::string vertexSource = readTextFile(vertexPath);
+    reportUnreadableShader(vertexPath, vertexSource);
     return ShaderProgram(vertexSource, fragmentSource);
 }
 

@@ -44,13 +44,29 @@ TEST(Startup, UnusableWorkingPictureStopsBeforeTheWindowWithOneLineAndCode1) {
     }
 }
 
-TEST(Startup, MissingShaderFileEndsWithCode1BeforeTheFirstFrameIsShown) {
-    Scene scene("missing-shader");
-    scene.writePicture("vornapozadi.png", greyPicture(32, 32));
-    scene.remove("advect.frag");
-    const ProgramRun run = scene.run(64, 64, 5);
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(scene.grab(0).empty());
+TEST(Startup, MissingOrEmptyShaderFileEndsWithCode1AndOneLineNamingIt) {
+    struct Case {
+        const char* name;
+        void (*prepare)(const Scene&);
+    };
+    const Case cases[] = {
+        {"missing", [](const Scene& s) { s.remove("advect.frag"); }},
+        {"empty", [](const Scene& s) { s.writeFile("advect.frag", ""); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene scene(std::string("shader-") + c.name);
+        scene.writePicture("vornapozadi.png", greyPicture(32, 32));
+        c.prepare(scene);
+        const ProgramRun run = scene.run(64, 64, 5);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(scene.grab(0).empty());
+        // The driver's logs stay on standard output; the one line on stderr
+        // names the file.
+        EXPECT_EQ(countOccurrences(run.err, "\n"), 1) << run.err;
+        EXPECT_NE(run.err.find("\"advect.frag\""), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("pass.vert"), std::string::npos) << run.err;
+    }
 }
 
 TEST(Startup, WithoutDocumentNothingIsPrintedAndTheRunEndsWithCode0) {
