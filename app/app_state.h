@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "app/scene_files.h"
 #include "edit/view.h"
 #include "flow/document.h"
 #include "flow/grid.h"
@@ -15,12 +16,6 @@
 #include "gpu/render_targets.h"
 #include "gpu/texture.h"
 #include "platform/gui.h"
-
-// The files the program reads from its working directory.
-constexpr const char* pictureFileName = "vornapozadi.png";
-constexpr const char* overlayFileName = "vorex.png";
-constexpr const char* flowDocumentFileName = "vorna2.flw";
-constexpr const char* musicFileName = "track.wav";
 
 struct AppState {
     View view;                         // maps window pixels to picture pixels

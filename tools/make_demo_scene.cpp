@@ -7,9 +7,10 @@
 // drifting) and copies of the four shader files. Everything is procedural
 // and seeded, so every run writes the same files.
 //
-// SHADER_DIR defaults to the "shaders" folder beside this executable, which
-// the build fills. Missing shaders are a warning, not an error; a file that
-// can't be written ends the tool with exit code 1.
+// The shaders are the project's own, built into this tool; SHADER_DIR, if
+// given, names a folder to copy them from instead, where a missing shader is
+// a warning, not an error. A file that can't be written ends the tool with
+// exit code 1.
 
 #include <cstdio>
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include <stb_image_write.h>
 
 #include "flow/document.h"
+#include "gpu/builtin_shaders.h"
 #include "tools/demo_flow.h"
 #include "tools/demo_music.h"
 #include "tools/demo_overlay.h"
@@ -59,13 +61,6 @@ bool writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     return true;
 }
 
-// The default shader folder: "shaders" beside the executable, as the build
-// lays it out; just "shaders" when argv[0] names no folder.
-fs::path defaultShaderDir(const char* argv0) {
-    const fs::path executable(argv0 ? argv0 : "");
-    return executable.has_parent_path() ? executable.parent_path() / "shaders" : fs::path("shaders");
-}
-
 // Copies the shader files that exist; false only when one exists but can't
 // be copied.
 bool copyShaders(const fs::path& from, const fs::path& to) {
@@ -97,7 +92,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     const fs::path dir(argv[1]);
-    const fs::path shaderDir = argc == 3 ? fs::path(argv[2]) : defaultShaderDir(argv[0]);
 
     std::error_code error;
     fs::create_directories(dir, error);
@@ -135,6 +129,12 @@ int main(int argc, char** argv) {
     std::printf("wrote %s (%zu guides)\n", documentPath.string().c_str(), document.guides.size());
 
     // 5. The shaders.
-    if (!copyShaders(shaderDir, dir)) return 1;
+    if (argc == 3) return copyShaders(fs::path(argv[2]), dir) ? 0 : 1;
+    std::string failed;
+    if (!writeBuiltinShaders(dir.string().c_str(), &failed)) {
+        std::fprintf(stderr, "make_demo_scene: cannot write %s\n", failed.c_str());
+        return 1;
+    }
+    std::printf("wrote the shaders\n");
     return 0;
 }

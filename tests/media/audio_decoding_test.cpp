@@ -1,0 +1,195 @@
+// Sound files decoded to 16-bit PCM and written back as WAV.
+
+#include "media/audio_decoding.h"
+#include "media/wav_writing.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "image/scratch_files.h"
+
+namespace {
+
+// A WAV file of any sample encoding: `format` 1 (integer PCM) or 3 (float).
+std::vector<std::uint8_t> wavFile(int format, int channels, int rate, int bits, const std::vector<std::uint8_t>& data) {
+    std::vector<std::uint8_t> b;
+    auto tag = [&](const char* t) { b.insert(b.end(), t, t + 4); };
+    auto u32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) b.push_back(std::uint8_t(v >> (8 * i))); };
+    auto u16 = [&](std::uint32_t v) { b.push_back(std::uint8_t(v)); b.push_back(std::uint8_t(v >> 8)); };
+    const std::uint32_t frameBytes = std::uint32_t(channels * bits / 8);
+    tag("RIFF");
+    u32(4 + 8 + 18 + 8 + std::uint32_t(data.size()));
+    tag("WAVE");
+    tag("fmt ");
+    u32(18);
+    u16(std::uint32_t(format));
+    u16(std::uint32_t(channels));
+    u32(std::uint32_t(rate));
+    u32(std::uint32_t(rate) * frameBytes);
+    u16(frameBytes);
+    u16(std::uint32_t(bits));
+    u16(0);  // no extension
+    tag("data");
+    u32(std::uint32_t(data.size()));
+    b.insert(b.end(), data.begin(), data.end());
+    return b;
+}
+
+template <typename T>
+void appendRaw(std::vector<std::uint8_t>& bytes, T value) {
+    std::uint8_t raw[sizeof(T)];
+    std::memcpy(raw, &value, sizeof(T));
+    bytes.insert(bytes.end(), raw, raw + sizeof(T));
+}
+
+class AudioDecodingTest : public ScratchFilesTest {};
+
+TEST_F(AudioDecodingTest, SixteenBitWavSurvivesTheRoundTripSampleForSample) {
+    PcmAudio original;
+    original.sampleRate = 44100;
+    original.channels = 2;
+    for (int i = 0; i < 5000; ++i) {
+        original.samples.push_back(static_cast<std::int16_t>(std::lround(20000 * std::sin(i * 0.05))));
+        original.samples.push_back(static_cast<std::int16_t>(i % 2 ? -32768 : 32767));
+    }
+    const std::string path = (directory_ / "round.wav").string();
+    ASSERT_TRUE(writeWavFile(path.c_str(), original));
+
+    PcmAudio decoded;
+    std::string error;
+    ASSERT_TRUE(decodeAudioFile(path.c_str(), &decoded, &error)) << error;
+    EXPECT_EQ(decoded.sampleRate, 44100);
+    EXPECT_EQ(decoded.channels, 2);
+    EXPECT_TRUE(decoded.samples == original.samples);
+}
+
+TEST_F(AudioDecodingTest, OtherEncodingsAndChannelCountsArriveAsSixteenBitMonoOrStereo) {
+    // 8-bit unsigned mono at 8 kHz: 0x80 is silence, 0xFF nearly full scale.
+    std::vector<std::uint8_t> eightBit;
+    for (int i = 0; i < 800; ++i) eightBit.push_back(i < 400 ? 0x80 : 0xFF);
+    // 32-bit float, 6 channels at 22.05 kHz, mixed down to stereo.
+    std::vector<std::uint8_t> surround;
+    for (int i = 0; i < 2205; ++i)
+        for (int c = 0; c < 6; ++c) appendRaw(surround, 0.25f);
+    // 24-bit stereo at 48 kHz: left half scale, right a quarter, negative.
+    std::vector<std::uint8_t> deep;
+    for (int i = 0; i < 480; ++i) {
+        for (const std::int32_t v : {0x400000, -0x200000}) {
+            deep.push_back(std::uint8_t(v));
+            deep.push_back(std::uint8_t(v >> 8));
+            deep.push_back(std::uint8_t(v >> 16));
+        }
+    }
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> file;
+        int rate, channels;
+        std::int64_t frames;
+        std::int16_t lastLeft;  // the last frame's first channel
+    };
+    const Case cases[] = {
+        {"8-bit mono", wavFile(1, 1, 8000, 8, eightBit), 8000, 1, 800, 32512},
+        {"float 5.1", wavFile(3, 6, 22050, 32, surround), 22050, 2, 2205, 0},
+        {"24-bit stereo", wavFile(1, 2, 48000, 24, deep), 48000, 2, 480, 16384},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = writeBytes("sound.wav", c.file);
+        PcmAudio audio;
+        std::string error;
+        ASSERT_TRUE(decodeAudioFile(path.c_str(), &audio, &error)) << error;
+        EXPECT_EQ(audio.sampleRate, c.rate);
+        EXPECT_EQ(audio.channels, c.channels);
+        EXPECT_EQ(audio.frameCount(), c.frames);
+        ASSERT_FALSE(audio.samples.empty());
+        const std::int16_t lastLeft = audio.samples[audio.samples.size() - static_cast<std::size_t>(audio.channels)];
+        if (c.lastLeft != 0) EXPECT_EQ(lastLeft, c.lastLeft);
+        else EXPECT_GT(lastLeft, 0) << "the mixed-down channels keep their sign";
+    }
+}
+
+TEST_F(AudioDecodingTest, AskedRateAndChannelsAreWhatComesOut) {
+    PcmAudio stereo;
+    stereo.sampleRate = 22050;
+    stereo.channels = 2;
+    stereo.samples.assign(2 * 22050, 1000);
+    const std::string path = (directory_ / "second.wav").string();
+    ASSERT_TRUE(writeWavFile(path.c_str(), stereo));
+
+    AudioDecodeOptions options;
+    options.sampleRate = 44100;
+    options.maxChannels = 1;
+    PcmAudio audio;
+    std::string error;
+    ASSERT_TRUE(decodeAudioFile(path.c_str(), &audio, &error, options)) << error;
+    EXPECT_EQ(audio.sampleRate, 44100);
+    EXPECT_EQ(audio.channels, 1);
+    EXPECT_NEAR(static_cast<double>(audio.frameCount()), 44100.0, 64.0);
+    EXPECT_NEAR(audio.samples[22050], 1000, 20);
+}
+
+TEST_F(AudioDecodingTest, FilesWithoutUsableSoundAreRefusedWithAReasonAndChangeNothing) {
+    PcmAudio long_;
+    long_.sampleRate = 8000;
+    long_.channels = 1;
+    long_.samples.assign(8000, 0);
+    const std::string oneSecond = (directory_ / "long.wav").string();
+    ASSERT_TRUE(writeWavFile(oneSecond.c_str(), long_));
+
+    struct Case {
+        const char* name;
+        std::string path;
+        std::int64_t maxFrames;
+    };
+    const Case cases[] = {
+        {"missing", (directory_ / "missing.mp3").string(), 0},
+        {"text", writeBytes("notes.ogg", std::vector<std::uint8_t>(200, 'a')), 0},
+        {"empty", writeBytes("empty.flac", {}), 0},
+        {"header only", writeBytes("header.wav", wavFile(1, 2, 44100, 16, {})), 0},
+        {"longer than allowed", oneSecond, 7999},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PcmAudio audio;
+        audio.sampleRate = 1;
+        audio.channels = 1;
+        audio.samples = {7};
+        std::string error;
+        AudioDecodeOptions options;
+        options.maxFrames = c.maxFrames;
+        EXPECT_FALSE(decodeAudioFile(c.path.c_str(), &audio, &error, options));
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+        EXPECT_EQ(audio.sampleRate, 1);
+        EXPECT_EQ(audio.samples.size(), 1u);
+    }
+}
+
+TEST(WavWriting, HeaderStatesTheFormatAndSizesThatCannotBeStoredAreRefused) {
+    PcmAudio mono;
+    mono.sampleRate = 32000;
+    mono.channels = 1;
+    mono.samples = {1, -2, 3};
+    const std::vector<std::uint8_t> wav = encodeWav(mono);
+    ASSERT_EQ(wav.size(), 44u + 6u);
+    EXPECT_EQ(0, std::memcmp(wav.data(), "RIFF", 4));
+    EXPECT_EQ(wav[4], 42);                 // RIFF size: 36 + 6
+    EXPECT_EQ(wav[22], 1);                 // channels
+    EXPECT_EQ(wav[24] | wav[25] << 8, 32000);
+    EXPECT_EQ(wav[40], 6);                 // data bytes
+    EXPECT_EQ(wav[46], 0xFE);              // -2, little-endian
+    EXPECT_EQ(wav[47], 0xFF);
+
+    PcmAudio ragged = mono;
+    ragged.channels = 2;  // three samples are not whole stereo frames
+    EXPECT_TRUE(encodeWav(ragged).empty());
+    EXPECT_TRUE(encodeWav(PcmAudio{}).empty());
+    EXPECT_EQ(maxWavFrames(2), (0xFFFFFFFFll - 36) / 4);
+}
+
+}  // namespace

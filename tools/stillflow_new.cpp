@@ -1,0 +1,265 @@
+// stillflow-new [--max-side N] [--overlay FILE] [--music FILE] PHOTO [DIR]
+//
+// Makes a scene folder the program can run in from one photo: the working
+// picture "vornapozadi.png" (the photo upright, scaled down if it is very
+// large), the four shader files, and on request the overlay "vorex.png" and
+// the music "track.wav". No flow document: the program starts on the photo
+// with no guides.
+//
+// The folder is built under a temporary name beside DIR and renamed into
+// place at the end, so a failure leaves nothing behind; a DIR that exists and
+// is not an empty folder is refused. Failures print one line on stderr and
+// end with exit code 1 (2 for a wrong command line).
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "app/scene_files.h"
+#include "flow/grid.h"
+#include "gpu/builtin_shaders.h"
+#include "image/photo.h"
+#include "image/png_writing.h"
+#include "image/scaling.h"
+#include "media/audio_decoding.h"
+#include "media/wav_writing.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kUsage = "usage: stillflow-new [--max-side N] [--overlay FILE] [--music FILE] PHOTO [DIR]";
+
+// A longer side than 4K UHD's brings nothing on a screen and costs the GPU
+// 24 bytes per pixel in float layers.
+constexpr int kDefaultMaxSide = 3840;
+// GL_MAX_TEXTURE_SIZE of current desktop drivers (Mesa, NVIDIA, AMD, Intel);
+// a larger picture cannot become a texture at all.
+constexpr int kLargestTextureSide = 16384;
+
+struct Options {
+    fs::path photo;
+    fs::path dir;
+    int maxSide = kDefaultMaxSide;  // 0: only the GL limit
+    std::optional<fs::path> overlay;
+    std::optional<fs::path> music;
+};
+
+// What went wrong, as the one line the tool prints.
+struct Failure {
+    std::string line;
+};
+
+std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
+
+// A path as a shell word, for the commands printed at the end.
+std::string shellWord(const std::string& text) {
+    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-' || c == '/';
+    });
+    if (plain) return text;
+    std::string word = "'";
+    for (const char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return word + "'";
+}
+
+// ---- command line --------------------------------------------------------------
+
+bool parseSide(const char* text, int& side) {
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || value < 0 || value > kLargestTextureSide * 16L) return false;
+    side = static_cast<int>(value);
+    return true;
+}
+
+// Parses the arguments; on a wrong command line prints the reason and the
+// usage and returns nothing. `helpAsked` is set for -h/--help.
+std::optional<Options> parseArguments(int argc, char** argv, bool& helpAsked) {
+    Options options;
+    std::vector<std::string> positional;
+    auto wrong = [](const std::string& why) {
+        std::fprintf(stderr, "stillflow-new: %s\n%s\n", why.c_str(), kUsage);
+        return std::optional<Options>();
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const bool takesValue = argument == "--max-side" || argument == "--overlay" || argument == "--music";
+        if (argument == "-h" || argument == "--help") {
+            helpAsked = true;
+            return std::nullopt;
+        }
+        if (takesValue && i + 1 >= argc) return wrong(argument + " needs a value");
+        if (argument == "--max-side") {
+            if (!parseSide(argv[++i], options.maxSide)) return wrong("--max-side takes a whole number of pixels, 0 for no limit");
+        } else if (argument == "--overlay") {
+            options.overlay = fs::path(argv[++i]);
+        } else if (argument == "--music") {
+            options.music = fs::path(argv[++i]);
+        } else if (argument.size() > 1 && argument[0] == '-') {
+            return wrong("unknown option " + argument);
+        } else {
+            positional.push_back(argument);
+        }
+    }
+    if (positional.empty() || positional.size() > 2) return wrong(positional.empty() ? "no photo named" : "too many arguments");
+    options.photo = positional[0];
+    if (positional.size() == 2) {
+        options.dir = positional[1];
+    } else {
+        const fs::path stem = options.photo.stem();
+        options.dir = stem.empty() ? fs::path("scene") : stem;
+    }
+    return options;
+}
+
+// ---- the scene's files -----------------------------------------------------------
+
+// The photo upright and within the size limit; says so when it scales.
+ImageGrid preparePicture(const Options& options) {
+    ImageGrid picture = loadPhoto(options.photo.string().c_str());
+    if (picture.empty()) throw Failure{"cannot read " + quoted(options.photo) + " as a picture"};
+    if (picture.width < kMinimumGridSide || picture.height < kMinimumGridSide) {
+        throw Failure{quoted(options.photo) + " is " + std::to_string(picture.width) + " x " +
+                      std::to_string(picture.height) + " pixels; the program needs at least " +
+                      std::to_string(kMinimumGridSide) + " x " + std::to_string(kMinimumGridSide)};
+    }
+    const int limit = options.maxSide == 0 ? kLargestTextureSide : std::min(options.maxSide, kLargestTextureSide);
+    const PictureSize size = fitWithinSide(picture.width, picture.height, limit, kMinimumGridSide);
+    if (size.width == picture.width && size.height == picture.height) return picture;
+
+    ImageGrid scaled = resizeImage(picture, size);
+    if (scaled.empty()) throw Failure{"not enough memory to scale " + quoted(options.photo)};
+    std::printf("scaled the photo from %d x %d to %d x %d pixels (longer side at most %d; --max-side changes this)\n",
+                picture.width, picture.height, size.width, size.height, limit);
+    return scaled;
+}
+
+void writePicture(const fs::path& path, const ImageGrid& picture) {
+    if (!writePng(path.string().c_str(), picture)) throw Failure{"cannot write " + quoted(path)};
+}
+
+// The overlay at the picture's size, which is how the program draws it.
+void writeOverlay(const fs::path& from, const fs::path& to, const ImageGrid& picture) {
+    ImageGrid overlay = loadPhoto(from.string().c_str());
+    if (overlay.empty()) throw Failure{"cannot read " + quoted(from) + " as a picture"};
+    if (overlay.width != picture.width || overlay.height != picture.height) {
+        overlay = resizeImage(overlay, PictureSize{picture.width, picture.height});
+        if (overlay.empty()) throw Failure{"not enough memory to scale " + quoted(from)};
+    }
+    writePicture(to, overlay);
+}
+
+void writeMusic(const fs::path& from, const fs::path& to) {
+    PcmAudio audio;
+    std::string reason;
+    AudioDecodeOptions options;
+    options.maxFrames = maxWavFrames(options.maxChannels);
+    if (!decodeAudioFile(from.string().c_str(), &audio, &reason, options)) {
+        throw Failure{"cannot use " + quoted(from) + " as music: " + reason};
+    }
+    if (!writeWavFile(to.string().c_str(), audio)) throw Failure{"cannot write " + quoted(to)};
+}
+
+void writeShaders(const fs::path& dir) {
+    std::string failed;
+    if (!writeBuiltinShaders(dir.string().c_str(), &failed)) throw Failure{"cannot write " + quoted(fs::path(failed))};
+}
+
+// ---- the folder ---------------------------------------------------------------------
+
+// Refuses a DIR that holds anything, and a DIR whose parent is missing.
+void checkTarget(const fs::path& dir) {
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(dir, error);
+    if (fs::exists(status)) {
+        if (!fs::is_directory(status)) throw Failure{quoted(dir) + " exists and is not a folder; name a new one"};
+        if (!fs::is_empty(dir, error) || error) throw Failure{quoted(dir) + " exists and is not empty; name a new folder"};
+    }
+    const fs::path parent = dir.has_parent_path() ? dir.parent_path() : fs::path(".");
+    if (!fs::is_directory(parent, error)) throw Failure{"the folder " + quoted(parent) + " does not exist"};
+}
+
+// A new, empty folder beside `dir` that no one else uses.
+fs::path makeStagingFolder(const fs::path& dir) {
+    const fs::path parent = dir.has_parent_path() ? dir.parent_path() : fs::path(".");
+    std::random_device seed;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const fs::path staging = parent / (".stillflow-new-" + std::to_string(seed()));
+        std::error_code error;
+        if (fs::create_directory(staging, error)) return staging;
+        if (error) throw Failure{"cannot create a folder in " + quoted(parent) + ": " + error.message()};
+    }
+    throw Failure{"cannot create a folder in " + quoted(parent)};
+}
+
+// Removes the staging folder unless the scene was moved into place.
+struct StagingGuard {
+    fs::path path;
+    bool kept = false;
+    ~StagingGuard() {
+        if (kept || path.empty()) return;
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+};
+
+void makeScene(const Options& options) {
+    checkTarget(options.dir);
+    // The photo is read before anything is created, so a photo that cannot
+    // be used creates nothing at all.
+    const ImageGrid picture = preparePicture(options);
+
+    StagingGuard staging{makeStagingFolder(options.dir)};
+    writePicture(staging.path / pictureFileName, picture);
+    if (options.overlay) writeOverlay(*options.overlay, staging.path / overlayFileName, picture);
+    if (options.music) writeMusic(*options.music, staging.path / musicFileName);
+    writeShaders(staging.path);
+
+    // rename replaces an empty folder of that name, and only an empty one.
+    std::error_code error;
+    fs::rename(staging.path, options.dir, error);
+    if (error) throw Failure{"cannot create " + quoted(options.dir) + ": " + error.message()};
+    staging.kept = true;
+
+    std::printf("made %s: a %d x %d picture%s%s and the shaders\n", options.dir.string().c_str(), picture.width,
+                picture.height, options.overlay ? ", an overlay" : "", options.music ? ", music" : "");
+    std::printf("next, draw the motion and watch it, then export a loop:\n");
+    const std::string dir = shellWord(options.dir.string());
+    std::printf("  cd %s && stillflow\n", dir.c_str());
+    std::printf("  cd %s && stillflow-export loop.mp4\n", dir.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool helpAsked = false;
+    const std::optional<Options> options = parseArguments(argc, argv, helpAsked);
+    if (helpAsked) {
+        std::printf("%s\n", kUsage);
+        std::printf(
+            "Makes the scene folder DIR (default: the photo's name without its extension) for stillflow:\n"
+            "  PHOTO           any picture the program reads; a JPEG's EXIF orientation is applied\n"
+            "  --max-side N    scale down so that the longer side is at most N pixels (default %d; 0: no limit)\n"
+            "  --overlay FILE  a picture drawn over the animation where it is opaque (vorex.png)\n"
+            "  --music FILE    the music, from WAV, MP3, OGG, FLAC, M4A, ... (track.wav)\n",
+            kDefaultMaxSide);
+        return 0;
+    }
+    if (!options) return 2;
+    quietMediaLibraryLogs();
+    try {
+        makeScene(*options);
+    } catch (const Failure& failure) {
+        std::fprintf(stderr, "stillflow-new: %s\n", failure.line.c_str());
+        return 1;
+    }
+    return 0;
+}
