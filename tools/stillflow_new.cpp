@@ -72,10 +72,12 @@ std::string shellWord(const std::string& text) {
 
 // ---- command line --------------------------------------------------------------
 
+// 0, or a side the program can animate.
 bool parseSide(const char* text, int& side) {
     char* end = nullptr;
     const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || value < 0 || value > kLargestTextureSide * 16L) return false;
+    if (end == text || *end != '\0' || value > kLargestTextureSide * 16L) return false;
+    if (value != 0 && value < kMinimumGridSide) return false;
     side = static_cast<int>(value);
     return true;
 }
@@ -98,7 +100,7 @@ std::optional<Options> parseArguments(int argc, char** argv, bool& helpAsked) {
         }
         if (takesValue && i + 1 >= argc) return wrong(argument + " needs a value");
         if (argument == "--max-side") {
-            if (!parseSide(argv[++i], options.maxSide)) return wrong("--max-side takes a whole number of pixels, 0 for no limit");
+            if (!parseSide(argv[++i], options.maxSide)) return wrong("--max-side takes a number of pixels, at least " + std::to_string(kMinimumGridSide) + ", or 0 for no limit");
         } else if (argument == "--overlay") {
             options.overlay = fs::path(argv[++i]);
         } else if (argument == "--music") {
@@ -113,6 +115,10 @@ std::optional<Options> parseArguments(int argc, char** argv, bool& helpAsked) {
     options.photo = positional[0];
     if (positional.size() == 2) {
         options.dir = positional[1];
+        // "scene/" names the folder "scene", not a place inside it.
+        while (!options.dir.has_filename() && options.dir.has_parent_path() && options.dir != options.dir.root_path()) {
+            options.dir = options.dir.parent_path();
+        }
     } else {
         const fs::path stem = options.photo.stem();
         options.dir = stem.empty() ? fs::path("scene") : stem;

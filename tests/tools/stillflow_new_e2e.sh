@@ -56,7 +56,7 @@ grep -q scaled out.txt && fail "--max-side 0 scaled"
 # 3. Overlay (any format, as a PNG at the picture's size) and music (as a
 #    16-bit WAV); an existing empty folder is used.
 mkdir dressed
-"$tool" --overlay overlay.gif --music tone.wav photo.jpg dressed >/dev/null
+"$tool" --overlay overlay.gif --music tone.wav photo.jpg dressed/ >/dev/null
 [ "$(size_of dressed/vorex.png)" = 640x480 ] || fail "overlay size $(size_of dressed/vorex.png)"
 [ "$(identify -format '%m' dressed/vorex.png)" = PNG ] || fail "overlay is not a PNG"
 [ "$(head -c 4 dressed/track.wav)" = RIFF ] || fail "track.wav is not a WAV"
@@ -82,6 +82,7 @@ refuse() {
   [ "$(ls -A full)" = keep ] || fail "$*: touched full/"
 }
 refuse 1 photo.jpg full
+refuse 1 photo.jpg full/
 refuse 1 photo.jpg plainfile
 refuse 1 broken.jpg broken-scene
 refuse 1 missing.jpg missing-scene
@@ -89,6 +90,7 @@ refuse 1 --music notes.mp3 photo.jpg with-bad-music
 refuse 1 --overlay broken.jpg photo.jpg with-bad-overlay
 refuse 1 photo.jpg no/such/folder
 refuse 2 --max-side many photo.jpg
+refuse 2 --max-side 2 photo.jpg
 refuse 2 --frobnicate photo.jpg
 refuse 2
 echo "stillflow-new e2e: ok"
