@@ -9,8 +9,8 @@
 
 namespace {
 
-// Used in place of a spacing that is zero, negative or not a number, which
-// would give no period to reset the layers by; the program's default.
+// Used in place of a spacing the animation cannot run with (zero, negative,
+// not a number, too small or too large); the program's default.
 constexpr float fallbackPhaseSpacing = kDefaultPhaseSpacing;
 
 // 2*pi and 1/3 rounded to single precision, then used in double: the weights
@@ -43,8 +43,7 @@ void catchUp(double t, double period, double& phase) {
 
 LayerPlan planLayers(double t, float advectStep, float phaseSpacing,
                      std::array<double, 3>& layerPhase) {
-    const float spacing =
-        (std::isfinite(phaseSpacing) && phaseSpacing > 0.0f) ? phaseSpacing : fallbackPhaseSpacing;
+    const float spacing = isUsablePhaseSpacing(phaseSpacing) ? phaseSpacing : fallbackPhaseSpacing;
     // The reset test uses p widened first, the weights p * 3 formed in single
     // precision: the two differ in the last bits, deliberately kept apart.
     const double period = static_cast<double>(spacing) * 3.0;

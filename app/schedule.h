@@ -17,8 +17,8 @@ struct LayerPlan {
 
 // Decides this frame's passes for time t (seconds) and moves each due layer's
 // phase forward by whole periods (3 * phaseSpacing) until
-// phase < t <= phase + period. A phaseSpacing that is not a positive finite
-// number would make no usable period; the default 0.5 s is used instead.
+// phase < t <= phase + period. A phaseSpacing that isUsablePhaseSpacing
+// refuses would make no usable period; the default 0.5 s is used instead.
 // The catch-up adds one period at a time, as long as that stays short; beyond
 // 65536 periods (a long stall, or a period too small to move the phase in
 // double precision) it jumps by a computed number of them, so it always ends.

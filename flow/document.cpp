@@ -152,7 +152,7 @@ bool decodeDocument(DocumentInput& input, FlowDocument* document) {
     float phaseSpacing = 0.0f;
     if (!readFloat(input, &flowScale) || !readFloat(input, &phaseSpacing)) return false;
     if (!std::isfinite(flowScale)) flowScale = kDefaultFlowScale;
-    if (!std::isfinite(phaseSpacing) || !(phaseSpacing > 0.0f)) phaseSpacing = kDefaultPhaseSpacing;
+    if (!isUsablePhaseSpacing(phaseSpacing)) phaseSpacing = kDefaultPhaseSpacing;
 
     // 5. Only now does the caller's document change; moves cannot fail.
     document->picture = std::move(picture);

@@ -25,6 +25,23 @@
 constexpr float kDefaultFlowScale = 2.0454545f;
 constexpr float kDefaultPhaseSpacing = 0.5f;
 
+// The phase spacings the animation runs with, in seconds. Below a
+// millisecond a layer's whole cycle is shorter than any frame and, over a
+// run of months, the phases (doubles on the clock's time line) could no
+// longer keep their exact third of a period apart, on which the weights'
+// sum of 1 rests; a spacing of 1e-30 gives weights of 0 and a black
+// picture. Above a million seconds (a cycle of over a month) nothing would
+// loop within any run, and far above it 3 * spacing leaves the float range.
+constexpr float kSmallestPhaseSpacing = 1.0e-3f;
+constexpr float kLargestPhaseSpacing = 1.0e6f;
+
+// True for a spacing the scheduling and the weights work with: a number
+// within [kSmallestPhaseSpacing, kLargestPhaseSpacing]. Anything else is
+// replaced by kDefaultPhaseSpacing.
+constexpr bool isUsablePhaseSpacing(float spacing) {
+    return spacing >= kSmallestPhaseSpacing && spacing <= kLargestPhaseSpacing;  // false for NaN
+}
+
 // What one read delivers.
 struct FlowDocument {
     ImageGrid picture;                 // W x H, becomes the working picture
@@ -40,7 +57,7 @@ struct FlowDocument {
 // changed. Fails, silently, on a missing or short file, W or H below
 // kMinimumGridSide, N < 0, or blocks that cannot be allocated; block sizes
 // are checked against the file's size before anything is allocated.
-// A phaseSpacing that is not a finite number above zero reads as
+// A phaseSpacing that isUsablePhaseSpacing refuses reads as
 // kDefaultPhaseSpacing, a non-finite flowScale as kDefaultFlowScale; the rest
 // of the document still applies.
 bool readFlowDocument(const char* path, ImageGrid* picture, ByteMask* mask,

@@ -6,6 +6,9 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
+
+#include "flow/document.h"
 
 namespace {
 
@@ -130,7 +133,7 @@ struct RunawayCase {
 // Periods that could not be caught up by adding one at a time: too many of
 // them, or too small to move the phase at all.
 const RunawayCase runawayCases[] = {
-    {"TinyPeriod", 1.0e6, 1.0e-30f, 0.0},
+    {"SmallestPeriodAfterAStall", 1.0e6, kSmallestPhaseSpacing, 0.0},
     {"PeriodBelowThePhaseResolution", 1.0e17 + 1.0e5, 0.5f, 1.0e17},
     {"HugeTime", 1.0e300, 0.5f, 0.0},
 };
@@ -159,8 +162,14 @@ INSTANTIATE_TEST_SUITE_P(Periods, PlanLayersRunaway, ::testing::ValuesIn(runaway
 // A spacing that gives no usable period falls back to the default 0.5 s
 // instead of spinning or producing NaN weights.
 TEST(PlanLayers, UnusableSpacingSchedulesLikeTheDefault) {
-    const float unusable[] = {0.0f, -0.5f, std::numeric_limits<float>::quiet_NaN(),
-                              std::numeric_limits<float>::infinity()};
+    const float unusable[] = {0.0f,
+                              -0.5f,
+                              std::numeric_limits<float>::quiet_NaN(),
+                              std::numeric_limits<float>::infinity(),
+                              1.0e-30f,
+                              std::nextafter(kSmallestPhaseSpacing, 0.0f),
+                              std::nextafter(kLargestPhaseSpacing, 2.0f * kLargestPhaseSpacing),
+                              std::numeric_limits<float>::max()};
     for (float spacing : unusable) {
         SCOPED_TRACE(spacing);
         std::array<double, 3> phases = {1.0, 1.5, 2.0};
@@ -172,6 +181,34 @@ TEST(PlanLayers, UnusableSpacingSchedulesLikeTheDefault) {
             EXPECT_EQ(plan.reset[i], expected.reset[i]);
             EXPECT_EQ(plan.step[i], expected.step[i]);
             EXPECT_EQ(plan.weight[i], expected.weight[i]);
+        }
+    }
+}
+
+// Every spacing the reader and the scheduler accept animates: from the first
+// phases a document gives, through ordinary frames and long stalls, the three
+// weights stay finite and sum to 1 within float rounding.
+TEST(PlanLayers, EveryAcceptedSpacingGivesFiniteWeightsThatSumToOne) {
+    std::vector<float> spacings = {kSmallestPhaseSpacing, kDefaultPhaseSpacing, kLargestPhaseSpacing};
+    const double decades = std::log10(kLargestPhaseSpacing / kSmallestPhaseSpacing);
+    for (int k = 0; k <= 90; ++k) {
+        spacings.push_back(static_cast<float>(kSmallestPhaseSpacing * std::pow(10.0, decades * k / 90.0)));
+    }
+    // Frame times after the start: a few ordinary frames, then stalls up to
+    // a month of running.
+    const double times[] = {0.0, 1.0 / 60, 2.0 / 60, 0.5, 1.7, 61.0, 3600.5, 86400.25, 2.6e6};
+    for (float spacing : spacings) {
+        if (!isUsablePhaseSpacing(spacing)) continue;  // the ends of the sweep may round outside
+        SCOPED_TRACE(spacing);
+        std::array<double, 3> phases = {static_cast<double>(2.0f * spacing), static_cast<double>(spacing), 0.0};
+        for (double t : times) {
+            const LayerPlan plan = planLayers(t, 1.0f / 60, spacing, phases);
+            float sum = 0.0f;
+            for (int i = 0; i < 3; ++i) {
+                ASSERT_TRUE(std::isfinite(plan.weight[i])) << "t " << t << " layer " << i;
+                sum += plan.weight[i];
+            }
+            ASSERT_NEAR(sum, 1.0f, 1e-5f) << "t " << t;
         }
     }
 }

@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(std::memcmp(picture.data(), data + 8, 4 * cells) == 0, "picture differs from the input");
         check(std::memcmp(mask.data(), data + 8 + 4 * cells, cells) == 0, "mask differs from the input");
         check(std::isfinite(flowScale), "non-finite flowScale delivered");
-        check(std::isfinite(phaseSpacing) && phaseSpacing > 0.0f, "unusable phaseSpacing delivered");
+        check(isUsablePhaseSpacing(phaseSpacing), "unusable phaseSpacing delivered");
     }
 
     // The file reader must agree with the memory reader.
