@@ -6,9 +6,13 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <system_error>
 
 #include "platform/audio_loop.h"
 #include "platform/gui_backend.h"
@@ -40,6 +44,16 @@ AudioState& audio = *new AudioState;
 constexpr int deviceBufferFrames = 2048;
 // Bytes fed to the converter at once while decoding a track.
 constexpr std::size_t convertChunkBytes = 1 << 16;
+
+// The most music a track may decode to: an hour, and never more than 1 GiB
+// in the device's format. Anything longer is refused from its header, so
+// refusing costs no more than reading the file (a WAV declaring a rate of
+// 1 Hz would otherwise be resampled into gigabytes).
+constexpr double longestTrackSeconds = 3600.0;
+constexpr std::uint64_t largestTrackBytes = std::uint64_t{1} << 30;
+// The format a track is checked against when no device is open.
+constexpr int defaultOutputRate = 44100;
+constexpr std::uint64_t defaultOutputFrameBytes = 2 * 2;  // 16-bit stereo
 
 void SDLCALL fillAudio(void*, Uint8* out, int length) {
     std::memset(out, audio.obtained.silence, static_cast<std::size_t>(length));
@@ -73,40 +87,107 @@ bool openDevice(int frequency) {
     return true;
 }
 
-// The bytes of the file (or memory block) the stream is made from.
+// The bytes of the file (or memory block) the stream is made from. A file
+// that is there but cannot be used fills `why`; a missing one is the
+// ordinary case of a run without music and leaves it empty.
 bool readSource(bool inMemory, const void* file, std::uint64_t offset, std::uint64_t length,
-                std::vector<std::uint8_t>& bytes) {
+                std::vector<std::uint8_t>& bytes, std::string& why) {
     if (!file) return false;
     if (inMemory) {
-        if (length == 0) return false;
+        if (length == 0 || length > static_cast<std::uint64_t>(INT32_MAX)) return false;
         const auto* begin = static_cast<const std::uint8_t*>(file) + offset;
         bytes.assign(begin, begin + length);
         return true;
     }
-    SDL_RWops* rw = SDL_RWFromFile(static_cast<const char*>(file), "rb");
-    if (!rw) return false;
-    const Sint64 size = SDL_RWsize(rw);
-    bool ok = size >= 0 && offset <= static_cast<std::uint64_t>(size);
-    if (ok) {
-        const std::uint64_t available = static_cast<std::uint64_t>(size) - offset;
-        const std::uint64_t take = length == 0 ? available : std::min(length, available);
-        bytes.resize(static_cast<std::size_t>(take));
-        ok = SDL_RWseek(rw, static_cast<Sint64>(offset), RW_SEEK_SET) >= 0 &&
-             (take == 0 || SDL_RWread(rw, bytes.data(), 1, bytes.size()) == bytes.size());
+    // Only a regular file has a size to read: a directory's reported size
+    // is no count of bytes.
+    const char* path = static_cast<const char*>(file);
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) return false;
+    if (error || status.type() != std::filesystem::file_type::regular) {
+        why = "it is not a regular file";
+        return false;
     }
-    SDL_RWclose(rw);
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error) {
+        why = "its size cannot be read: " + error.message();
+        return false;
+    }
+    if (offset > size) {
+        why = "it is shorter than the offset asked for";
+        return false;
+    }
+    const std::uint64_t available = static_cast<std::uint64_t>(size) - offset;
+    const std::uint64_t take = length == 0 ? available : std::min(length, available);
+    // WAV sizes are 32-bit; the decoder takes at most this many bytes.
+    if (take > static_cast<std::uint64_t>(INT32_MAX)) {
+        why = "it is larger than the 2 GiB a WAV file can hold";
+        return false;
+    }
+    std::FILE* in = std::fopen(path, "rb");
+    if (!in) {
+        why = std::string("it cannot be opened: ") + std::strerror(errno);
+        return false;
+    }
+    bytes.resize(static_cast<std::size_t>(take));
+    const bool ok = std::fseek(in, static_cast<long>(offset), SEEK_SET) == 0 &&
+                    (take == 0 || std::fread(bytes.data(), 1, bytes.size(), in) == bytes.size());
+    std::fclose(in);
+    if (!ok) why = "it cannot be read";
     return ok;
 }
 
-// Decodes a WAV file's bytes into the device's format.
-bool decodeWav(const std::vector<std::uint8_t>& bytes, std::vector<std::uint8_t>& samples) {
-    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT32_MAX)) return false;
+// Frame rate and bytes per frame of what the track is decoded into: the
+// device's format, or the default one when no device is open.
+struct OutputFormat {
+    int rate;
+    std::uint64_t frameBytes;
+};
+
+OutputFormat outputFormat() {
+    if (audio.device == 0) return {defaultOutputRate, defaultOutputFrameBytes};
+    return {audio.obtained.freq, (SDL_AUDIO_BITSIZE(audio.obtained.format) / 8u) * std::uint64_t{audio.obtained.channels}};
+}
+
+// Why a decoded source of this format and length can't be played, from its
+// header alone; empty when it can.
+std::string trackSizeProblem(const SDL_AudioSpec& source, Uint32 wavLength) {
+    const std::uint64_t sourceFrameBytes = (SDL_AUDIO_BITSIZE(source.format) / 8u) * std::uint64_t{source.channels};
+    if (source.freq <= 0 || sourceFrameBytes == 0) return "its format is not one that can be played";
+    const std::uint64_t frames = wavLength / sourceFrameBytes;
+    const double seconds = static_cast<double>(frames) / source.freq;
+    const OutputFormat out = outputFormat();
+    const double outputBytes = seconds * out.rate * static_cast<double>(out.frameBytes);
+    if (seconds > longestTrackSeconds || outputBytes > static_cast<double>(largestTrackBytes)) {
+        char text[160];
+        std::snprintf(text, sizeof text, "it lasts %.1f hours at %d Hz; at most %.0f hour of music is played",
+                      seconds / 3600.0, source.freq, longestTrackSeconds / 3600.0);
+        return text;
+    }
+    return {};
+}
+
+// Decodes a WAV file's bytes into the device's format; `why` says why not.
+// With no device open, only checks that the track could be decoded.
+bool decodeWav(const std::vector<std::uint8_t>& bytes, std::vector<std::uint8_t>& samples, std::string& why) {
+    if (bytes.empty()) {
+        why = "it is empty";
+        return false;
+    }
     SDL_AudioSpec source{};
     Uint8* wav = nullptr;
     Uint32 wavLength = 0;
     if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1, &source, &wav,
-                        &wavLength))
+                        &wavLength)) {
+        why = std::string("it is not a WAV file that can be decoded (") + SDL_GetError() + ")";
         return false;
+    }
+    why = trackSizeProblem(source, wavLength);
+    if (!why.empty() || audio.device == 0) {
+        SDL_FreeWAV(wav);
+        return false;
+    }
     SDL_AudioStream* stream = SDL_NewAudioStream(source.format, source.channels, source.freq, audio.obtained.format,
                                                  audio.obtained.channels, audio.obtained.freq);
     const std::size_t sourceFrameBytes = (SDL_AUDIO_BITSIZE(source.format) / 8u) * source.channels;
@@ -138,6 +219,7 @@ bool decodeWav(const std::vector<std::uint8_t>& bytes, std::vector<std::uint8_t>
     // Whole sample frames only, so looping never shifts the channels.
     const std::size_t frameBytes = (SDL_AUDIO_BITSIZE(audio.obtained.format) / 8u) * audio.obtained.channels;
     samples.resize(samples.size() - samples.size() % frameBytes);
+    if (!ok) why = std::string("converting it failed (") + SDL_GetError() + ")";
     return ok && !samples.empty();
 }
 }  // namespace
@@ -168,10 +250,18 @@ bool BASS_Init(int, std::uint32_t freq, std::uint32_t, void*, const void*) {
 
 std::uint32_t BASS_StreamCreateFile(bool mem, const void* file, std::uint64_t offset, std::uint64_t length,
                                     std::uint32_t flags) {
-    if (audio.device == 0) return 0;
+    // The track is checked also without a device, so that a user learns of
+    // an unusable one wherever the program runs.
     std::vector<std::uint8_t> bytes;
     auto track = std::make_unique<Track>();
-    if (!readSource(mem, file, offset, length, bytes) || !decodeWav(bytes, track->samples)) return 0;
+    std::string why;
+    if (!readSource(mem, file, offset, length, bytes, why) || !decodeWav(bytes, track->samples, why)) {
+        if (!why.empty()) {
+            std::fprintf(stderr, "stillflow: \"%s\" is not played: %s\n",
+                         mem ? "the music in memory" : static_cast<const char*>(file), why.c_str());
+        }
+        return 0;
+    }
     track->loop = (flags & BASS_SAMPLE_LOOP) != 0;
     SDL_LockAudioDevice(audio.device);
     audio.tracks.push_back(std::move(track));

@@ -1,8 +1,11 @@
 #pragma once
 // The music: exactly the three calls that start-up makes. Plays a WAV file
 // in a loop on the default audio device, on its own thread. Every failure
-// (no device, no file, a bad file) is silent: the calls return false or 0
-// and the program runs on without sound.
+// leaves the program running on without sound: the calls return false or 0.
+// No device and no file are silent; a file that is there but unusable (not
+// a regular file, unreadable, not a WAV file, or decoding to more than an
+// hour or 1 GiB of music) gets one line on standard error saying why, with
+// or without a device, and costs no more than reading the file.
 
 #include <cstdint>
 

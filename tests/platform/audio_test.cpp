@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -72,9 +73,47 @@ std::vector<std::uint8_t> readFile(const std::string& path) {
 }
 }  // namespace
 
+// Unusable tracks give silence and one line saying why, whether or not the
+// device is open; a missing track is the ordinary case and stays silent.
+TEST(Audio, UnusableTracksAreRefusedWithOneLineAndAMissingOneSilently) {
+    const std::string dir = ::testing::TempDir() + "audio_test_refused";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir + "/track.wav");  // a directory of the track's name
+    std::vector<std::int16_t> samples(20000, 1000);
+    writeFile(dir + "/slow.wav", makeWav(samples, 1, 1));       // 20000 s at 1 Hz
+    writeFile(dir + "/junk.wav", {'R', 'I', 'F', 'F', 0, 0});
+    writeFile(dir + "/empty.wav", {});
+    struct Case {
+        const char* file;
+        const char* reason;  // empty: no line
+    };
+    const Case cases[] = {
+        {"/track.wav", "not a regular file"},
+        {"/slow.wav", "5.6 hours at 1 Hz"},
+        {"/junk.wav", "not a WAV file"},
+        {"/empty.wav", "empty"},
+        {"/missing.wav", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = dir + c.file;
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(BASS_StreamCreateFile(false, path.c_str(), 0, 0, BASS_SAMPLE_LOOP), 0u);
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        if (*c.reason == 0) {
+            EXPECT_EQ(err, "");
+        } else {
+            EXPECT_NE(err.find(path), std::string::npos) << err;
+            EXPECT_NE(err.find(c.reason), std::string::npos) << err;
+            EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        }
+    }
+    std::filesystem::remove_all(dir);
+}
+
 // The only test in this executable that opens the audio device: the device
 // is process-wide and opened once.
-TEST(Audio, PlaysTheTrackInASeamlessLoopAndFailsSilentlyOnBadFiles) {
+TEST(Audio, PlaysTheTrackInASeamlessLoopAndRefusesBadFiles) {
     const std::string out = ::testing::TempDir() + "audio_test_output.raw";
     std::remove(out.c_str());
     setenv("SDL_AUDIODRIVER", "disk", 1);
