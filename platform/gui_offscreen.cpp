@@ -146,11 +146,15 @@ bool writeOffscreenGrab(const std::string& path, int width, int height) {
     glPixelStorei(GL_PACK_SKIP_ROWS, skipRows);
     glPixelStorei(GL_PACK_SKIP_PIXELS, skipPixels);
 
-    // GL's rows run bottom-up; a picture file's run top-down.
+    // GL's rows run bottom-up; a picture file's run top-down. The window
+    // shows the framebuffer opaque whatever its alpha (the letterbox and the
+    // overlay's soft edges leave alpha below 255), so the grab is opaque too.
     std::vector<unsigned char> flipped(pixels.size());
     for (int row = 0; row < height; ++row) {
         const unsigned char* from = pixels.data() + rowBytes * static_cast<std::size_t>(height - 1 - row);
-        std::copy(from, from + rowBytes, flipped.data() + rowBytes * static_cast<std::size_t>(row));
+        unsigned char* to = flipped.data() + rowBytes * static_cast<std::size_t>(row);
+        std::copy(from, from + rowBytes, to);
+        for (std::size_t alpha = 3; alpha < rowBytes; alpha += 4) to[alpha] = 255;
     }
     return stbi_write_png(path.c_str(), width, height, 4, flipped.data(), static_cast<int>(rowBytes)) != 0;
 }

@@ -114,6 +114,8 @@ TEST(Composition, BeforeTheFirstFitThePictureOriginSitsAtTheCentreAt256PixelsPer
     EXPECT_TRUE(sameColour(pixel(grab, 128, 384), Rgba8{0, 0, 0, 0}));
     EXPECT_TRUE(sameColour(pixel(grab, 384, 384), pixel(picture, 0, 0)));
     EXPECT_TRUE(sameColour(pixel(grab, 300, 500), pixel(picture, 0, 0)));
+    // The grab is opaque, as the window shows it, letterbox included.
+    for (std::int64_t i = 0; i < grab.cellCount(); ++i) ASSERT_EQ(grab.data()[i].a, 255) << "pixel " << i;
 }
 
 // Width of the bright run through (x, y) along the row.
