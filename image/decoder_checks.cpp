@@ -183,6 +183,58 @@ bool tgaSamplesComplete(const std::uint8_t* bytes, std::size_t size) {
     return size >= dataStart && size - dataStart >= width * height * channels;
 }
 
+namespace {
+
+// BMP header fields (little-endian): the 14-byte file header, then the info
+// header, whose own size tells the layout (12: the old core header with
+// 16-bit sizes; 40, 56, 108, 124: 32-bit sizes and a compression field).
+constexpr std::size_t kBmpPixelOffset = 10;
+constexpr std::size_t kBmpInfoSize = 14;
+constexpr std::size_t kBmpSizes = 18;
+constexpr std::uint32_t kBmpCoreInfoSize = 12;
+constexpr std::uint32_t kBmpUncompressed = 0;
+constexpr std::uint32_t kBmpBitFields = 3;
+
+}  // namespace
+
+bool bmpPixelsComplete(const std::uint8_t* bytes, std::size_t size) {
+    if (!bytes || size < kBmpSizes + 16 || bytes[0] != 'B' || bytes[1] != 'M') return true;
+    auto le16 = [bytes](std::size_t at) { return static_cast<std::uint32_t>(bytes[at] | (bytes[at + 1] << 8)); };
+    auto le32 = [bytes, &le16](std::size_t at) { return le16(at) | (le16(at + 2) << 16); };
+    const std::uint32_t infoSize = le32(kBmpInfoSize);
+    const bool core = infoSize == kBmpCoreInfoSize;
+    if (!core && infoSize != 40 && infoSize != 56 && infoSize != 108 && infoSize != 124) return true;
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    std::uint32_t bitsPerPixel = 0;
+    if (core) {
+        width = le16(kBmpSizes);
+        height = le16(kBmpSizes + 2);
+        bitsPerPixel = le16(kBmpSizes + 6);
+    } else {
+        // The decoder reads both as signed; a negative height means top row first.
+        width = static_cast<std::int32_t>(le32(kBmpSizes));
+        height = static_cast<std::int32_t>(le32(kBmpSizes + 4));
+        if (height < 0) height = -height;
+        bitsPerPixel = le16(kBmpSizes + 10);
+        const std::uint32_t compression = le32(kBmpSizes + 12);
+        // Run-length files are refused by the decoder; other compressions too.
+        if (compression != kBmpUncompressed && compression != kBmpBitFields) return true;
+    }
+    if (width < 1 || height < 1) return true;  // the decoder refuses these itself
+    if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 16 && bitsPerPixel != 24 &&
+        bitsPerPixel != 32) {
+        return true;
+    }
+    // Rows are padded to whole 32-bit words; the pixels start at the offset
+    // the file header gives.
+    const std::uint64_t rowBytes = (static_cast<std::uint64_t>(width) * bitsPerPixel + 31) / 32 * 4;
+    const std::uint64_t pixelOffset = le32(kBmpPixelOffset);
+    const std::uint64_t needed = pixelOffset + rowBytes * static_cast<std::uint64_t>(height);
+    return size >= needed;
+}
+
 bool decoderCanTake(const std::uint8_t* bytes, std::size_t size) {
-    return jpegHuffmanTablesFit(bytes, size) && pnmSamplesComplete(bytes, size) && tgaSamplesComplete(bytes, size);
+    return jpegHuffmanTablesFit(bytes, size) && pnmSamplesComplete(bytes, size) && tgaSamplesComplete(bytes, size) &&
+           bmpPixelsComplete(bytes, size);
 }

@@ -6,7 +6,10 @@
 //   the declared count into tables of 256 entries, writing past them;
 // - a binary PNM file, or an uncompressed TGA file, shorter than its header
 //   declares: the decoder ignores the short read and returns the rest of
-//   its pixel buffer uninitialised.
+//   its pixel buffer uninitialised;
+// - an uncompressed BMP file shorter than its header declares: the decoder
+//   reads zeros past the end, so a header of a few dozen bytes declaring
+//   16384 x 16384 pixels decodes, slowly, into a black picture of that size.
 // Picture loading refuses such files.
 
 #include <cstddef>
@@ -35,3 +38,8 @@ bool pnmSamplesComplete(const std::uint8_t* bytes, std::size_t size);
 // without a colour map whose pixel data, after the header and image ID, is
 // shorter than width * height * channels; true otherwise.
 bool tgaSamplesComplete(const std::uint8_t* bytes, std::size_t size);
+
+// False when the bytes are an uncompressed BMP file whose pixel rows, from
+// the pixel offset its header gives, are shorter than its width, height and
+// bits per pixel need (rows padded to 4 bytes); true otherwise.
+bool bmpPixelsComplete(const std::uint8_t* bytes, std::size_t size);

@@ -182,6 +182,83 @@ TEST_F(DecoderChecksTest, UncompressedTgaFilesMustHoldEveryPixelTheirHeaderDecla
     EXPECT_TRUE(tgaSamplesComplete(fifteenBit.data(), fifteenBit.size()));
 }
 
+TEST_F(DecoderChecksTest, UncompressedBmpFilesMustHoldEveryRowTheirHeaderDeclares) {
+    auto put = [](Bytes& bytes, std::uint32_t value, int count) {
+        for (int i = 0; i < count; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    };
+    // A BMP of 3 x 2 pixels (or `height` rows; negative: top row first) with
+    // `paletteSize` grey palette entries and `dataBytes` bytes of pixel rows.
+    auto bmp = [&put](std::uint32_t infoSize, std::uint16_t bits, std::int32_t height, std::uint32_t paletteSize,
+                      std::size_t dataBytes) {
+        const std::uint32_t paletteEntry = infoSize == 12 ? 3 : 4;
+        const std::uint32_t offset = 14 + infoSize + paletteSize * paletteEntry;
+        Bytes b = {'B', 'M'};
+        put(b, static_cast<std::uint32_t>(offset + dataBytes), 4);
+        put(b, 0, 4);
+        put(b, offset, 4);
+        put(b, infoSize, 4);
+        if (infoSize == 12) {
+            put(b, 3, 2);
+            put(b, static_cast<std::uint32_t>(height), 2);
+            put(b, 1, 2);
+            put(b, bits, 2);
+        } else {
+            put(b, 3, 4);
+            put(b, static_cast<std::uint32_t>(height), 4);
+            put(b, 1, 2);
+            put(b, bits, 2);
+            put(b, 0, 4);  // uncompressed
+            for (int i = 0; i < 5; ++i) put(b, 0, 4);
+            while (b.size() < 14 + infoSize) b.push_back(0);
+        }
+        for (std::uint32_t i = 0; i < paletteSize; ++i) {
+            for (std::uint32_t k = 0; k < paletteEntry; ++k) b.push_back(static_cast<std::uint8_t>(i * 80));
+        }
+        for (std::size_t i = 0; i < dataBytes; ++i) b.push_back(static_cast<std::uint8_t>(i % 3));
+        return b;
+    };
+    struct Case {
+        const char* name;
+        std::uint32_t infoSize;
+        std::uint16_t bits;
+        std::int32_t height;
+        std::uint32_t paletteSize;
+        std::size_t needed;  // rows padded to 4 bytes
+    };
+    const Case cases[] = {
+        {"24-bit", 40, 24, 2, 0, 2 * 12},
+        {"24-bit, top row first", 40, 24, -2, 0, 2 * 12},
+        {"32-bit, version 5 header", 124, 32, 2, 0, 2 * 12},
+        {"8-bit palette", 40, 8, 2, 3, 2 * 4},
+        {"1-bit palette", 40, 1, 2, 2, 2 * 4},
+        {"24-bit, core header", 12, 24, 2, 0, 2 * 12},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes complete = bmp(c.infoSize, c.bits, c.height, c.paletteSize, c.needed);
+        EXPECT_TRUE(bmpPixelsComplete(complete.data(), complete.size()));
+        const Bytes shortOne(complete.begin(), complete.end() - 1);
+        EXPECT_FALSE(bmpPixelsComplete(shortOne.data(), shortOne.size()));
+        EXPECT_FALSE(decoderCanTake(shortOne.data(), shortOne.size()));
+
+        const ImageGrid picture = loadImage(writeBytes("complete.bmp", complete).c_str());
+        EXPECT_EQ(picture.width, 3);
+        EXPECT_EQ(picture.height, 2);
+        EXPECT_TRUE(loadImage(writeBytes("short.bmp", shortOne).c_str()).empty());
+    }
+    // A header alone declaring 16384 x 16384 pixels: refused from the header,
+    // not decoded into a black picture of that size.
+    Bytes headerOnly = bmp(40, 24, 16384, 0, 0);
+    headerOnly[18] = 0x00;
+    headerOnly[19] = 0x40;  // width 16384
+    EXPECT_FALSE(bmpPixelsComplete(headerOnly.data(), headerOnly.size()));
+    const std::string path = writeBytes("header-only.bmp", headerOnly);
+    EXPECT_TRUE(loadImage(path.c_str()).empty());
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    EXPECT_FALSE(readPictureSize(path.c_str(), &width, &height));
+}
+
 TEST_F(DecoderChecksTest, OtherDataIsNotAJpeg) {
     const Bytes notJpeg[] = {{}, {0xFF}, {0xFF, 0xFF}, {0x89, 'P', 'N', 'G'}, {0xFF, 0xD9, 0xFF, 0xC4}};
     for (const Bytes& bytes : notJpeg) {

@@ -29,7 +29,8 @@ protected:
         std::FILE* file = std::fopen(path.c_str(), "wb");
         EXPECT_NE(file, nullptr);
         if (!file) return path;
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        // An empty vector's data() may be null, which fwrite must not get.
+        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
         std::fclose(file);
         return path;
     }
