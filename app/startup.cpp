@@ -3,11 +3,14 @@
 #include <GL/glew.h>
 
 #include <cstdio>
+#include <string>
 
 #include "app/app_clock.h"
+#include "app/picture_limits.h"
 #include "app/schedule.h"
 #include "flow/document.h"
 #include "flow/particles.h"
+#include "gpu/gpu_limits.h"
 #include "gpu/passes.h"
 #include "gpu/render_targets.h"
 #include "image/loading.h"
@@ -24,12 +27,22 @@ constexpr double initialPhaseOffsets[3] = {1.0, 0.5, 0.0};
 constexpr int defaultAudioDevice = -1;
 constexpr std::uint32_t audioOutputRate = 44100;
 
+constexpr double kBytesPerGibibyte = 1024.0 * 1024.0 * 1024.0;
+
 // Loads the working picture, or ends the run saying why it can't be used.
+// A size no GPU or not the machine's memory could take is refused from the
+// file's header, before the decoder allocates anything for it.
 void loadWorkingPicture(ImageGrid& picture) {
     if (std::FILE* file = std::fopen(pictureFileName, "rb")) {
         std::fclose(file);
     } else {
         fatalError("cannot open \"%s\" in the working directory", pictureFileName);
+    }
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    if (readPictureSize(pictureFileName, &width, &height)) {
+        const std::string problem = pictureSizeProblem(width, height, PictureUse::animated, limitsBeforeGpu());
+        if (!problem.empty()) fatalError("\"%s\" is %s", pictureFileName, problem.c_str());
     }
     picture = loadImage(pictureFileName);
     if (picture.empty()) fatalError("\"%s\" is not a picture that can be decoded", pictureFileName);
@@ -37,6 +50,53 @@ void loadWorkingPicture(ImageGrid& picture) {
         fatalError("\"%s\" is %d x %d pixels; at least %d x %d are needed", pictureFileName, picture.width,
                    picture.height, kMinimumGridSide, kMinimumGridSide);
     }
+}
+
+// The overlay, or an empty picture (not drawn) when there is none or it is too
+// large; a refused overlay gets one line on standard error.
+ImageGrid loadOverlayPicture() {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    if (readPictureSize(overlayFileName, &width, &height)) {
+        const std::string problem = pictureSizeProblem(width, height, PictureUse::overlay, limitsBeforeGpu());
+        if (!problem.empty()) {
+            reportProblem("\"%s\" is %s; it is not drawn", overlayFileName, problem.c_str());
+            return ImageGrid();
+        }
+    }
+    return loadImage(overlayFileName);
+}
+
+// Builds the render targets at the picture's size, or ends the run when the
+// GPU has no memory for them.
+void createPictureTargets(AppState& state) {
+    const ImageGrid& picture = state.picture;
+    clearGlErrors();
+    createRenderTargets(picture, state.targets);
+    if (!gpuRanOutOfMemory()) return;
+    fatalError("the GPU has no memory for the textures of the %d x %d picture (%.1f GiB needed)", picture.width,
+               picture.height,
+               static_cast<double>(pictureTextureBytes(picture.width, picture.height, PictureUse::animated)) /
+                   kBytesPerGibibyte);
+}
+
+// Uploads the overlay; an overlay the GPU cannot take is dropped (not drawn)
+// after one line on standard error.
+void uploadOverlay(AppState& state, const PictureLimits& gpuLimits) {
+    ImageGrid& overlay = state.overlayPicture;
+    if (overlay.empty()) return;
+    std::string problem = pictureSizeProblem(overlay.width, overlay.height, PictureUse::overlay, gpuLimits);
+    if (problem.empty()) {
+        clearGlErrors();
+        state.overlayTexture.upload(GL_RGBA8, overlay.width, overlay.height, GL_RGBA, GL_UNSIGNED_BYTE,
+                                    overlay.data());
+        if (!gpuRanOutOfMemory()) return;
+        problem = std::to_string(overlay.width) + " x " + std::to_string(overlay.height) +
+                  " pixels, more than the GPU has memory for";
+    }
+    reportProblem("\"%s\" is %s; it is not drawn", overlayFileName, problem.c_str());
+    state.overlayTexture = Texture();
+    overlay = ImageGrid();
 }
 
 // What a successful document read changes: everything picture-sized follows
@@ -47,7 +107,7 @@ void adoptFlowDocument(AppState& state) {
     state.flowGrid = FlowGrid(picture.width, picture.height);
     seedParticles(state.previewParticles, picture.width, picture.height);
     state.context->makeCurrent();
-    createRenderTargets(picture, state.targets);
+    createPictureTargets(state);
     // Each product is formed in single precision, then widened.
     const float p = state.phaseSpacing;
     state.layerPhase = {static_cast<double>(2.0f * p), static_cast<double>(1.0f * p),
@@ -63,7 +123,7 @@ void startUp(AppState& state, int& argc, char** argv) {
     setProgramName(argc > 0 ? argv[0] : nullptr);
     state.view = View{};
     loadWorkingPicture(state.picture);
-    state.overlayPicture = loadImage(overlayFileName);
+    state.overlayPicture = loadOverlayPicture();
 
     // 4-7. CPU-side state at the picture's size.
     const std::int32_t width = state.picture.width;
@@ -86,21 +146,32 @@ void startUp(AppState& state, int& argc, char** argv) {
     state.context->makeCurrent();
     glewInit();
 
-    // 10-11. GPU resources.
-    createRenderTargets(state.picture, state.targets);
-    if (!state.overlayPicture.empty()) {
-        state.overlayTexture.upload(GL_RGBA8, state.overlayPicture.width, state.overlayPicture.height, GL_RGBA,
-                                    GL_UNSIGNED_BYTE, state.overlayPicture.data());
-    }
+    // 10-11. GPU resources. The GPU's own limits decide now for what passed
+    // the header checks; the window is not shown before the first frame.
+    const PictureLimits gpuLimits = limitsOfGpu();
+    const std::string problem =
+        pictureSizeProblem(state.picture.width, state.picture.height, PictureUse::animated, gpuLimits);
+    if (!problem.empty()) fatalError("\"%s\" is %s", pictureFileName, problem.c_str());
+    createPictureTargets(state);
+    uploadOverlay(state, gpuLimits);
 
     // 12. First layer phases, on the clock.
     const double now = appClockSeconds();
     for (int i = 0; i < 3; ++i) state.layerPhase[i] = now - initialPhaseOffsets[i];
 
-    // 13. The flow document, if there is a readable one.
+    // 13. The flow document, if there is a usable one. A document that is
+    // there but refused is named on standard error, so the user learns why
+    // their guides did not appear; the run goes on without it.
+    DocumentReadReport report;
+    report.checkPictureSize = [&gpuLimits](std::int32_t width, std::int32_t height) {
+        const std::string problem = pictureSizeProblem(width, height, PictureUse::animated, gpuLimits);
+        return problem.empty() ? problem : "its picture is " + problem;
+    };
     if (readFlowDocument(flowDocumentFileName, &state.picture, &state.mask, &state.flowScale,
-                         &state.phaseSpacing)) {
+                         &state.phaseSpacing, &report)) {
         adoptFlowDocument(state);
+    } else if (!report.refusal.empty()) {
+        reportProblem("\"%s\" is not used: %s", flowDocumentFileName, report.refusal.c_str());
     }
 
     // 14. The music plays on its own from here; its results don't matter.

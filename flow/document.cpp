@@ -1,6 +1,8 @@
 #include "flow/document.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -99,48 +101,76 @@ constexpr std::uint64_t kCountBytes = 4;     // N
 constexpr std::uint64_t kParameterBytes = 8; // flowScale, phaseSpacing
 constexpr std::uint64_t kGuideBytes = sizeof(GuideSegment);
 
+// Fills in why the read failed, when the caller asked, and fails.
+bool refuse(DocumentReadReport* report, const char* format, ...) {
+    if (report) {
+        char text[256];
+        va_list arguments;
+        va_start(arguments, format);
+        std::vsnprintf(text, sizeof text, format, arguments);
+        va_end(arguments);
+        report->refusal = text;
+    }
+    return false;
+}
+
 // Reads a whole document into temporaries, in file order. Every block size
 // is compared with what the source still holds before it is allocated; the
 // comparisons divide instead of multiplying, since 5 * W * H can exceed 64
 // bits for the largest int32 sizes.
-bool decodeDocument(DocumentInput& input, FlowDocument* document) {
-    // 1. Picture size; pictures the flow sampler cannot read are refused.
+bool decodeDocument(DocumentInput& input, FlowDocument* document, DocumentReadReport* report) {
+    // 1. Picture size; pictures the flow sampler cannot read are refused, and
+    //    so are those the caller cannot use.
     std::int32_t width = 0;
     std::int32_t height = 0;
-    if (!readInt32(input, &width) || !readInt32(input, &height)) return false;
-    if (width < kMinimumGridSide || height < kMinimumGridSide) return false;
+    if (!readInt32(input, &width) || !readInt32(input, &height)) {
+        return refuse(report, "it is shorter than the 8 bytes of its picture size");
+    }
+    if (width < kMinimumGridSide || height < kMinimumGridSide) {
+        return refuse(report, "its picture is %d x %d pixels; at least %d x %d are needed", width, height,
+                      kMinimumGridSide, kMinimumGridSide);
+    }
     const std::uint64_t cellCount = static_cast<std::uint64_t>(gridCellCount(width, height));
     const std::uint64_t fixedBytes = kCountBytes + kParameterBytes;
     if (input.remaining < fixedBytes ||
         (input.remaining - fixedBytes) / (kPixelBytes + kMaskBytes) < cellCount) {
-        return false;
+        return refuse(report, "it ends before the pixels and mask of its %d x %d picture", width, height);
+    }
+    if (report && report->checkPictureSize) {
+        const std::string problem = report->checkPictureSize(width, height);
+        if (!problem.empty()) return refuse(report, "%s", problem.c_str());
     }
 
     // 2. Picture, then mask, each in one read.
     ImageGrid picture;
-    if (!picture.tryCreate(width, height)) return false;
-    if (!readBytes(input, picture.data(), cellCount * kPixelBytes)) return false;
     ByteMask mask;
-    if (!mask.tryCreate(width, height)) return false;
-    if (!readBytes(input, mask.data(), cellCount * kMaskBytes)) return false;
+    if (!picture.tryCreate(width, height) || !mask.tryCreate(width, height)) {
+        return refuse(report, "there is no memory for its %d x %d picture", width, height);
+    }
+    if (!readBytes(input, picture.data(), cellCount * kPixelBytes) ||
+        !readBytes(input, mask.data(), cellCount * kMaskBytes)) {
+        return refuse(report, "reading its picture failed part-way");
+    }
 
     // 3. Guides: the count, then the records, their fields decoded in place.
     std::int32_t guideCount = 0;
-    if (!readInt32(input, &guideCount)) return false;
-    if (guideCount < 0) return false;
+    if (!readInt32(input, &guideCount)) return refuse(report, "it ends before its guide count");
+    if (guideCount < 0) return refuse(report, "its guide count %d is negative", guideCount);
     if (input.remaining < kParameterBytes ||
         (input.remaining - kParameterBytes) / kGuideBytes < static_cast<std::uint64_t>(guideCount)) {
-        return false;
+        return refuse(report, "it ends before its %d guides and two parameters", guideCount);
     }
     std::vector<GuideSegment> guides;
     try {
         guides.resize(static_cast<std::size_t>(guideCount));
     } catch (const std::bad_alloc&) {
-        return false;
+        return refuse(report, "there is no memory for its %d guides", guideCount);
     }
     std::uint8_t* raw = reinterpret_cast<std::uint8_t*>(guides.data());
     const std::uint64_t guideBytes = static_cast<std::uint64_t>(guideCount) * kGuideBytes;
-    if (!readBytes(input, raw, guideBytes)) return false;
+    if (!readBytes(input, raw, guideBytes)) {
+        return refuse(report, "reading its guides failed part-way");
+    }
     for (std::uint64_t offset = 0; offset < guideBytes; offset += 4) {
         const float value = floatFromBits(uint32FromLittleEndian(raw + offset));
         std::memcpy(raw + offset, &value, sizeof value);
@@ -150,7 +180,9 @@ bool decodeDocument(DocumentInput& input, FlowDocument* document) {
     // fall back to the defaults the program runs with when no document is read.
     float flowScale = 0.0f;
     float phaseSpacing = 0.0f;
-    if (!readFloat(input, &flowScale) || !readFloat(input, &phaseSpacing)) return false;
+    if (!readFloat(input, &flowScale) || !readFloat(input, &phaseSpacing)) {
+        return refuse(report, "reading its parameters failed part-way");
+    }
     if (!std::isfinite(flowScale)) flowScale = kDefaultFlowScale;
     if (!isUsablePhaseSpacing(phaseSpacing)) phaseSpacing = kDefaultPhaseSpacing;
 
@@ -191,21 +223,27 @@ void deliverDocument(FlowDocument& document, ImageGrid* picture, ByteMask* mask,
 }  // namespace
 
 bool readFlowDocument(const char* path, ImageGrid* picture, ByteMask* mask, float* flowScale,
-                      float* phaseSpacing) {
+                      float* phaseSpacing, DocumentReadReport* report) {
+    if (report) report->refusal.clear();
     if (!path) return false;
     FileHandle file(std::fopen(path, "rb"));
-    if (!file) return false;
+    if (!file) {
+        // No file at all is the ordinary case of a run without a document.
+        if (errno == ENOENT) return false;
+        return refuse(report, "it cannot be opened: %s", std::strerror(errno));
+    }
     // The size bounds every block the document may ask for; a source whose
     // size cannot be known (not a regular file) is not a document.
     std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return refuse(report, "it is not a regular file");
     const std::uintmax_t fileSize = std::filesystem::file_size(path, error);
-    if (error) return false;
+    if (error) return refuse(report, "its size cannot be read: %s", error.message().c_str());
 
     DocumentInput input;
     input.file = file.get();
     input.remaining = static_cast<std::uint64_t>(fileSize);
     FlowDocument document;
-    if (!decodeDocument(input, &document)) return false;
+    if (!decodeDocument(input, &document, report)) return false;
     file.reset();
     deliverDocument(document, picture, mask, flowScale, phaseSpacing);
     return true;
@@ -224,7 +262,7 @@ bool decodeFlowDocument(const std::uint8_t* bytes, std::size_t size, FlowDocumen
     DocumentInput input;
     input.bytes = bytes;
     input.remaining = size;
-    return decodeDocument(input, document);
+    return decodeDocument(input, document, nullptr);
 }
 
 // ---- 5. encoding and the writer -------------------------------------------------

@@ -15,6 +15,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "flow/grid.h"
@@ -60,8 +62,19 @@ struct FlowDocument {
 // A phaseSpacing that isUsablePhaseSpacing refuses reads as
 // kDefaultPhaseSpacing, a non-finite flowScale as kDefaultFlowScale; the rest
 // of the document still applies.
+//
+// `report`, when given, lets the caller refuse pictures it cannot use and
+// learn why a read failed; the reader still prints nothing.
+struct DocumentReadReport {
+    // Asked with the document's picture size before anything is allocated;
+    // a non-empty answer refuses the document, with the answer as reason.
+    std::function<std::string(std::int32_t width, std::int32_t height)> checkPictureSize;
+    // On false: why the document was refused, as a phrase ("it ends after
+    // 12 bytes, ..."); empty when there is no file at the path at all.
+    std::string refusal;
+};
 bool readFlowDocument(const char* path, ImageGrid* picture, ByteMask* mask,
-                      float* flowScale, float* phaseSpacing);
+                      float* flowScale, float* phaseSpacing, DocumentReadReport* report = nullptr);
 
 // The same read, from `size` bytes in memory.
 bool readFlowDocumentFromMemory(const std::uint8_t* bytes, std::size_t size, ImageGrid* picture,

@@ -38,13 +38,13 @@ void widenToRgba(const stbi_uc* source, int channels, std::int64_t pixelCount, R
 
 // Runs decoderCanTake on the files it concerns, before the decoder sees
 // them, and leaves the file at its start. Only files that begin as JPEG
-// (0xFF) or PNM ('P') files do, or whose second byte is 0 as in uncompressed
-// TGA files, are read ahead in full.
+// (0xFF), PNM ('P') or BMP ('B') files do, or whose second byte is 0 as in
+// uncompressed TGA files, are read ahead in full.
 bool passesDecoderChecks(std::FILE* file) {
     const int first = std::fgetc(file);
     const int second = first == EOF ? EOF : std::fgetc(file);
     bool passes = true;
-    if (first == 0xFF || first == 'P' || second == 0) {
+    if (first == 0xFF || first == 'P' || first == 'B' || second == 0) {
         std::vector<std::uint8_t> bytes;
         try {
             bytes.push_back(static_cast<std::uint8_t>(first));
@@ -112,6 +112,24 @@ bool loadImageInto(const char* path, ImageGrid* destination) {
     } else {
         widenToRgba(decoded.pixels, delivered, pixelCount, destination->data());
     }
+    return true;
+}
+
+bool readPictureSize(const char* path, std::int32_t* width, std::int32_t* height) {
+    if (!path) return false;
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return false;
+    int declaredWidth = 0;
+    int declaredHeight = 0;
+    int components = 0;
+    // The decoder's header parsing has the same faults as its decoding
+    // (JPEG tables are read on the way to the size), so the checks run first.
+    const bool known = passesDecoderChecks(file) &&
+                       stbi_info_from_file(file, &declaredWidth, &declaredHeight, &components) != 0;
+    std::fclose(file);
+    if (!known) return false;
+    if (width) *width = declaredWidth;
+    if (height) *height = declaredHeight;
     return true;
 }
 

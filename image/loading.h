@@ -12,6 +12,13 @@
 // destination is unchanged.
 bool loadImageInto(const char* path, ImageGrid* destination);
 
+// The width and height that the picture file at `path` declares, read from
+// its header without decoding or allocating pixels, so that a picture too
+// large to use can be refused before the decoder reserves memory for it.
+// False when the file cannot be opened or is not a picture loadImageInto
+// would take a look at (the same checks run first).
+bool readPictureSize(const char* path, std::int32_t* width, std::int32_t* height);
+
 // The picture at `path`, or an empty grid (0 x 0, no storage) when it cannot
 // be opened or decoded.
 ImageGrid loadImage(const char* path);

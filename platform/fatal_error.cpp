@@ -20,15 +20,28 @@ void setProgramName(const char* argv0) {
 
 const char* programName() { return storedProgramName; }
 
+namespace {
+void printLine(const char* format, va_list arguments) {
+    std::fprintf(stderr, "%s: ", programName());
+    std::vfprintf(stderr, format, arguments);
+    std::fputc('\n', stderr);
+}
+}  // namespace
+
 void fatalError(const char* format, ...) {
     std::fflush(stdout);
-    std::fprintf(stderr, "%s: ", programName());
     va_list arguments;
     va_start(arguments, format);
-    std::vfprintf(stderr, format, arguments);
+    printLine(format, arguments);
     va_end(arguments);
-    std::fputc('\n', stderr);
     exitWithFailure();
+}
+
+void reportProblem(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    printLine(format, arguments);
+    va_end(arguments);
 }
 
 void exitWithFailure() {

@@ -13,6 +13,11 @@ const char* programName();
 // with exit code 1.
 [[noreturn]] void fatalError(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Prints "<program name>: <message>" as one line on standard error and goes
+// on: for inputs the run can do without (a refused document, overlay or
+// track), so the user learns why they are left out.
+void reportProblem(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // Ends the process with exit code 1 after the caller printed its own
 // diagnostic, for lines whose text and stream are fixed (the animation
 // passes print a link log or "incomplete FBO!" on standard output).

@@ -12,6 +12,7 @@
 #include <stb_image_write.h>
 
 #include "image/scratch_files.h"
+#include "support/picture_headers.h"
 
 namespace {
 
@@ -142,6 +143,26 @@ TEST_F(ImageLoadingTest, UnreadablePicturesFailSilentlyAndLeaveTheDestination) {
         EXPECT_EQ(err, "");
     }
     EXPECT_TRUE(loadImage(nullptr).empty());
+}
+
+TEST_F(ImageLoadingTest, TheDeclaredSizeIsReadFromTheHeaderWithoutDecoding) {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    ASSERT_TRUE(readPictureSize(writePng("small.png", 5, 3, 3).c_str(), &width, &height));
+    EXPECT_EQ(width, 5);
+    EXPECT_EQ(height, 3);
+
+    // A header without pixels still tells its size; decoding it fails.
+    const std::string header = pngHeaderOnly(40000, 4);
+    const std::string path = writeBytes("header-only.png", std::vector<std::uint8_t>(header.begin(), header.end()));
+    ASSERT_TRUE(readPictureSize(path.c_str(), &width, &height));
+    EXPECT_EQ(width, 40000);
+    EXPECT_EQ(height, 4);
+    EXPECT_TRUE(loadImage(path.c_str()).empty());
+
+    EXPECT_FALSE(readPictureSize((directory_ / "missing.png").string().c_str(), &width, &height));
+    EXPECT_FALSE(readPictureSize(writeBytes("junk.png", {'n', 'o'}).c_str(), &width, &height));
+    EXPECT_FALSE(readPictureSize(nullptr, &width, &height));
 }
 
 }  // namespace

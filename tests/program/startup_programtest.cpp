@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 
 #include "program/program_runner.h"
+#include "support/picture_headers.h"
 
 namespace {
 
@@ -92,14 +94,66 @@ TEST(Startup, DocumentIsSynthesisedOnceInTheFirstFrame) {
     EXPECT_EQ(run.out, "flow dirty 0.000000\n");
 }
 
-TEST(Startup, DamagedDocumentIsIgnoredSilently) {
-    Scene scene("damaged-document");
-    scene.writePicture("vornapozadi.png", greyPicture(32, 32));
-    scene.writeFile("vorna2.flw", std::string("\x03\x00\x00\x00\x03\x00\x00", 7));
-    const ProgramRun run = scene.run(64, 64, 4);
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "");
+TEST(Startup, WorkingPictureBeyondEveryGpuIsNamedWithItsSizeAndTheLimit) {
+    Scene scene("huge-picture");
+    scene.writeFile("vornapozadi.png", pngHeaderOnly(40000, 4));
+    const ProgramRun run = scene.run(64, 64, 3);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "stillflow: \"vornapozadi.png\" is 40000 x 4 pixels, larger than the 32768 x 32768 any GPU takes\n");
+}
+
+// Optional inputs that are there but unusable: the run goes on as without
+// them (the same frames, nothing on standard output) and one line on
+// standard error names the file and why.
+TEST(Startup, UnusableOptionalInputsAreLeftOutWithOneLineEach) {
+    struct Case {
+        const char* name;
+        void (*prepare)(const Scene&);
+        const char* file;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"damaged-document",
+         [](const Scene& s) { s.writeFile("vorna2.flw", std::string("\x03\x00\x00\x00\x03\x00\x00", 7)); },
+         "\"vorna2.flw\" is not used", "shorter than the 8 bytes"},
+        {"document-folder",
+         [](const Scene& s) { std::filesystem::create_directory(s.dir() / "vorna2.flw"); },
+         "\"vorna2.flw\" is not used", "not a regular file"},
+        {"document-picture-beyond-the-gpu",
+         [](const Scene& s) {
+             FlowDocument document;
+             document.picture = greyPicture(32769, 3);
+             document.guides = {GuideSegment{1, 1, 2, 1}};
+             s.writeDocument(document);
+         },
+         "\"vorna2.flw\" is not used", "its picture is 32769 x 3 pixels, larger than"},
+        {"overlay-beyond-every-gpu",
+         [](const Scene& s) { s.writeFile("vorex.png", pngHeaderOnly(40000, 4)); },
+         "\"vorex.png\" is 40000 x 4 pixels", "it is not drawn"},
+        {"music-folder",
+         [](const Scene& s) { std::filesystem::create_directory(s.dir() / "track.wav"); },
+         "\"track.wav\" is not played", "not a regular file"},
+    };
+    Scene plain("plain-inputs");
+    plain.writePicture("vornapozadi.png", greyPicture(32, 32));
+    ASSERT_EQ(plain.run(48, 40, 4).exitCode, 0);
+    const ImageGrid expected = plain.grab(3);
+    ASSERT_FALSE(expected.empty());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene scene(std::string("unusable-") + c.name);
+        scene.writePicture("vornapozadi.png", greyPicture(32, 32));
+        c.prepare(scene);
+        const ProgramRun run = scene.run(48, 40, 4);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind(std::string("stillflow: ") + c.file, 0), 0u) << run.err;
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+        EXPECT_EQ(countOccurrences(run.err, "\n"), 1) << run.err;
+        const ImageGrid seen = scene.grab(3);
+        ASSERT_EQ(seen.byteCount(), expected.byteCount());
+        EXPECT_EQ(std::memcmp(seen.data(), expected.data(), seen.byteCount()), 0) << "frames differ from a plain run";
+    }
 }
 
 TEST(Startup, OffscreenRunsRepeatExactly) {

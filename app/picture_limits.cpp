@@ -1,0 +1,91 @@
+#include "app/picture_limits.h"
+
+#include <GL/glew.h>
+
+#include <cstdio>
+
+#include "gpu/gpu_limits.h"
+#include "platform/memory.h"
+
+namespace {
+
+// The largest texture side GL implementations offer (desktop GPUs stop at
+// 16384 or 32768); pictures beyond it are refused before any context exists.
+constexpr std::int32_t kLargestAnyGpuSide = 32768;
+
+// Bytes per pixel of the animated picture. GPU: the picture and output
+// textures (RGBA8, 4 each), the flow texture and six UV layers (RG32F, 8
+// each). CPU: the picture (4), flow grid (8) and mask (1), plus one
+// picture-sized RG32F grid (8) while a texture is filled from it. GPU memory
+// is counted against the machine's too: a software or integrated GPU keeps
+// its textures there.
+constexpr std::uint64_t kAnimatedGpuBytesPerPixel = 4 + 4 + 8 + 6 * 8;
+constexpr std::uint64_t kAnimatedCpuBytesPerPixel = 4 + 8 + 1 + 8;
+// The overlay: one RGBA8 texture, its grid and the decoder's buffer.
+constexpr std::uint64_t kOverlayGpuBytesPerPixel = 4;
+constexpr std::uint64_t kOverlayCpuBytesPerPixel = 4 + 4;
+
+constexpr double kBytesPerGibibyte = 1024.0 * 1024.0 * 1024.0;
+
+std::uint64_t pixelCount(std::int32_t width, std::int32_t height) {
+    if (width <= 0 || height <= 0) return 0;
+    return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+}
+
+}  // namespace
+
+PictureLimits limitsBeforeGpu() {
+    PictureLimits limits;
+    limits.largestSide = kLargestAnyGpuSide;
+    limits.sideOwner = "any GPU";
+    limits.availableBytes = availableMemoryBytes();
+    return limits;
+}
+
+PictureLimits limitsOfGpu() {
+    PictureLimits limits;
+    limits.largestSide = largestTextureSide();
+    limits.sideOwner = "this GPU";
+    limits.availableBytes = availableMemoryBytes();
+    limits.askGpu = true;
+    return limits;
+}
+
+std::uint64_t pictureTextureBytes(std::int32_t width, std::int32_t height, PictureUse use) {
+    const std::uint64_t perPixel = use == PictureUse::animated ? kAnimatedGpuBytesPerPixel : kOverlayGpuBytesPerPixel;
+    return pixelCount(width, height) * perPixel;
+}
+
+std::uint64_t pictureMemoryBytes(std::int32_t width, std::int32_t height, PictureUse use) {
+    const std::uint64_t perPixel = use == PictureUse::animated ? kAnimatedCpuBytesPerPixel : kOverlayCpuBytesPerPixel;
+    return pictureTextureBytes(width, height, use) + pixelCount(width, height) * perPixel;
+}
+
+std::string pictureSizeProblem(std::int32_t width, std::int32_t height, PictureUse use,
+                               const PictureLimits& limits) {
+    // 1. Sides: the cheapest test, and the one every GPU has.
+    char text[256];
+    if (width > limits.largestSide || height > limits.largestSide) {
+        std::snprintf(text, sizeof text, "%d x %d pixels, larger than the %d x %d %s takes", width, height,
+                      limits.largestSide, limits.largestSide, limits.sideOwner);
+        return text;
+    }
+    // 2. Memory for everything the run keeps at this size.
+    const std::uint64_t needed = pictureMemoryBytes(width, height, use);
+    if (limits.availableBytes != 0 && needed > limits.availableBytes) {
+        std::snprintf(text, sizeof text, "%d x %d pixels, which needs %.1f GiB of memory; %.1f GiB are available",
+                      width, height, static_cast<double>(needed) / kBytesPerGibibyte,
+                      static_cast<double>(limits.availableBytes) / kBytesPerGibibyte);
+        return text;
+    }
+    // 3. The GPU's own answer for its largest texture of this size.
+    if (limits.askGpu) {
+        const GLint largestFormat = use == PictureUse::animated ? GL_RG32F : GL_RGBA8;
+        if (!textureSizeSupported(largestFormat, width, height)) {
+            std::snprintf(text, sizeof text, "%d x %d pixels, larger than %s can hold in one texture", width,
+                          height, limits.sideOwner);
+            return text;
+        }
+    }
+    return {};
+}
