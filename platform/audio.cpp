@@ -15,6 +15,7 @@
 #include <system_error>
 
 #include "platform/audio_loop.h"
+#include "platform/fatal_error.h"
 #include "platform/gui_backend.h"
 #include "platform/quiet_stderr.h"
 
@@ -257,8 +258,8 @@ std::uint32_t BASS_StreamCreateFile(bool mem, const void* file, std::uint64_t of
     std::string why;
     if (!readSource(mem, file, offset, length, bytes, why) || !decodeWav(bytes, track->samples, why)) {
         if (!why.empty()) {
-            std::fprintf(stderr, "stillflow: \"%s\" is not played: %s\n",
-                         mem ? "the music in memory" : static_cast<const char*>(file), why.c_str());
+            reportProblem("\"%s\" is not played: %s", mem ? "the music in memory" : static_cast<const char*>(file),
+                          why.c_str());
         }
         return 0;
     }
