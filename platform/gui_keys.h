@@ -7,16 +7,26 @@
 
 // KEY(name, code, sdlKeycodes...): `Key::name` with its code (letters by
 // their capital code, the others in the GUI library's numbering); the script
-// word is the name itself ("keydown Home"); any of the SDL key codes gives it.
-#define STILLFLOW_GUI_KEYS(KEY)          \
-    KEY(Escape, 0x01000000, SDLK_ESCAPE) \
-    KEY(Home, 0x01000010, SDLK_HOME)     \
-    KEY(Space, 0x20, SDLK_SPACE)         \
-    KEY(C, 0x43, SDLK_c)                 \
-    KEY(X, 0x58, SDLK_x)
+// word is the name itself, in any case ("keydown Home", "keydown ctrl"); any
+// of the SDL key codes gives it, so both Ctrl keys count as Ctrl.
+#define STILLFLOW_GUI_KEYS(KEY)                      \
+    KEY(Escape, 0x01000000, SDLK_ESCAPE)             \
+    KEY(Home, 0x01000010, SDLK_HOME)                 \
+    KEY(Space, 0x20, SDLK_SPACE)                     \
+    KEY(C, 0x43, SDLK_c)                             \
+    KEY(X, 0x58, SDLK_x)                             \
+    KEY(Ctrl, 0x01000021, SDLK_LCTRL, SDLK_RCTRL)    \
+    KEY(Shift, 0x01000020, SDLK_LSHIFT, SDLK_RSHIFT) \
+    KEY(S, 0x53, SDLK_s)                             \
+    KEY(Z, 0x5A, SDLK_z)                             \
+    KEY(Y, 0x59, SDLK_y)                             \
+    KEY(G, 0x47, SDLK_g)                             \
+    KEY(P, 0x50, SDLK_p)                             \
+    KEY(M, 0x4D, SDLK_m)
 
 // BUTTON(name, code, scriptWord, sdlButtons...): `MouseButton::name` with its
-// code; the script word ("press left"); any of the SDL buttons gives it.
+// code; the script word, in any case ("press left"); any of the SDL buttons
+// gives it.
 #define STILLFLOW_GUI_BUTTONS(BUTTON)           \
     BUTTON(Left, 1, "left", SDL_BUTTON_LEFT)    \
     BUTTON(Right, 2, "right", SDL_BUTTON_RIGHT)

@@ -1,6 +1,7 @@
 #include "platform/gui_options.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -136,11 +137,21 @@ struct ButtonWord {
 constexpr ButtonWord buttonWords[] = {STILLFLOW_GUI_BUTTONS(STILLFLOW_BUTTON_WORD)};
 #undef STILLFLOW_BUTTON_WORD
 
-// The entry whose word is `word`, or null.
+bool sameWordIgnoringCase(const std::string& a, const char* b) {
+    const std::size_t length = std::strlen(b);
+    if (a.size() != length) return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+// The entry whose word is `word`, in any case, or null.
 template <typename Entry, std::size_t N>
 const Entry* findWord(const Entry (&entries)[N], const std::string& word) {
     for (const Entry& entry : entries) {
-        if (word == entry.word) return &entry;
+        if (sameWordIgnoringCase(word, entry.word)) return &entry;
     }
     return nullptr;
 }

@@ -1,12 +1,14 @@
 // The GUI library's command-line options and its offscreen script format.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/gui.h"
+#include "platform/gui_input.h"
 #include "platform/gui_options.h"
 
 namespace {
@@ -126,6 +128,32 @@ TEST(GuiScript, ParsesEveryEventWithCommentsAndBlankLines) {
     EXPECT_EQ(events[9].frame, 9);
 }
 
+TEST(GuiScript, EveryKeyAndButtonOfTheTableIsNamedByItsWordInAnyCase) {
+    for (const Key key : guiKeys) {
+        std::string word;
+#define STILLFLOW_KEY_NAME(name, ...) \
+    if (key == Key::name) word = #name;
+        STILLFLOW_GUI_KEYS(STILLFLOW_KEY_NAME)
+#undef STILLFLOW_KEY_NAME
+        std::string lower = word, upper = word;
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        for (const std::string& spelling : {word, lower, upper}) {
+            std::vector<ScriptEvent> events;
+            int line = 0;
+            std::string error;
+            ASSERT_TRUE(parseGuiScript("1 keydown " + spelling + "\n", events, line, error)) << error;
+            EXPECT_EQ(events.at(0).event.key, key) << spelling;
+        }
+    }
+    std::vector<ScriptEvent> events;
+    int line = 0;
+    std::string error;
+    ASSERT_TRUE(parseGuiScript("1 press LEFT\n1 release Right\n", events, line, error)) << error;
+    EXPECT_EQ(events.at(0).event.button, MouseButton::Left);
+    EXPECT_EQ(events.at(1).event.button, MouseButton::Right);
+}
+
 TEST(GuiScript, NamesTheLineOfTheFirstMalformedEvent) {
     const struct {
         const char* badLine;
@@ -142,7 +170,7 @@ TEST(GuiScript, NamesTheLineOfTheFirstMalformedEvent) {
         {"3 release", "press|release"},
         {"3 wheel up", "wheel needs"},
         {"3 keydown Enter", "unknown key 'Enter'"},
-        {"3 keydown escape", "unknown key 'escape'"},
+        {"3 keydown Esc", "unknown key 'Esc'"},
         {"3 close now", "'close'"},
     };
     for (const auto& c : cases) {

@@ -120,6 +120,10 @@ TEST(InputTracker, KeyValuesAreTheLibrarysCodes) {
     EXPECT_EQ(static_cast<int>(Key::Space), 0x20);
     EXPECT_EQ(static_cast<int>(Key::C), 0x43);
     EXPECT_EQ(static_cast<int>(Key::X), 0x58);
+    EXPECT_EQ(static_cast<int>(Key::Ctrl), 0x01000021);
+    EXPECT_EQ(static_cast<int>(Key::Shift), 0x01000020);
+    EXPECT_EQ(static_cast<int>(Key::S), 0x53);
+    EXPECT_EQ(static_cast<int>(Key::Z), 0x5A);
     EXPECT_EQ(static_cast<int>(MouseButton::Left), 1);
     EXPECT_EQ(static_cast<int>(MouseButton::Right), 2);
 }
