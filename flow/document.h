@@ -1,8 +1,8 @@
 #pragma once
 // The flow document (a ".flw" file): a complete working state made of the
 // working picture, the mask, the guide segments and two animation
-// parameters. The program only reads documents; the writer exists for tools
-// and tests.
+// parameters. The program reads one at start-up and writes it when the user
+// saves; the tools and tests write theirs through the same writer.
 //
 // Format: little-endian, no magic, no version, no padding.
 //   int32 W, int32 H,
@@ -89,6 +89,9 @@ bool decodeFlowDocument(const std::uint8_t* bytes, std::size_t size, FlowDocumen
 // result when the picture is empty or the mask is of another size.
 std::vector<std::uint8_t> encodeFlowDocument(const FlowDocument& document);
 
-// Writes encodeFlowDocument's bytes to `path`; false when there is nothing to
-// encode or the file cannot be written completely.
-bool writeFlowDocument(const char* path, const FlowDocument& document);
+// Writes encodeFlowDocument's bytes to `path` safely: into "<path>.saving" in
+// the same folder, flushed to the disk, then renamed over `path`. On false
+// (nothing to encode, or a file that cannot be written completely or put in
+// place) `path` is as it was, no temporary file is left, and `error`, if
+// given, holds one line saying why.
+bool writeFlowDocument(const char* path, const FlowDocument& document, std::string* error = nullptr);

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <random>
 #include <string>
@@ -19,6 +21,11 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
+
+Bytes readBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 std::uint32_t bitsOf(float value) {
     std::uint32_t bits;
@@ -366,6 +373,44 @@ TEST_F(FlowDocumentTest, TheWriterRefusesWhatTheFormatCannotHold) {
     ASSERT_TRUE(readFile(path));
     EXPECT_EQ(mask_.at(2, 2), 0);
     EXPECT_FALSE(writeFlowDocument((directory_ / "no" / "such" / "dir.flw").string().c_str(), document));
+}
+
+// Saving replaces the old document only once the new one is complete: a
+// temporary that cannot be created, or a rename that fails, leaves the old
+// bytes, no temporary, and one line saying why.
+TEST_F(FlowDocumentTest, AFailedWriteLeavesTheOldDocumentAndSaysWhy) {
+    FlowDocument older;
+    older.picture = ImageGrid(3, 3);
+    older.guides = {{1, 2, 3, 4}};
+    FlowDocument newer = older;
+    newer.guides.push_back({5, 6, 7, 8});
+    const fs::path path = directory_ / "kept.flw";
+    const fs::path temporary = directory_ / "kept.flw.saving";
+    ASSERT_TRUE(writeFlowDocument(path.string().c_str(), older));
+    const Bytes olderBytes = encodeFlowDocument(older);
+
+    // The temporary's name is taken by a folder: it cannot be created.
+    fs::create_directory(temporary);
+    std::string error;
+    EXPECT_FALSE(writeFlowDocument(path.string().c_str(), newer, &error));
+    EXPECT_NE(error.find("kept.flw.saving"), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+    EXPECT_EQ(readBytes(path), olderBytes);
+    fs::remove(temporary);
+
+    // The document's own name is a folder with something in it: the rename fails.
+    const fs::path folderPath = directory_ / "folder.flw";
+    fs::create_directories(folderPath / "inside");
+    error.clear();
+    EXPECT_FALSE(writeFlowDocument(folderPath.string().c_str(), newer, &error));
+    EXPECT_NE(error.find("folder.flw"), std::string::npos) << error;
+    EXPECT_TRUE(fs::is_directory(folderPath / "inside"));
+    EXPECT_FALSE(fs::exists(directory_ / "folder.flw.saving"));
+
+    // A successful write replaces the old bytes and leaves no temporary.
+    ASSERT_TRUE(writeFlowDocument(path.string().c_str(), newer, &error)) << error;
+    EXPECT_EQ(readBytes(path), encodeFlowDocument(newer));
+    EXPECT_FALSE(fs::exists(temporary));
 }
 
 }  // namespace
