@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 
 #include "app/app_clock.h"
+#include "app/commands.h"
 #include "app/composition.h"
 #include "app/schedule.h"
 #include "app/synthesize_flow.h"
@@ -56,12 +57,13 @@ bool runFrame(AppState& state) {
     state.cursorPosition =
         screenToPicture(state.view, Vec2{static_cast<float>(mouseX()), static_cast<float>(mouseY())});
 
-    // 9. Input stages. Edits see the view as it was before this frame's pan
-    // and zoom.
+    // 9. Input stages, then the keyboard commands. Edits see the view as it
+    // was before this frame's pan and zoom.
     updateToolMode();
     updateGuideEditing(state.cursorPosition, state.view, state.flowDirty);
     updateMaskBrush(state.cursorPosition, state.mask);
     updatePanZoom(state.view);
+    runCommands(state);
 
     // 10-11. Clear; synthesise the flow when the guides changed.
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);

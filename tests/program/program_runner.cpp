@@ -57,6 +57,10 @@ void Scene::writeFile(const char* fileName, const std::string& bytes) const {
 
 void Scene::remove(const char* fileName) const { fs::remove(dir_ / fileName); }
 
+std::string Scene::readFile(const char* fileName) const { return readWhole(dir_ / fileName); }
+
+bool Scene::exists(const char* fileName) const { return fs::exists(dir_ / fileName); }
+
 ProgramRun Scene::run(int width, int height, int frames, const std::string& extraOptions) const {
     ProgramRun result;
     result.grabDir = dir_ / "grabs";

@@ -30,6 +30,9 @@ public:
     void writeScript(const std::string& text) const;
     void writeFile(const char* fileName, const std::string& bytes) const;
     void remove(const char* fileName) const;
+    // The file's bytes; empty when it is missing.
+    std::string readFile(const char* fileName) const;
+    bool exists(const char* fileName) const;
 
     // Runs the program in the scene folder with -platform offscreen, the
     // given size and frame count, grabbing every frame, plus extra options.

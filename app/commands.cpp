@@ -1,0 +1,43 @@
+#include "app/commands.h"
+
+#include <cstdio>
+#include <string>
+
+#include "flow/document.h"
+#include "flow/guides.h"
+#include "platform/fatal_error.h"
+#include "platform/gui.h"
+
+namespace {
+
+bool keyActive(Key key) { return keyDown(key) || keyPressed(key); }
+
+// A key that went down this frame with Ctrl held.
+bool ctrlChord(Key key) { return keyDown(key) && keyActive(Key::Ctrl); }
+
+}  // namespace
+
+bool saveWorkingDocument(const AppState& state) {
+    FlowDocument document;
+    document.picture = state.picture;
+    document.mask = state.mask;
+    document.guides = guideSegments;
+    document.flowScale = state.flowScale;
+    document.phaseSpacing = state.phaseSpacing;
+    std::string error;
+    if (!writeFlowDocument(flowDocumentFileName, document, &error)) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: %s not saved: %s\n", programName(), flowDocumentFileName, error.c_str());
+        std::fflush(stderr);
+        return false;
+    }
+    const std::size_t count = document.guides.size();
+    std::printf("saved %s (%zu %s)\n", flowDocumentFileName, count, count == 1 ? "guide" : "guides");
+    std::fflush(stdout);
+    return true;
+}
+
+void runCommands(AppState& state) {
+    if (mouseDown(MouseButton::Left) || mousePressed(MouseButton::Left)) return;
+    if (ctrlChord(Key::S)) saveWorkingDocument(state);
+}

@@ -1,0 +1,134 @@
+// Saving the working state with Ctrl+S, in the real program offscreen: what
+// is saved reads back the same at the next start, nothing is written without
+// Ctrl+S, and a failed save leaves the old document as it was.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "program/program_runner.h"
+
+namespace {
+
+constexpr int width = 96;
+constexpr int height = 64;
+
+// Ctrl+S at frame f (Ctrl down first, S let go first).
+std::string ctrlS(int f) {
+    return std::to_string(f) + " keydown Ctrl\n" + std::to_string(f + 1) + " keydown s\n" +
+           std::to_string(f + 2) + " keyup S\n" + std::to_string(f + 2) + " keyup ctrl\n";
+}
+
+// Two guides drawn with the mouse, the first released at frame 10, the
+// second at 16.
+const char* const twoGuides =
+    "5 move 20 20\n6 press left\n8 move 40 30\n10 release left\n"
+    "12 move 70 40\n13 press left\n14 move 60 50\n16 release left\n";
+
+ImageGrid stripes() {
+    return makePicture(width, height, [](int x, int y) {
+        return Rgba8{static_cast<std::uint8_t>(x * 2), static_cast<std::uint8_t>(y * 3), 40, 255};
+    });
+}
+
+FlowDocument decode(const std::string& bytes) {
+    FlowDocument document;
+    EXPECT_TRUE(decodeFlowDocument(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), &document));
+    return document;
+}
+
+TEST(Saving, WhatCtrlSSavesReadsBackBitForBitAtTheNextStart) {
+    Scene scene("save-restart");
+    const ImageGrid picture = stripes();
+    scene.writePicture("vornapozadi.png", picture);
+
+    // 1. Draw two guides, save.
+    scene.writeScript(std::string(twoGuides) + ctrlS(20));
+    ProgramRun run = scene.run(width, height, 26);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_NE(run.out.find("saved vorna2.flw (2 guides)\n"), std::string::npos) << run.out;
+    const std::string saved = scene.readFile("vorna2.flw");
+    const FlowDocument document = decode(saved);
+    ASSERT_EQ(document.picture.width, width);
+    EXPECT_EQ(0, std::memcmp(document.picture.data(), picture.data(), picture.byteCount()));
+    ASSERT_EQ(document.guides.size(), 2u);
+    // Window and picture pixels coincide from the fit in frame 3 on.
+    EXPECT_EQ(document.guides[0].x0, 20.0f);
+    EXPECT_EQ(document.guides[0].y1, 30.0f);
+    EXPECT_EQ(document.guides[1].x1, 60.0f);
+    EXPECT_EQ(document.flowScale, kDefaultFlowScale);
+    EXPECT_EQ(document.phaseSpacing, kDefaultPhaseSpacing);
+    EXPECT_FALSE(scene.exists("vorna2.flw.saving"));
+
+    // 2. A start that reads it synthesises its guides, and saving again at
+    //    once writes the very same bytes.
+    scene.writeScript(ctrlS(5));
+    run = scene.run(width, height, 10);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("flow dirty ", 0), 0u) << run.out;
+    EXPECT_NE(run.out.find("saved vorna2.flw (2 guides)\n"), std::string::npos) << run.out;
+    EXPECT_TRUE(scene.readFile("vorna2.flw") == saved) << "the document changed in a round trip";
+}
+
+TEST(Saving, ADocumentsPictureMaskAndParametersSurviveASave) {
+    Scene scene("save-document");
+    scene.writePicture("vornapozadi.png", stripes());
+    // The document's picture differs from the picture file; its mask, odd
+    // coordinates and parameters must all come back as they were.
+    FlowDocument document;
+    document.picture = makePicture(40, 30, [](int x, int y) {
+        return Rgba8{static_cast<std::uint8_t>(x * 5), 7, static_cast<std::uint8_t>(y * 8), static_cast<std::uint8_t>(x + y)};
+    });
+    document.mask = ByteMask(40, 30);
+    for (std::int64_t i = 0; i < document.mask.cellCount(); ++i) document.mask.data()[i] = static_cast<std::uint8_t>(i * 37);
+    document.guides = {{0.1f, -3.75f, 1e6f, 2.5e-8f}, {5, 5, 5, 5}};
+    document.flowScale = -1.25f;
+    document.phaseSpacing = 0.3f;
+    scene.writeDocument(document);
+    const std::string written = scene.readFile("vorna2.flw");
+
+    scene.writeScript(ctrlS(4));
+    const ProgramRun run = scene.run(width, height, 8);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("saved vorna2.flw (2 guides)\n"), std::string::npos) << run.out;
+    EXPECT_TRUE(scene.readFile("vorna2.flw") == written);
+}
+
+TEST(Saving, NothingIsWrittenWithoutCtrlS) {
+    Scene scene("save-never");
+    scene.writePicture("vornapozadi.png", stripes());
+    // Edits, S without Ctrl, Ctrl without S, and Ctrl+S during a drag.
+    scene.writeScript(std::string(twoGuides) +
+                      "20 keydown S\n21 keyup S\n22 keydown Ctrl\n24 keyup Ctrl\n"
+                      "26 move 30 30\n27 press left\n28 move 35 35\n" + ctrlS(29) + "34 release left\n");
+    const ProgramRun run = scene.run(width, height, 40);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out.find("saved"), std::string::npos) << run.out;
+    EXPECT_FALSE(scene.exists("vorna2.flw"));
+    EXPECT_FALSE(scene.exists("vorna2.flw.saving"));
+}
+
+TEST(Saving, AFailedSaveLeavesTheOldDocumentByteForByteAndSaysWhyInOneLine) {
+    Scene scene("save-fails");
+    scene.writePicture("vornapozadi.png", stripes());
+    FlowDocument document;
+    document.picture = stripes();
+    document.guides = {{10, 10, 20, 10}};
+    scene.writeDocument(document);
+    const std::string old = scene.readFile("vorna2.flw");
+    // The temporary file's name is taken by a folder, so the new document
+    // cannot be written (a read-only folder would not stop a root user).
+    std::filesystem::create_directory(scene.dir() / "vorna2.flw.saving");
+
+    scene.writeScript(std::string(twoGuides) + ctrlS(20));
+    const ProgramRun run = scene.run(width, height, 26);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out.find("saved"), std::string::npos) << run.out;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_NE(run.err.find("vorna2.flw not saved"), std::string::npos) << run.err;
+    EXPECT_TRUE(scene.readFile("vorna2.flw") == old);
+}
+
+}  // namespace
