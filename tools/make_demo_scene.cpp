@@ -1,4 +1,4 @@
-// make_demo_scene DIR [SHADER_DIR]
+// make_demo_scene [--rewrite] DIR [SHADER_DIR]
 //
 // Writes a complete demo scene into DIR, which the program can then run in:
 // the working picture "vornapozadi.png", the overlay "vorex.png", the music
@@ -7,13 +7,20 @@
 // drifting) and copies of the four shader files. Everything is procedural
 // and seeded, so every run writes the same files.
 //
+// A picture, overlay, track or flow document already in DIR is kept, so that
+// work saved in the scene folder survives the next demo run; --rewrite
+// replaces them too. The shaders belong to the program, not to the scene,
+// and are always written afresh.
+//
 // The shaders are the project's own, built into this tool; SHADER_DIR, if
 // given, names a folder to copy them from instead, where a missing shader is
 // a warning, not an error. A file that can't be written ends the tool with
 // exit code 1.
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -84,14 +91,26 @@ bool copyShaders(const fs::path& from, const fs::path& to) {
     return true;
 }
 
+// Whether `path` is to be left as it is: it exists and no rewrite was asked for.
+bool keepExisting(const fs::path& path, bool rewrite) {
+    std::error_code error;
+    if (rewrite || !fs::exists(path, error)) return false;
+    std::printf("kept %s (already there; --rewrite replaces it)\n", path.string().c_str());
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: make_demo_scene DIR [SHADER_DIR]\n");
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    const auto flag = std::find(arguments.begin(), arguments.end(), "--rewrite");
+    const bool rewrite = flag != arguments.end();
+    if (rewrite) arguments.erase(flag);
+    if (arguments.empty() || arguments.size() > 2) {
+        std::fprintf(stderr, "usage: make_demo_scene [--rewrite] DIR [SHADER_DIR]\n");
         return 1;
     }
-    const fs::path dir(argv[1]);
+    const fs::path dir(arguments[0]);
 
     std::error_code error;
     fs::create_directories(dir, error);
@@ -100,36 +119,52 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // 1. The working picture, and from where its features ended up, the guides.
-    const demo::PaintCanvas canvas = demo::paintScene();
-    const ImageGrid picture = demo::canvasToImage(canvas);
-    if (!writePng(dir / "vornapozadi.png", picture)) return 1;
+    // 1. The working picture, and from where its features ended up, the
+    //    guides; painted only when the picture or the document is written.
+    const fs::path picturePath = dir / "vornapozadi.png";
+    const fs::path documentPath = dir / "vorna2.flw";
+    const bool keepPicture = keepExisting(picturePath, rewrite);
+    const bool keepDocument = keepExisting(documentPath, rewrite);
+    std::optional<demo::PaintCanvas> canvas;
+    ImageGrid picture;
+    if (!keepPicture || !keepDocument) {
+        canvas.emplace(demo::paintScene());
+        picture = demo::canvasToImage(*canvas);
+    }
+    if (!keepPicture && !writePng(picturePath, picture)) return 1;
 
     // 2. The overlay.
-    if (!writePng(dir / "vorex.png", demo::overlayToImage(demo::paintOverlay()))) return 1;
+    const fs::path overlayPath = dir / "vorex.png";
+    if (!keepExisting(overlayPath, rewrite) && !writePng(overlayPath, demo::overlayToImage(demo::paintOverlay()))) {
+        return 1;
+    }
 
     // 3. The music.
     const fs::path trackPath = dir / "track.wav";
-    if (!writeBytes(trackPath, demo::encodeWav(demo::renderTrack()))) return 1;
-    std::printf("wrote %s (%.1f s loop)\n", trackPath.string().c_str(),
-                static_cast<double>(demo::kLoopFrames) / demo::kSampleRate);
+    if (!keepExisting(trackPath, rewrite)) {
+        if (!writeBytes(trackPath, demo::encodeWav(demo::renderTrack()))) return 1;
+        std::printf("wrote %s (%.1f s loop)\n", trackPath.string().c_str(),
+                    static_cast<double>(demo::kLoopFrames) / demo::kSampleRate);
+    }
 
     // 4. The flow document: the same picture, an all-zero mask, the guides.
-    FlowDocument document;
-    document.picture = picture;
-    document.mask = ByteMask(picture.width, picture.height);
-    document.guides = demo::layoutGuides(canvas);
-    document.flowScale = demo::kDemoFlowScale;
-    document.phaseSpacing = demo::kDemoPhaseSpacing;
-    const fs::path documentPath = dir / "vorna2.flw";
-    if (!writeFlowDocument(documentPath.string().c_str(), document)) {
-        std::fprintf(stderr, "make_demo_scene: cannot write %s\n", documentPath.string().c_str());
-        return 1;
+    if (!keepDocument) {
+        FlowDocument document;
+        document.picture = picture;
+        document.mask = ByteMask(picture.width, picture.height);
+        document.guides = demo::layoutGuides(*canvas);
+        document.flowScale = demo::kDemoFlowScale;
+        document.phaseSpacing = demo::kDemoPhaseSpacing;
+        std::string error;
+        if (!writeFlowDocument(documentPath.string().c_str(), document, &error)) {
+            std::fprintf(stderr, "make_demo_scene: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("wrote %s (%zu guides)\n", documentPath.string().c_str(), document.guides.size());
     }
-    std::printf("wrote %s (%zu guides)\n", documentPath.string().c_str(), document.guides.size());
 
     // 5. The shaders.
-    if (argc == 3) return copyShaders(fs::path(argv[2]), dir) ? 0 : 1;
+    if (arguments.size() == 2) return copyShaders(fs::path(arguments[1]), dir) ? 0 : 1;
     std::string failed;
     if (!writeBuiltinShaders(dir.string().c_str(), &failed)) {
         std::fprintf(stderr, "make_demo_scene: cannot write %s\n", failed.c_str());
