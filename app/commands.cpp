@@ -26,9 +26,7 @@ bool saveWorkingDocument(const AppState& state) {
     document.phaseSpacing = state.phaseSpacing;
     std::string error;
     if (!writeFlowDocument(flowDocumentFileName, document, &error)) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "%s: %s not saved: %s\n", programName(), flowDocumentFileName, error.c_str());
-        std::fflush(stderr);
+        reportProblem("%s not saved: %s", flowDocumentFileName, error.c_str());
         return false;
     }
     const std::size_t count = document.guides.size();
