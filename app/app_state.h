@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "app/scene_files.h"
+#include "edit/history.h"
 #include "edit/view.h"
 #include "flow/document.h"
 #include "flow/grid.h"
@@ -32,6 +33,11 @@ struct AppState {
     float phaseSpacing = kDefaultPhaseSpacing;    // seconds between layer phases
     Vec2 cursorPosition;                         // the mouse in picture pixels, this frame
     std::int32_t frameCounter = 0;               // completed frames
+
+    // Beside the Parts' state: the history of guide edits for undo and redo,
+    // and whether the mask was painted since the last save.
+    EditHistory history;
+    bool maskChangedSinceSave = false;
 
     // GL objects. The context is constructed after guiInit; the textures
     // need it current and are released before it.

@@ -17,7 +17,7 @@ bool ctrlChord(Key key) { return keyDown(key) && keyActive(Key::Ctrl); }
 
 }  // namespace
 
-bool saveWorkingDocument(const AppState& state) {
+bool saveWorkingDocument(AppState& state) {
     FlowDocument document;
     document.picture = state.picture;
     document.mask = state.mask;
@@ -32,10 +32,22 @@ bool saveWorkingDocument(const AppState& state) {
     const std::size_t count = document.guides.size();
     std::printf("saved %s (%zu %s)\n", flowDocumentFileName, count, count == 1 ? "guide" : "guides");
     std::fflush(stdout);
+    markSaved(state.history);
+    state.maskChangedSinceSave = false;
     return true;
+}
+
+bool hasUnsavedChanges(const AppState& state) {
+    return hasUnsavedSteps(state.history) || state.maskChangedSinceSave;
 }
 
 void runCommands(AppState& state) {
     if (mouseDown(MouseButton::Left) || mousePressed(MouseButton::Left)) return;
+    const bool shift = keyActive(Key::Shift);
+    if (ctrlChord(Key::Z) && !shift) {
+        if (undoEdit(state.history, guideSegments)) state.flowDirty = true;
+    } else if (ctrlChord(Key::Y) || (ctrlChord(Key::Z) && shift)) {
+        if (redoEdit(state.history, guideSegments)) state.flowDirty = true;
+    }
     if (ctrlChord(Key::S)) saveWorkingDocument(state);
 }

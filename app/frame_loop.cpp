@@ -60,8 +60,8 @@ bool runFrame(AppState& state) {
     // 9. Input stages, then the keyboard commands. Edits see the view as it
     // was before this frame's pan and zoom.
     updateToolMode();
-    updateGuideEditing(state.cursorPosition, state.view, state.flowDirty);
-    updateMaskBrush(state.cursorPosition, state.mask);
+    updateGuideEditing(state.cursorPosition, state.view, state.flowDirty, state.history);
+    if (updateMaskBrush(state.cursorPosition, state.mask)) state.maskChangedSinceSave = true;
     updatePanZoom(state.view);
     runCommands(state);
 

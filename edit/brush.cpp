@@ -71,15 +71,17 @@ void stampBrush(Vec2 centre, std::uint8_t value, float radius, ByteMask& mask) {
     }
 }
 
-void updateMaskBrush(Vec2 cursorPosition, ByteMask& mask) {
-    if (ToolMode != toolPaintMask && ToolMode != toolClearMask) return;
+bool updateMaskBrush(Vec2 cursorPosition, ByteMask& mask) {
+    if (ToolMode != toolPaintMask && ToolMode != toolClearMask) return false;
     const std::uint8_t value = ToolMode == toolPaintMask ? 255 : 0;
 
+    bool stamped = false;
     if (mouseDown(MouseButton::Left)) {
         stampBrush(cursorPosition, value, brushRadius, mask);
         lastStamp = cursorPosition;
+        stamped = true;
     }
-    if (!mousePressed(MouseButton::Left)) return;
+    if (!mousePressed(MouseButton::Left)) return stamped;
 
     float dx = cursorPosition.x - lastStamp.x;
     float dy = cursorPosition.y - lastStamp.y;
@@ -96,8 +98,10 @@ void updateMaskBrush(Vec2 cursorPosition, ByteMask& mask) {
         if (!(nextLength < length)) break;
         lastStamp = next;
         stampBrush(lastStamp, value, brushRadius, mask);
+        stamped = true;
         dx = nextDx;
         dy = nextDy;
         length = nextLength;
     }
+    return stamped;
 }

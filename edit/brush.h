@@ -21,5 +21,6 @@ void stampBrush(Vec2 centre, std::uint8_t value, float radius, ByteMask& mask);
 
 // Once a frame, acts only in toolPaintMask (value 255) and toolClearMask
 // (value 0): a stamp at the press, then stamps every brushStampSpacing along
-// the path while the left button is held. Never touches the flow.
-void updateMaskBrush(Vec2 cursorPosition, ByteMask& mask);
+// the path while the left button is held. Never touches the flow. Returns
+// whether it laid a stamp.
+bool updateMaskBrush(Vec2 cursorPosition, ByteMask& mask);

@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 
 #include "flow/guides.h"
 #include "platform/gui.h"
@@ -10,11 +11,6 @@
 std::int32_t ToolMode = toolNone;
 
 namespace {
-
-// Pick radii in viewport pixels; divided by the view's scale they become
-// picture units, so they look the same at every zoom.
-constexpr float grabRadiusPixels = 14.0f;
-constexpr float deleteRadiusPixels = 32.0f;
 
 // Drag state. The grabbed endpoint is kept as indices into guideSegments, not
 // as a pointer: the list grows (and may be replaced) between frames, which
@@ -24,6 +20,30 @@ int grabbedSegment = -1;
 int grabbedEndpoint = 0;
 Vec2 grabStart;   // the grabbed endpoint's position at the press
 Vec2 pressPoint;  // the cursor at the press, picture units
+
+// The gesture that a left press in the edit tool began, until the release
+// makes it one step of the history, in whatever tool the release is seen.
+bool gestureOpen = false;
+bool gestureAddsGuide = false;    // the press appended a new guide
+GuideSegment gestureBefore;       // the grabbed guide at the press
+
+bool sameGuide(const GuideSegment& a, const GuideSegment& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// At the left release: the gesture's guide as one step, unless it ended
+// where it began.
+void finishGesture(EditHistory& history) {
+    gestureOpen = false;
+    if (grabbedSegment < 0 || static_cast<std::size_t>(grabbedSegment) >= guideSegments.size()) return;
+    const std::size_t index = static_cast<std::size_t>(grabbedSegment);
+    const GuideSegment& now = guideSegments[index];
+    if (gestureAddsGuide) {
+        recordEdit(history, GuideEdit{GuideEdit::Kind::Add, index, GuideSegment{}, now});
+    } else if (!sameGuide(gestureBefore, now)) {
+        recordEdit(history, GuideEdit{GuideEdit::Kind::Move, index, gestureBefore, now});
+    }
+}
 
 Vec2 endpointOf(const GuideSegment& segment, int endpoint) {
     return endpoint == 0 ? Vec2{segment.x0, segment.y0} : Vec2{segment.x1, segment.y1};
@@ -42,6 +62,10 @@ void setEndpoint(GuideSegment& segment, int endpoint, Vec2 position) {
 bool keyActive(Key key) { return keyDown(key) || keyPressed(key); }
 
 }  // namespace
+
+bool withinGrabReach(float distance, const View& view) { return !(distance > grabRadiusPixels / view.scale); }
+
+bool withinDeleteReach(float distance, const View& view) { return distance < deleteRadiusPixels / view.scale; }
 
 void pickNearestEndpoint(Vec2 point, int* segment, int* endpoint, float* distance) {
     float best = FLT_MAX;
@@ -75,7 +99,10 @@ void updateToolMode() {
     if (keyActive(Key::Space)) ToolMode = toolPan;
 }
 
-void updateGuideEditing(Vec2 cursorPosition, const View& view, bool& flowDirty) {
+void updateGuideEditing(Vec2 cursorPosition, const View& view, bool& flowDirty, EditHistory& history) {
+    // 0. The gesture begun by an earlier press ends at the release, also when
+    //    a tool key held by then makes the release count in another tool.
+    if (mouseUp(MouseButton::Left) && gestureOpen) finishGesture(history);
     if (ToolMode != toolEditGuides) return;
 
     int pickedSegment = -1;
@@ -87,7 +114,8 @@ void updateGuideEditing(Vec2 cursorPosition, const View& view, bool& flowDirty) 
     //    second endpoint follows the cursor. A distance exactly at the radius grabs.
     if (mouseDown(MouseButton::Left)) {
         pressPoint = cursorPosition;
-        if (pickedSegment < 0 || pickedDistance > grabRadiusPixels / view.scale) {
+        gestureAddsGuide = pickedSegment < 0 || !withinGrabReach(pickedDistance, view);
+        if (gestureAddsGuide) {
             guideSegments.push_back(GuideSegment{cursorPosition.x, cursorPosition.y,
                                                  cursorPosition.x, cursorPosition.y});
             pickedSegment = static_cast<int>(guideSegments.size()) - 1;
@@ -97,6 +125,8 @@ void updateGuideEditing(Vec2 cursorPosition, const View& view, bool& flowDirty) 
         grabbedSegment = pickedSegment;
         grabbedEndpoint = pickedEndpoint;
         grabStart = endpointOf(guideSegments[static_cast<std::size_t>(grabbedSegment)], grabbedEndpoint);
+        gestureBefore = guideSegments[static_cast<std::size_t>(grabbedSegment)];
+        gestureOpen = true;
     }
 
     // 2. Drag: keep the cursor's offset from the endpoint as it was at the press.
@@ -114,7 +144,9 @@ void updateGuideEditing(Vec2 cursorPosition, const View& view, bool& flowDirty) 
     // 4. Right click near an endpoint deletes its guide; never during a left drag,
     //    so the grabbed indices cannot shift under a drag.
     if (!mousePressed(MouseButton::Left) && mouseDown(MouseButton::Right) && pickedSegment >= 0 &&
-        pickedDistance < deleteRadiusPixels / view.scale) {
+        withinDeleteReach(pickedDistance, view)) {
+        const std::size_t index = static_cast<std::size_t>(pickedSegment);
+        recordEdit(history, GuideEdit{GuideEdit::Kind::Delete, index, guideSegments[index], GuideSegment{}});
         guideSegments.erase(guideSegments.begin() + pickedSegment);
         flowDirty = true;
     }

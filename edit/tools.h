@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "edit/history.h"
 #include "edit/view.h"
 #include "flow/grid.h"
 
@@ -18,6 +19,17 @@ enum : std::int32_t {
 
 // The current tool, process-wide; toolNone at start.
 extern std::int32_t ToolMode;
+
+// Pick radii in viewport pixels; divided by the view's scale they become
+// picture units, so they look the same at every zoom.
+constexpr float grabRadiusPixels = 14.0f;
+constexpr float deleteRadiusPixels = 32.0f;
+
+// Whether an endpoint `distance` picture units from the cursor is one that a
+// left press grabs (within 14 viewport pixels, the radius included) and one
+// whose guide a right click deletes (closer than 32 viewport pixels).
+bool withinGrabReach(float distance, const View& view);
+bool withinDeleteReach(float distance, const View& view);
 
 // The endpoint of guideSegments nearest to point (picture units). Writes each
 // output that is not nullptr: segment index and endpoint index (0 or 1), or -1
@@ -35,5 +47,8 @@ void updateToolMode();
 // units. A left press grabs the endpoint within 14 viewport pixels or starts a
 // new guide, a drag moves the grabbed endpoint, a left release sets flowDirty,
 // and a right click within 32 viewport pixels (left button up) deletes that
-// guide and sets flowDirty.
-void updateGuideEditing(Vec2 cursorPosition, const View& view, bool& flowDirty);
+// guide and sets flowDirty. Every finished edit becomes one step of
+// `history`: a new guide and an endpoint move at the left release (in
+// whatever tool the release is seen; a move that ends where it began is no
+// step), a deletion at once.
+void updateGuideEditing(Vec2 cursorPosition, const View& view, bool& flowDirty, EditHistory& history);

@@ -143,12 +143,13 @@ protected:
     void frame(const InputFrame& input, Vec2 cursor, ByteMask& target) {
         input.apply();
         updateToolMode();
-        updateGuideEditing(cursor, view, flowDirty);
+        updateGuideEditing(cursor, view, flowDirty, history);
         updateMaskBrush(cursor, target);
     }
 
     View view;
     bool flowDirty = false;
+    EditHistory history;
 };
 
 TEST_F(BrushStroke, StampsFallEveryFourUnitsAlongThePath) {

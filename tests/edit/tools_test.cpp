@@ -44,11 +44,12 @@ protected:
     void frame(const InputFrame& input, Vec2 cursor) {
         input.apply();
         updateToolMode();
-        updateGuideEditing(cursor, view, flowDirty);
+        updateGuideEditing(cursor, view, flowDirty, history);
     }
 
     View view = twoPixelsPerUnit();
     bool flowDirty = false;
+    EditHistory history;
 };
 
 TEST(ToolSelection, HeldKeysPickTheToolWithSpaceOverCOverX) {
@@ -210,7 +211,7 @@ TEST_F(GuideEditing, RightClickDoesNothingDuringALeftDragOrOutsideTheEditTool) {
         flowDirty = false;
         ToolMode = mode;
         InputFrame().press(MouseButton::Right).apply();
-        updateGuideEditing(Vec2{10, 0}, view, flowDirty);
+        updateGuideEditing(Vec2{10, 0}, view, flowDirty, history);
         EXPECT_EQ(guideSegments.size(), 1u) << mode;
         EXPECT_FALSE(flowDirty) << mode;
     }
@@ -243,7 +244,7 @@ TEST_F(GuideEditing, ReleaseInTheMaskToolsLeavesTheFlowAlone) {
         ToolMode = mode;
         flowDirty = false;
         InputFrame().release(MouseButton::Left).apply();
-        updateGuideEditing(Vec2{1, 1}, view, flowDirty);
+        updateGuideEditing(Vec2{1, 1}, view, flowDirty, history);
         EXPECT_FALSE(flowDirty) << mode;
         EXPECT_TRUE(guideSegments.empty());
     }

@@ -1,0 +1,118 @@
+// The edit history: each finished guide edit is one step, undo and redo
+// restore the list exactly, a new edit drops the redo steps, and the history
+// knows whether the current state is the saved one.
+
+#include "edit/history.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "edit/edit_input.h"
+#include "edit/tools.h"
+
+namespace {
+
+using Guides = std::vector<GuideSegment>;
+
+bool same(const Guides& a, const Guides& b) {
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof a[0]) == 0);
+}
+
+class History : public ::testing::Test {
+protected:
+    void SetUp() override {
+        guideSegments.clear();
+        ToolMode = toolEditGuides;
+        view.scale = 2.0f;  // grab within 7 picture units, delete within 16
+        InputFrame().apply();
+    }
+    void TearDown() override {
+        guideSegments.clear();
+        ToolMode = toolNone;
+        InputFrame().apply();
+    }
+    void frame(const InputFrame& input, Vec2 cursor) {
+        input.apply();
+        updateToolMode();
+        updateGuideEditing(cursor, view, flowDirty, history);
+    }
+    // A left drag from `from` to `to`, released there (with extra keys held
+    // at the release).
+    void drag(Vec2 from, Vec2 to, InputFrame release = InputFrame()) {
+        frame(InputFrame().press(MouseButton::Left), from);
+        frame(InputFrame().hold(MouseButton::Left), Vec2{(from.x + to.x) / 2, (from.y + to.y) / 2});
+        frame(InputFrame().hold(MouseButton::Left), to);
+        frame(release.release(MouseButton::Left), to);
+        frame(InputFrame(), to);
+    }
+    void rightClick(Vec2 at) {
+        frame(InputFrame().press(MouseButton::Right), at);
+        frame(InputFrame().release(MouseButton::Right), at);
+    }
+
+    View view;
+    bool flowDirty = false;
+    EditHistory history;
+};
+
+TEST_F(History, EveryFinishedEditIsOneStepThatUndoAndRedoRestoreExactly) {
+    std::vector<Guides> states{guideSegments};
+    drag({3, 4}, {30, 40});                         // a new guide
+    states.push_back(guideSegments);
+    drag({100, 100}, {100.5f, 90.25f});             // another
+    states.push_back(guideSegments);
+    drag({31, 41}, {50, 20});                       // moves the first one's end
+    states.push_back(guideSegments);
+    rightClick({3, 4});                             // deletes the first guide
+    states.push_back(guideSegments);
+    drag({100, 100}, {100, 100});                   // grabs and lets go: no step
+    drag({100, 100}, {60, 60}, InputFrame().key(Key::X));  // released in the paint tool: a step
+    states.push_back(guideSegments);
+    frame(InputFrame(), {0, 0});                    // back to the edit tool
+    frame(InputFrame().press(MouseButton::Left), {0, 0});  // a drag still going on is no step
+    guideSegments.pop_back();
+    ASSERT_EQ(history.steps.size(), states.size() - 1);
+    ASSERT_TRUE(same(guideSegments, states.back()));
+
+    for (std::size_t i = states.size() - 1; i > 0; --i) {
+        ASSERT_TRUE(undoEdit(history, guideSegments)) << i;
+        EXPECT_TRUE(same(guideSegments, states[i - 1])) << "after undoing step " << i;
+    }
+    EXPECT_FALSE(undoEdit(history, guideSegments));
+    for (std::size_t i = 1; i < states.size(); ++i) {
+        ASSERT_TRUE(redoEdit(history, guideSegments)) << i;
+        EXPECT_TRUE(same(guideSegments, states[i])) << "after redoing step " << i;
+    }
+    EXPECT_FALSE(redoEdit(history, guideSegments));
+}
+
+TEST_F(History, ANewEditDropsTheRedoStepsAndTheSavedStateIsTracked) {
+    EXPECT_FALSE(hasUnsavedSteps(history));
+    drag({10, 10}, {20, 10});
+    drag({50, 50}, {50, 60});
+    EXPECT_TRUE(hasUnsavedSteps(history));
+    markSaved(history);                     // saved with both guides
+    EXPECT_FALSE(hasUnsavedSteps(history));
+    ASSERT_TRUE(undoEdit(history, guideSegments));
+    EXPECT_TRUE(hasUnsavedSteps(history));
+    ASSERT_TRUE(redoEdit(history, guideSegments));
+    EXPECT_FALSE(hasUnsavedSteps(history)) << "redone back to the saved state";
+
+    ASSERT_TRUE(undoEdit(history, guideSegments));
+    drag({80, 80}, {90, 90});               // replaces the undone guide
+    EXPECT_FALSE(redoEdit(history, guideSegments));
+    ASSERT_EQ(guideSegments.size(), 2u);
+    EXPECT_EQ(guideSegments[1].x0, 80.0f);
+    ASSERT_TRUE(undoEdit(history, guideSegments));
+    EXPECT_TRUE(hasUnsavedSteps(history)) << "the saved state can no longer be reached";
+
+    // A step whose guide is gone (the list replaced behind the history's
+    // back) is refused without touching the list.
+    guideSegments.clear();
+    EXPECT_FALSE(undoEdit(history, guideSegments));
+    EXPECT_TRUE(guideSegments.empty());
+}
+
+}  // namespace
