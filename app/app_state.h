@@ -38,10 +38,18 @@ struct AppState {
     // and whether the mask was painted since the last save.
     EditHistory history;
     bool maskChangedSinceSave = false;
+    // What is drawn besides the animation (G, P and M toggle them); at their
+    // start values the window shows exactly the animation, particles and
+    // overlay.
+    bool showGuides = false;
+    bool showParticles = true;
+    bool showMask = false;
+    bool maskTintStale = true;                   // the mask changed since maskTexture was made
 
     // GL objects. The context is constructed after guiInit; the textures
     // need it current and are released before it.
     std::optional<GLContext> context;
     RenderTargets targets;                       // the animation's nine textures
     Texture overlayTexture;                      // the overlay picture
+    Texture maskTexture;                         // the mask as alpha, made while it is shown
 };

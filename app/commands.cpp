@@ -42,6 +42,10 @@ bool hasUnsavedChanges(const AppState& state) {
 }
 
 void runCommands(AppState& state) {
+    if (keyDown(Key::G)) state.showGuides = !state.showGuides;
+    if (keyDown(Key::P)) state.showParticles = !state.showParticles;
+    if (keyDown(Key::M)) state.showMask = !state.showMask;
+
     if (mouseDown(MouseButton::Left) || mousePressed(MouseButton::Left)) return;
     const bool shift = keyActive(Key::Shift);
     if (ctrlChord(Key::Z) && !shift) {

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "edit/brush.h"
+#include "edit/guide_draw.h"
 #include "edit/tools.h"
 #include "edit/view.h"
 #include "flow/particle_draw.h"
@@ -17,33 +18,52 @@ constexpr int circleSegments = 40;
 // 2 pi as the float the outline's angles are formed from.
 constexpr float circleFullTurn = 6.2831850f;
 
+// White, opaque: the pictures are drawn unchanged.
+constexpr GLfloat pictureColour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+// The mask tint: a full mask cell shows as this colour at this opacity.
+constexpr GLfloat maskTintColour[4] = {1.0f, 0.2f, 0.6f, 0.5f};
+
 // The picture rectangle (0, 0)-(W, H) with the whole texture on it, first
-// row at the top.
-void drawPictureQuad(float width, float height) {
+// row at the top, in one colour at every vertex.
+void drawPictureQuad(float width, float height, const GLfloat* colour) {
     glBegin(GL_QUADS);
-    glColor3f(1.0f, 1.0f, 1.0f);
+    glColor4fv(colour);
     glTexCoord2f(0.0f, 0.0f);
     glVertex2f(0.0f, 0.0f);
-    glColor3f(1.0f, 1.0f, 1.0f);
+    glColor4fv(colour);
     glTexCoord2f(1.0f, 0.0f);
     glVertex2f(width, 0.0f);
-    glColor3f(1.0f, 1.0f, 1.0f);
+    glColor4fv(colour);
     glTexCoord2f(1.0f, 1.0f);
     glVertex2f(width, height);
-    glColor3f(1.0f, 1.0f, 1.0f);
+    glColor4fv(colour);
     glTexCoord2f(0.0f, 1.0f);
     glVertex2f(0.0f, height);
     glEnd();
 }
 
-void drawBlendedTexturedPicture(Texture& texture, float width, float height) {
+void drawBlendedTexturedPicture(Texture& texture, float width, float height,
+                                const GLfloat* colour = pictureColour) {
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     texture.bind();
-    drawPictureQuad(width, height);
+    drawPictureQuad(width, height, colour);
     glDisable(GL_BLEND);
     glDisable(GL_TEXTURE_2D);
+}
+
+// The mask as an alpha texture, tinted by the vertex colour (the default
+// texture environment multiplies them), so that an empty cell leaves the
+// picture as it is. Made again only when the brush changed the mask.
+void drawMaskTint(AppState& state, float width, float height) {
+    if (state.mask.empty()) return;
+    if (state.maskTintStale) {
+        replaceTexture(state.maskTexture, GL_ALPHA8, state.mask.width, state.mask.height, GL_ALPHA,
+                       GL_UNSIGNED_BYTE, state.mask.data(), {});
+        state.maskTintStale = false;
+    }
+    drawBlendedTexturedPicture(state.maskTexture, width, height, maskTintColour);
 }
 
 }  // namespace
@@ -83,8 +103,8 @@ void composeFrame(AppState& state) {
     // 6. The animated picture.
     drawBlendedTexturedPicture(state.targets.output, pictureWidth, pictureHeight);
 
-    // 7. Particles, untextured.
-    drawParticles(state.previewParticles);
+    // 7. Particles, untextured; P hides them (they keep moving).
+    if (state.showParticles) drawParticles(state.previewParticles);
 
     // 8. The overlay covers animation and particles where it is opaque. A
     // missing overlay picture is simply not drawn.
@@ -92,10 +112,25 @@ void composeFrame(AppState& state) {
         drawBlendedTexturedPicture(state.overlayTexture, pictureWidth, pictureHeight);
     }
 
+    // M: the mask as a tint, over the overlay so that every stroke shows.
+    if (state.showMask) drawMaskTint(state, pictureWidth, pictureHeight);
+
     // 9. The brush outline in the two mask modes, one window pixel wide.
     if (ToolMode == toolPaintMask || ToolMode == toolClearMask) {
         glColor3f(1.0f, 1.0f, 1.0f);
         drawCircleOutline(state.cursorPosition, brushRadius);
+    }
+
+    // G: the guides above everything, the overlay included, so that guides
+    // under its opaque parts can still be found; the targets of the next
+    // click only in the edit tool with no drag going on.
+    if (state.showGuides) {
+        // The cursor under the view as this frame's zoom left it: where the
+        // next click lands.
+        const Vec2 cursor =
+            screenToPicture(state.view, Vec2{static_cast<float>(mouseX()), static_cast<float>(mouseY())});
+        const bool showTargets = ToolMode == toolEditGuides && !mousePressed(MouseButton::Left);
+        drawGuideMarks(buildGuideMarks(state.view, cursor, showTargets));
     }
 
     // 10.

@@ -5,8 +5,10 @@
 // Draws the frame into the GL widget with the fixed-function pipeline, in
 // picture coordinates under the view's projection: the animated picture, the
 // preview particles, the overlay picture, and in the two brush modes the
-// brush outline. Leaves point smoothing on, the colour white, the point size
-// 12 and the overlay texture bound on unit 0.
+// brush outline; then, when toggled on, the mask tint (under the brush
+// outline) and the guides (over everything). With the toggles at their start
+// values that is exactly the animation, particles, overlay and outline.
+// Leaves point smoothing on, the colour white and the point size 12.
 void composeFrame(AppState& state);
 
 // A closed outline of 40 segments in the current colour; the first vertex

@@ -96,6 +96,7 @@ void uploadOverlay(AppState& state, const PictureLimits& gpuLimits) {
     }
     reportProblem("\"%s\" is %s; it is not drawn", overlayFileName, problem.c_str());
     state.overlayTexture = Texture();
+    state.maskTexture = Texture();
     overlay = ImageGrid();
 }
 
@@ -187,6 +188,7 @@ void shutDown(AppState& state) {
     // Every GL object goes while its context still exists: the textures in
     // this order, then what the passes built.
     state.overlayTexture = Texture();
+    state.maskTexture = Texture();
     releaseRenderTargets(state.targets);
     releasePassObjects();
     state.context.reset();
