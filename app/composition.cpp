@@ -85,12 +85,12 @@ void composeFrame(AppState& state) {
     const float pictureWidth = static_cast<float>(state.picture.width);
     const float pictureHeight = static_cast<float>(state.picture.height);
 
-    // 1-3. Draw into the widget again, after the passes' framebuffers.
+    // 1. Draw into the widget again, after the passes' framebuffers.
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     state.targets.output.bind();
     glViewport(0, 0, widgetWidth(), widgetHeight());
 
-    // 4-5. Picture coordinates: the window's top-left corner shows picture
+    // 2. Picture coordinates: the window's top-left corner shows picture
     // point a, its bottom-right corner point b, so picture y runs down.
     const Vec2 a = screenToPicture(state.view, Vec2{0.0f, 0.0f});
     const Vec2 b = screenToPicture(state.view, Vec2{state.view.width, state.view.height});
@@ -100,28 +100,28 @@ void composeFrame(AppState& state) {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 
-    // 6. The animated picture.
+    // 3. The animated picture.
     drawBlendedTexturedPicture(state.targets.output, pictureWidth, pictureHeight);
 
-    // 7. Particles, untextured; P hides them (they keep moving).
+    // 4. Particles, untextured; P hides them (they keep moving).
     if (state.showParticles) drawParticles(state.previewParticles);
 
-    // 8. The overlay covers animation and particles where it is opaque. A
+    // 5. The overlay covers animation and particles where it is opaque. A
     // missing overlay picture is simply not drawn.
     if (!state.overlayPicture.empty()) {
         drawBlendedTexturedPicture(state.overlayTexture, pictureWidth, pictureHeight);
     }
 
-    // M: the mask as a tint, over the overlay so that every stroke shows.
+    // 6. M: the mask as a tint, over the overlay so that every stroke shows.
     if (state.showMask) drawMaskTint(state, pictureWidth, pictureHeight);
 
-    // 9. The brush outline in the two mask modes, one window pixel wide.
+    // 7. The brush outline in the two mask modes, one window pixel wide.
     if (ToolMode == toolPaintMask || ToolMode == toolClearMask) {
         glColor3f(1.0f, 1.0f, 1.0f);
         drawCircleOutline(state.cursorPosition, brushRadius);
     }
 
-    // G: the guides above everything, the overlay included, so that guides
+    // 8. G: the guides above everything, the overlay included, so that guides
     // under its opaque parts can still be found; the targets of the next
     // click only in the edit tool with no drag going on.
     if (state.showGuides) {
@@ -133,7 +133,7 @@ void composeFrame(AppState& state) {
         drawGuideMarks(buildGuideMarks(state.view, cursor, showTargets));
     }
 
-    // 10.
+    // 9. Blending and line smoothing off for whatever draws next.
     glDisable(GL_BLEND);
     glDisable(GL_LINE_SMOOTH);
 }

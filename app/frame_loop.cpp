@@ -39,7 +39,7 @@ bool runFrame(AppState& state) {
     WindowBegin(0, "", Opts().showMaximized(true).margins(0, 0, 0, 0));
     if (windowCloseRequest() || keyPressed(Key::Escape)) return false;
 
-    // 4-5. Layout and the GL widget.
+    // 4. Layout and the GL widget.
     HBoxLayoutBegin(1, Opts().margins(0, 0, 0, 0));
     GLWidgetBegin(2, &*state.context,
                   Opts()
@@ -48,7 +48,7 @@ bool runFrame(AppState& state) {
                       .sizePolicy(sizePolicyExpanding, sizePolicyExpanding)
                       .showFrame(false));
 
-    // 6-8. Viewport size, the fit, the cursor in picture pixels.
+    // 5. Viewport size, the fit, the cursor in picture pixels.
     state.view.width = static_cast<float>(widgetWidth());
     state.view.height = static_cast<float>(widgetHeight());
     if (state.frameCounter == fitFrame || keyDown(Key::Home)) {
@@ -57,7 +57,7 @@ bool runFrame(AppState& state) {
     state.cursorPosition =
         screenToPicture(state.view, Vec2{static_cast<float>(mouseX()), static_cast<float>(mouseY())});
 
-    // 9. Input stages, then the keyboard commands. Edits see the view as it
+    // 6. Input stages, then the keyboard commands. Edits see the view as it
     // was before this frame's pan and zoom.
     updateToolMode();
     updateGuideEditing(state.cursorPosition, state.view, state.flowDirty, state.history);
@@ -68,24 +68,24 @@ bool runFrame(AppState& state) {
     updatePanZoom(state.view);
     runCommands(state);
 
-    // 10-11. Clear; synthesise the flow when the guides changed.
+    // 7. Clear; synthesise the flow when the guides changed.
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     synthesizeFlow(state, t);
 
-    // 12. Preview particles.
+    // 8. Preview particles.
     advanceParticles(state.previewParticles, state.flowGrid, static_cast<float>(state.previousFrameDuration));
     refreshParticles(state.previewParticles, state.lastReseedTime, appClockSeconds(), state.picture.width,
                      state.picture.height);
 
-    // 13-14. The three UV layers and the displaced picture.
+    // 9. The three UV layers and the displaced picture.
     animateLayers(t, advectStep, state.phaseSpacing, state.layerPhase, state.targets);
     glUseProgram(0);
 
-    // 15. On screen.
+    // 10. On screen.
     composeFrame(state);
 
-    // 16-17. Present; this frame's duration is the next frame's step.
+    // 11. Present; this frame's duration is the next frame's step.
     GLWidgetEnd();
     HBoxLayoutEnd();
     WindowEnd();

@@ -120,13 +120,13 @@ void adoptFlowDocument(AppState& state) {
 }  // namespace
 
 void startUp(AppState& state, int& argc, char** argv) {
-    // 1-3. View, the two pictures.
+    // 1. The name for error lines, the view, the two pictures.
     setProgramName(argc > 0 ? argv[0] : nullptr);
     state.view = View{};
     loadWorkingPicture(state.picture);
     state.overlayPicture = loadOverlayPicture();
 
-    // 4-7. CPU-side state at the picture's size.
+    // 2. CPU-side state at the picture's size.
     const std::int32_t width = state.picture.width;
     const std::int32_t height = state.picture.height;
     state.flowGrid = FlowGrid(width, height);
@@ -138,16 +138,16 @@ void startUp(AppState& state, int& argc, char** argv) {
     state.mask = ByteMask(width, height);
     state.phaseSpacing = kDefaultPhaseSpacing;
 
-    // 8. Time 0 of the program.
+    // 3. Time 0 of the program.
     startAppClock();
 
-    // 9. Window system and GL context (no window shows yet).
+    // 4. Window system and GL context (no window shows yet).
     guiInit(argc, argv);
     state.context.emplace();
     state.context->makeCurrent();
     glewInit();
 
-    // 10-11. GPU resources. The GPU's own limits decide now for what passed
+    // 5. GPU resources. The GPU's own limits decide now for what passed
     // the header checks; the window is not shown before the first frame.
     const PictureLimits gpuLimits = limitsOfGpu();
     const std::string problem =
@@ -156,11 +156,11 @@ void startUp(AppState& state, int& argc, char** argv) {
     createPictureTargets(state);
     uploadOverlay(state, gpuLimits);
 
-    // 12. First layer phases, on the clock.
+    // 6. First layer phases, on the clock.
     const double now = appClockSeconds();
     for (int i = 0; i < 3; ++i) state.layerPhase[i] = now - initialPhaseOffsets[i];
 
-    // 13. The flow document, if there is a usable one. A document that is
+    // 7. The flow document, if there is a usable one. A document that is
     // there but refused is named on standard error, so the user learns why
     // their guides did not appear; the run goes on without it.
     DocumentReadReport report;
@@ -175,12 +175,12 @@ void startUp(AppState& state, int& argc, char** argv) {
         reportProblem("\"%s\" is not used: %s", flowDocumentFileName, report.refusal.c_str());
     }
 
-    // 14. The music plays on its own from here; its results don't matter.
+    // 8. The music plays on its own from here; its results don't matter.
     BASS_Init(defaultAudioDevice, audioOutputRate, 0, nullptr, nullptr);
     const std::uint32_t stream = BASS_StreamCreateFile(false, musicFileName, 0, 0, BASS_SAMPLE_LOOP);
     BASS_ChannelPlay(stream, true);
 
-    // 15.
+    // 9. The loop counts its frames from here.
     state.frameCounter = 0;
 }
 

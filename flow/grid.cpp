@@ -41,7 +41,7 @@ Vec2 sampleFlow(const FlowGrid& grid, Vec2 position) {
     assert(grid.width >= 3 && grid.height >= 3 && grid.data() &&
            "sampleFlow needs a grid of at least 3 x 3: refuse smaller pictures where they are loaded");
 
-    // 1-2. Integer corner and fraction; for -1 < x < 0 the corner is 0 and the
+    // 1. Integer corner and fraction; for -1 < x < 0 the corner is 0 and the
     // fraction negative, which extrapolates from columns 0 and 1.
     const float x = clampCoordinate(position.x);
     const float y = clampCoordinate(position.y);
@@ -50,7 +50,7 @@ Vec2 sampleFlow(const FlowGrid& grid, Vec2 position) {
     const float fx = x - static_cast<float>(ix);
     const float fy = y - static_cast<float>(iy);
 
-    // 3. Clamp below at 0, then above at width - 3 / height - 3: the last two
+    // 2. Clamp below at 0, then above at width - 3 / height - 3: the last two
     // columns and rows are deliberately never read.
     const std::int32_t lastColumn = grid.width - 3;
     const std::int32_t lastRow = grid.height - 3;
@@ -59,13 +59,13 @@ Vec2 sampleFlow(const FlowGrid& grid, Vec2 position) {
     const std::int32_t cy0 = std::min(lastRow, std::max(0, iy));
     const std::int32_t cy1 = std::min(lastRow, std::max(0, iy + 1));
 
-    // 4. Weights in float32.
+    // 3. Weights in float32.
     const float w00 = (1.0f - fx) * (1.0f - fy);
     const float w10 = fx * (1.0f - fy);
     const float w01 = (1.0f - fx) * fy;
     const float w11 = fx * fy;
 
-    // 5. The sum is evaluated in exactly this order, in float32: the particles
+    // 4. The sum is evaluated in exactly this order, in float32: the particles
     // and the tests depend on the bits.
     const Vec2 s00 = grid.at(cx0, cy0);
     const Vec2 s10 = grid.at(cx1, cy0);

@@ -41,7 +41,7 @@ void releasePassObjects(PassObjects& pass) {
     pass.framebuffer = 0;
 }
 
-// Steps 1-5 of every pass: a linked program, the pass's framebuffer bound with
+// What every pass does first: a linked program, the pass's framebuffer bound with
 // the target as its only colour attachment, the viewport at the target's size.
 void beginPass(PassObjects& pass, const char* fragmentFile, Texture& target) {
     // 1. Program, built once; a program that won't link ends the run.
@@ -83,7 +83,7 @@ void setTargetSize(ShaderProgram& program, Texture& target) {
     setUniform(program, "size", static_cast<float>(width), static_cast<float>(height));
 }
 
-// Step 7 of every pass.
+// What every pass does last: draw with its program.
 void drawPass(ShaderProgram& program) {
     glUseProgram(program.id);
     drawFullscreenTriangle(attributeLocation(program, positionAttribute));

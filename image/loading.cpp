@@ -70,7 +70,7 @@ bool passesDecoderChecks(std::FILE* file) {
 bool loadImageInto(const char* path, ImageGrid* destination) {
     if (!path) return false;
 
-    // 1-2. Decode from the open file; the file is not needed afterwards.
+    // 1. Decode from the open file; the file is not needed afterwards.
     // The packaged decoder (stb_image 2.27) mishandles some files, handled
     // here. Corrupt JPEG, PNM and TGA files that it would write past its
     // tables on, or return uninitialised pixels for, are refused before
@@ -93,13 +93,13 @@ bool loadImageInto(const char* path, ImageGrid* destination) {
     decoded.pixels = stbi_load_from_file(file, &width, &height, &fileComponents, requested);
     std::fclose(file);
 
-    // 3. No buffer or no pixels: not a picture.
+    // 2. No buffer or no pixels: not a picture.
     if (!decoded.pixels || width < 1 || height < 1) return false;
     const int delivered = requested != 0 ? requested : fileComponents;
     if (delivered < 1 || delivered > kRgbaComponents) return false;
     if (!destination) return true;
 
-    // 4. Sizes in 64 bits. A destination of another size gets new storage,
+    // 3. Sizes in 64 bits. A destination of another size gets new storage,
     // built aside so that a failed allocation leaves it untouched.
     const std::int64_t pixelCount = gridCellCount(width, height);
     if (destination->width != width || destination->height != height) {
