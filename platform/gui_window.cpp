@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstddef>
 #include <cstring>
 #include <initializer_list>
 
@@ -37,29 +38,29 @@ void toDrawable(int x, int y, int& outX, int& outY) {
 }
 
 // The window system's codes of the keys and buttons, from the one table.
-bool mapKey(SDL_Keycode code, Key& key) {
-#define STILLFLOW_MAP_KEY(name, value, ...)                                        \
-    for (const SDL_Keycode sdlKey : std::initializer_list<SDL_Keycode>{__VA_ARGS__}) { \
-        if (code == sdlKey) {                                                       \
-            key = Key::name;                                                        \
-            return true;                                                            \
-        }                                                                           \
-    }
-    STILLFLOW_GUI_KEYS(STILLFLOW_MAP_KEY)
-#undef STILLFLOW_MAP_KEY
-    return false;
-}
+template <typename Id>
+struct SdlCodes {
+    Id id;
+    std::initializer_list<int> codes;   // any of them gives `id`
+};
+#define STILLFLOW_SDL_KEY(name, value, ...) {Key::name, {__VA_ARGS__}},
+const SdlCodes<Key> sdlKeys[] = {STILLFLOW_GUI_KEYS(STILLFLOW_SDL_KEY)};
+#undef STILLFLOW_SDL_KEY
+#define STILLFLOW_SDL_BUTTON(name, value, word, ...) {MouseButton::name, {__VA_ARGS__}},
+const SdlCodes<MouseButton> sdlButtons[] = {STILLFLOW_GUI_BUTTONS(STILLFLOW_SDL_BUTTON)};
+#undef STILLFLOW_SDL_BUTTON
 
-bool mapButton(Uint8 sdlButton, MouseButton& button) {
-#define STILLFLOW_MAP_BUTTON(name, value, word, ...)                         \
-    for (const int sdlCode : std::initializer_list<int>{__VA_ARGS__}) {       \
-        if (sdlButton == sdlCode) {                                           \
-            button = MouseButton::name;                                       \
-            return true;                                                      \
-        }                                                                     \
+// The key or button that `code` gives; false for one the program never asks about.
+template <typename Id, std::size_t N>
+bool fromSdl(const SdlCodes<Id> (&table)[N], int code, Id& id) {
+    for (const SdlCodes<Id>& entry : table) {
+        for (const int candidate : entry.codes) {
+            if (candidate == code) {
+                id = entry.id;
+                return true;
+            }
+        }
     }
-    STILLFLOW_GUI_BUTTONS(STILLFLOW_MAP_BUTTON)
-#undef STILLFLOW_MAP_BUTTON
     return false;
 }
 
@@ -88,7 +89,7 @@ void applyEvent(InputTracker& tracker, const SDL_Event& e) {
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
-        if (!mapButton(e.button.button, event.button)) break;
+        if (!fromSdl(sdlButtons, e.button.button, event.button)) break;
         // The press belongs to where it happened, even without a motion event.
         applyMove(tracker, e.button.x, e.button.y);
         event.type = e.type == SDL_MOUSEBUTTONDOWN ? InputEventType::Press : InputEventType::Release;
@@ -108,7 +109,7 @@ void applyEvent(InputTracker& tracker, const SDL_Event& e) {
     }
     case SDL_KEYDOWN:
     case SDL_KEYUP:
-        if (e.key.repeat || !mapKey(e.key.keysym.sym, event.key)) break;
+        if (e.key.repeat || !fromSdl(sdlKeys, e.key.keysym.sym, event.key)) break;
         event.type = e.type == SDL_KEYDOWN ? InputEventType::KeyDown : InputEventType::KeyUp;
         applyInputEvent(tracker, event);
         break;
