@@ -12,9 +12,9 @@
 
 #include "flow/document.h"
 #include "flow/synthesis.h"
-#include "tools/demo_flow.h"
-#include "tools/demo_music.h"
-#include "tools/demo_picture.h"
+#include "demo/guide_layout.h"
+#include "demo/music.h"
+#include "demo/picture.h"
 
 namespace {
 

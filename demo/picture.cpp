@@ -1,61 +1,22 @@
-#pragma once
-// The demo scene's working picture: a waterfall falling from a rock ledge
-// into a lake, wooded banks on both sides, hills and a cloudy sky behind.
-// Painted back to front into a float canvas that also records, per pixel,
-// which feature ended up on top (the guide layout moves water and clouds and
-// pins everything else).
-//
-// Sections: canvas, sky and clouds, hills, cliff, river and fall, trees,
-// lake, foam and mist, foreground banks, the whole picture.
+#include "demo/picture.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
-#include "flow/grid.h"
-#include "tools/demo_layout.h"
-#include "tools/demo_noise.h"
+#include "demo/noise.h"
+#include "demo/scene_layout.h"
 
 namespace demo {
 
-// ---- canvas -----------------------------------------------------------------
-
-struct PaintCanvas {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::vector<Color> pixels;
-    std::vector<Region> regions;
-
-    PaintCanvas(std::int32_t w, std::int32_t h)
-        : width(w), height(h),
-          pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h)),
-          regions(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), Region::Sky) {}
-
-    std::size_t index(std::int32_t x, std::int32_t y) const {
-        return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
-    }
-    // Blend c over the pixel with the given coverage; the pixel belongs to
-    // `region` once the new layer covers most of it.
-    void blend(std::int32_t x, std::int32_t y, Color c, float coverage, Region region) {
-        if (coverage <= 0.0f) return;
-        const std::size_t i = index(x, y);
-        pixels[i] = mix(pixels[i], c, clamp01(coverage));
-        if (coverage > 0.5f) regions[i] = region;
-    }
-    // Nearest pixel with the position clamped into the canvas.
-    Color sampleClamped(float x, float y) const {
-        const std::int32_t ix = std::min(width - 1, std::max(0, static_cast<std::int32_t>(std::lround(x))));
-        const std::int32_t iy = std::min(height - 1, std::max(0, static_cast<std::int32_t>(std::lround(y))));
-        return pixels[index(ix, iy)];
-    }
-};
+namespace {
 
 // Pixel rows and columns of a box, clipped to the canvas.
 struct PixelSpan {
     std::int32_t x0, y0, x1, y1;  // inclusive start, exclusive end
 };
-inline PixelSpan clipBox(const PaintCanvas& canvas, float left, float top, float right, float bottom) {
+PixelSpan clipBox(const PaintCanvas& canvas, float left, float top, float right, float bottom) {
     PixelSpan s;
     s.x0 = std::max(0, static_cast<std::int32_t>(std::floor(left)));
     s.y0 = std::max(0, static_cast<std::int32_t>(std::floor(top)));
@@ -65,7 +26,7 @@ inline PixelSpan clipBox(const PaintCanvas& canvas, float left, float top, float
 }
 
 // Colour of the air towards the horizon; distant things fade into it.
-inline Color hazeColor() { return rgb8(176, 196, 212); }
+Color hazeColor() { return rgb8(176, 196, 212); }
 
 // ---- sky and clouds ---------------------------------------------------------
 
@@ -73,7 +34,7 @@ inline Color hazeColor() { return rgb8(176, 196, 212); }
 constexpr float kSunX = 1010.0f;
 constexpr float kSunY = 70.0f;
 
-inline void paintSky(PaintCanvas& canvas) {
+void paintSky(PaintCanvas& canvas) {
     const Color zenith = rgb8(58, 104, 172);
     const Color middle = rgb8(112, 160, 212);
     const Color horizon = rgb8(206, 220, 228);
@@ -96,13 +57,13 @@ inline void paintSky(PaintCanvas& canvas) {
 
 // Cloud density at a point: wide, flat banks of fractal noise that thin out
 // towards the horizon and the zenith.
-inline float cloudDensity(float x, float y) {
+float cloudDensity(float x, float y) {
     const float n = fractalNoise(x * 0.0032f, y * 0.0105f, kSeedClouds, 6, 0.52f);
     const float band = std::exp(-std::pow((y - 120.0f) / 95.0f, 2.0f));
     return smoothstep(0.42f, 0.74f, n * (0.74f + 0.4f * band));
 }
 
-inline void paintClouds(PaintCanvas& canvas) {
+void paintClouds(PaintCanvas& canvas) {
     const Color lit = rgb8(252, 248, 240);
     const Color shade = rgb8(150, 166, 192);
     const std::int32_t bottom = static_cast<std::int32_t>(kHorizonY);
@@ -126,14 +87,14 @@ inline void paintClouds(PaintCanvas& canvas) {
 
 // ---- hills ------------------------------------------------------------------
 
-inline float farRidgeAt(float x) {
+float farRidgeAt(float x) {
     return 214.0f + (fractalNoise1(x * 0.0042f, kSeedHills, 5) - 0.5f) * 110.0f;
 }
-inline float nearRidgeAt(float x) {
+float nearRidgeAt(float x) {
     return 262.0f + (fractalNoise1(x * 0.0065f, kSeedHills + 3, 5) - 0.5f) * 80.0f;
 }
 
-inline void paintHills(PaintCanvas& canvas) {
+void paintHills(PaintCanvas& canvas) {
     const Color farTop = rgb8(128, 150, 180);
     const Color farFoot = rgb8(150, 170, 190);
     const Color nearTop = rgb8(72, 100, 104);
@@ -165,12 +126,12 @@ inline void paintHills(PaintCanvas& canvas) {
 // ---- cliff ------------------------------------------------------------------
 
 // Height field of the rock face; its slopes shade the rock as if lit.
-inline float rockHeight(float x, float y) {
+float rockHeight(float x, float y) {
     return fractalNoise(x * 0.013f, y * 0.017f, kSeedRock, 5) +
            0.45f * ridgedNoise(x * 0.006f, y * 0.022f, kSeedRock + 1, 4);
 }
 
-inline Color rockColor(float x, float y, float depthBelowTop) {
+Color rockColor(float x, float y, float depthBelowTop) {
     const float tone = fractalNoise(x * 0.008f, y * 0.011f, kSeedRock + 2, 4);
     Color c = mix(rgb8(88, 80, 74), rgb8(140, 130, 116), tone);
     // Light from the upper right, from the slope of the height field.
@@ -200,7 +161,7 @@ inline Color rockColor(float x, float y, float depthBelowTop) {
     return scale(c, 0.92f + 0.16f * grain);
 }
 
-inline void paintCliff(PaintCanvas& canvas) {
+void paintCliff(PaintCanvas& canvas) {
     const std::int32_t bottom = static_cast<std::int32_t>(kLakeY) + 4;
     for (std::int32_t x = 0; x < canvas.width; ++x) {
         const float fx = static_cast<float>(x);
@@ -229,12 +190,12 @@ inline void paintCliff(PaintCanvas& canvas) {
 // ---- river and fall ---------------------------------------------------------
 
 // The river narrows with distance above the lip.
-inline float riverHalfWidthAt(float y) {
+float riverHalfWidthAt(float y) {
     const float t = clamp01((kFallLipY - y) / (kFallLipY - kRiverTopY));
     return lerp(kFallTopHalfWidth - 3.0f, 30.0f, t);
 }
 
-inline void paintRiver(PaintCanvas& canvas) {
+void paintRiver(PaintCanvas& canvas) {
     const PixelSpan s = clipBox(canvas, kFallCenterX - 80.0f, kRiverTopY - 2.0f, kFallCenterX + 80.0f, kFallLipY + 2.0f);
     for (std::int32_t y = s.y0; y < s.y1; ++y) {
         const float fy = static_cast<float>(y);
@@ -257,7 +218,7 @@ inline void paintRiver(PaintCanvas& canvas) {
     }
 }
 
-inline void paintFall(PaintCanvas& canvas) {
+void paintFall(PaintCanvas& canvas) {
     const PixelSpan s = clipBox(canvas, kFallCenterX - kFallBottomHalfWidth - 12.0f, kFallLipY - 1.0f,
                                 kFallCenterX + kFallBottomHalfWidth + 12.0f, kLakeY + 6.0f);
     const Color green = rgb8(96, 150, 140);
@@ -306,7 +267,7 @@ struct Tree {
 
 // A deterministic stand of trees along a bank: bases between (xStart,
 // yStart) and (xEnd, yEnd).
-inline std::vector<Tree> plantTreeRow(SceneRandom& random, int count, float xStart, float yStart, float xEnd,
+std::vector<Tree> plantTreeRow(SceneRandom& random, int count, float xStart, float yStart, float xEnd,
                                       float yEnd, float heightLow, float heightHigh, float haze) {
     static const Color darks[] = {rgb8(18, 40, 22), rgb8(28, 48, 18), rgb8(16, 38, 32), rgb8(40, 50, 18)};
     static const Color lights[] = {rgb8(96, 134, 56), rgb8(124, 146, 60), rgb8(80, 126, 76), rgb8(156, 150, 64)};
@@ -330,7 +291,7 @@ inline std::vector<Tree> plantTreeRow(SceneRandom& random, int count, float xSta
 }
 
 // One round clump of leaves, ragged at the rim, lit from the sun's side.
-inline void paintLeafClump(PaintCanvas& canvas, const Tree& tree, float cx, float cy, float radius,
+void paintLeafClump(PaintCanvas& canvas, const Tree& tree, float cx, float cy, float radius,
                            float brightness) {
     const PixelSpan s = clipBox(canvas, cx - radius * 1.2f, cy - radius * 1.2f, cx + radius * 1.2f, cy + radius * 1.2f);
     const float sunDx = kSunX - cx;
@@ -365,7 +326,7 @@ inline void paintLeafClump(PaintCanvas& canvas, const Tree& tree, float cx, floa
     }
 }
 
-inline void paintTrunk(PaintCanvas& canvas, const Tree& tree) {
+void paintTrunk(PaintCanvas& canvas, const Tree& tree) {
     const float topX = tree.baseX + tree.lean;
     const float topY = tree.baseY - tree.height;
     const float width = 2.0f + tree.height * 0.025f;
@@ -387,7 +348,7 @@ inline void paintTrunk(PaintCanvas& canvas, const Tree& tree) {
     }
 }
 
-inline void paintTree(PaintCanvas& canvas, const Tree& tree) {
+void paintTree(PaintCanvas& canvas, const Tree& tree) {
     if (tree.height > tree.crownRadius) paintTrunk(canvas, tree);
     SceneRandom random(tree.seed);
     const float cx = tree.baseX + tree.lean;
@@ -415,7 +376,7 @@ struct Woods {
     std::vector<Tree> bushes;
 };
 
-inline Woods plantWoods() {
+Woods plantWoods() {
     SceneRandom random(kSeedTrees);
     Woods woods;
     auto append = [](std::vector<Tree>& to, const std::vector<Tree>& from) {
@@ -439,7 +400,7 @@ inline Woods plantWoods() {
 
 // ---- lake -------------------------------------------------------------------
 
-inline void paintLake(PaintCanvas& canvas) {
+void paintLake(PaintCanvas& canvas) {
     const Color shallow = rgb8(44, 88, 98);
     const Color deep = rgb8(18, 46, 58);
     const Color glint = rgb8(196, 218, 232);
@@ -478,7 +439,7 @@ constexpr float kFoamHalfWidth = 125.0f;
 constexpr float kFoamRise = 12.0f;    // above the lake line at the middle
 constexpr float kFoamDepth = 34.0f;   // below the lake line at the middle
 
-inline void paintFoamAndMist(PaintCanvas& canvas) {
+void paintFoamAndMist(PaintCanvas& canvas) {
     const Color foamLit = rgb8(240, 246, 248);
     const Color foamShade = rgb8(150, 176, 188);
     const PixelSpan s = clipBox(canvas, kFallCenterX - 300.0f, kLakeY - 140.0f, kFallCenterX + 300.0f,
@@ -526,7 +487,7 @@ inline void paintFoamAndMist(PaintCanvas& canvas) {
 
 // ---- foreground banks -------------------------------------------------------
 
-inline void paintBanks(PaintCanvas& canvas) {
+void paintBanks(PaintCanvas& canvas) {
     const Color grass = rgb8(54, 74, 34);
     const Color earth = rgb8(66, 54, 40);
     const Color wet = rgb8(30, 32, 28);
@@ -549,9 +510,9 @@ inline void paintBanks(PaintCanvas& canvas) {
     }
 }
 
-// ---- the whole picture ------------------------------------------------------
+}  // namespace
 
-inline PaintCanvas paintScene() {
+PaintCanvas paintScene() {
     PaintCanvas canvas(kSceneWidth, kSceneHeight);
     paintSky(canvas);
     paintClouds(canvas);
@@ -569,8 +530,7 @@ inline PaintCanvas paintScene() {
     return canvas;
 }
 
-// Opaque RGBA8 pixels of the canvas.
-inline ImageGrid canvasToImage(const PaintCanvas& canvas) {
+ImageGrid canvasToImage(const PaintCanvas& canvas) {
     ImageGrid image(canvas.width, canvas.height);
     for (std::int32_t y = 0; y < canvas.height; ++y) {
         for (std::int32_t x = 0; x < canvas.width; ++x) {

@@ -1,30 +1,16 @@
-#pragma once
-// The demo scene's guides and animation parameters. The flow at a cell is
-// the mean of all guide vectors weighted by the inverse square distance to
-// each guide's first endpoint, times the flow scale; so every feature that
-// should move gets guides of its own right on it, and everything that should
-// stay still (rock, trees, hills) gets zero-length guides, which pull their
-// surroundings towards no motion.
-//
-// Units: a guide's vector is its length in picture pixels; the motion it
-// asks for is that length times kDemoFlowScale pixels per second.
+#include "demo/guide_layout.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
-#include "flow/guides.h"
-#include "tools/demo_layout.h"
-#include "tools/demo_picture.h"
+#include "demo/noise.h"
+#include "demo/scene_layout.h"
 
 namespace demo {
 
-// The program's default scale: a guide of 44 px asks for 90 px/s.
-constexpr float kDemoFlowScale = 2.0454545f;
-// Each UV layer lives 3 x 0.7 = 2.1 s: long enough that falling water shows
-// long streaks, short enough that the stretch of one cycle stays modest.
-constexpr float kDemoPhaseSpacing = 0.7f;
+namespace {
 
 // Guide lengths, in picture pixels (times kDemoFlowScale for px/s).
 constexpr float kFallLengthAtLip = 30.0f;     // 61 px/s asked for near the lip
@@ -45,19 +31,19 @@ constexpr PoolRing kPoolRings[] = {
 };
 constexpr float kPoolCenterY = kLakeY + 12.0f;
 
-inline GuideSegment guideFrom(float x, float y, float dx, float dy) {
+GuideSegment guideFrom(float x, float y, float dx, float dy) {
     return GuideSegment{x, y, x + dx, y + dy};
 }
-inline GuideSegment pinAt(float x, float y) { return GuideSegment{x, y, x, y}; }
+GuideSegment pinAt(float x, float y) { return GuideSegment{x, y, x, y}; }
 
-inline Region regionAt(const PaintCanvas& canvas, float x, float y) {
+Region regionAt(const PaintCanvas& canvas, float x, float y) {
     const std::int32_t ix = std::min(canvas.width - 1, std::max(0, static_cast<std::int32_t>(x)));
     const std::int32_t iy = std::min(canvas.height - 1, std::max(0, static_cast<std::int32_t>(y)));
     return canvas.regions[canvas.index(ix, iy)];
 }
 
 // True when a pixel within `radius` of (x, y) shows something other than sky.
-inline bool nearSolid(const PaintCanvas& canvas, float x, float y, float radius) {
+bool nearSolid(const PaintCanvas& canvas, float x, float y, float radius) {
     for (float dy = -radius; dy <= radius; dy += radius / 3.0f) {
         for (float dx = -radius; dx <= radius; dx += radius / 3.0f) {
             if (regionAt(canvas, x + dx, y + dy) != Region::Sky) return true;
@@ -71,7 +57,7 @@ inline bool nearSolid(const PaintCanvas& canvas, float x, float y, float radius)
 // region slides into it. So the river above the lip stands still, and the
 // fall starts from rest at the lip and speeds up on the way down; the top of
 // the sheet then stretches the glassy water of the lip into streaks.
-inline void addFallGuides(std::vector<GuideSegment>& guides) {
+void addFallGuides(std::vector<GuideSegment>& guides) {
     // Few, long guides: every guide's pull reaches the whole picture, so the
     // fewer the water needs, the fewer still guides must hold the rest.
     constexpr float kRowStep = 40.0f;
@@ -90,14 +76,14 @@ inline void addFallGuides(std::vector<GuideSegment>& guides) {
 
 // A row of still guides along the lip holds the river above it; the still
 // guides placed later (see addStillGuides) hold the rest of the notch.
-inline void addLipGuides(std::vector<GuideSegment>& guides) {
+void addLipGuides(std::vector<GuideSegment>& guides) {
     constexpr float kLipPinSpacing = 15.0f;
     for (float dx = -3.0f * kLipPinSpacing; dx <= 3.0f * kLipPinSpacing; dx += kLipPinSpacing) {
         guides.push_back(pinAt(kFallCenterX + dx, kFallLipY - 2.0f));
     }
 }
 
-inline void addPoolGuides(std::vector<GuideSegment>& guides, const PaintCanvas& canvas) {
+void addPoolGuides(std::vector<GuideSegment>& guides, const PaintCanvas& canvas) {
     for (const PoolRing& ring : kPoolRings) {
         for (int i = 0; i < ring.guides; ++i) {
             // Angles across the lower half of the ellipse: the lake lies
@@ -150,9 +136,9 @@ struct FlowProbe {
 };
 
 // Water that moves; the river above the lip stands still like the rock.
-inline bool isMovingWater(Region r) { return r == Region::Fall || r == Region::Lake; }
+bool isMovingWater(Region r) { return r == Region::Fall || r == Region::Lake; }
 
-inline void addToProbe(FlowProbe& probe, const GuideSegment& g) {
+void addToProbe(FlowProbe& probe, const GuideSegment& g) {
     const float dx = probe.x - g.x0;
     const float dy = probe.y - g.y0;
     const float d2 = dx * dx + dy * dy;
@@ -166,14 +152,14 @@ inline void addToProbe(FlowProbe& probe, const GuideSegment& g) {
     probe.sw += w;
 }
 
-inline float probeMissSquared(const FlowProbe& probe, float scale) {
+float probeMissSquared(const FlowProbe& probe, float scale) {
     if (probe.sw <= 0.0f) return 0.0f;
     const float ex = probe.sx / probe.sw * scale - probe.targetX;
     const float ey = probe.sy / probe.sw * scale - probe.targetY;
     return ex * ex + ey * ey;
 }
 
-inline void addStillGuides(std::vector<GuideSegment>& guides, const PaintCanvas& canvas, float scale) {
+void addStillGuides(std::vector<GuideSegment>& guides, const PaintCanvas& canvas, float scale) {
     const float cloudDrift = kCloudDriftLength * scale;
     std::vector<FlowProbe> probes;
     for (float y = kProbeSpacing * 0.5f; y < static_cast<float>(canvas.height); y += kProbeSpacing) {
@@ -230,8 +216,9 @@ inline void addStillGuides(std::vector<GuideSegment>& guides, const PaintCanvas&
     }
 }
 
-// Every guide of the demo document, placed on the painted scene.
-inline std::vector<GuideSegment> layoutGuides(const PaintCanvas& canvas) {
+}  // namespace
+
+std::vector<GuideSegment> layoutGuides(const PaintCanvas& canvas) {
     std::vector<GuideSegment> guides;
     addFallGuides(guides);
     addLipGuides(guides);

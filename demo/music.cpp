@@ -1,13 +1,4 @@
-#pragma once
-// The demo scene's music track: a slow ambient loop of eight bars. Soft pads
-// play a chord progression, a round bass holds the roots, and a plucked
-// melody on the major pentatonic scale floats over them with a ping-pong
-// echo. The loop must repeat without a click, so every note is rendered into
-// a circular buffer: a tail that runs past the loop's end continues at its
-// start, exactly where the player lands when it wraps around. The echo runs
-// round the loop twice for the same reason.
-//
-// Sections: timing, the loop buffer, voices, the score, mixing, WAV encoding.
+#include "demo/music.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,42 +8,15 @@
 
 namespace demo {
 
-// ---- timing -----------------------------------------------------------------
-
-constexpr int kSampleRate = 44100;
-constexpr int kChannels = 2;
-// 75 beats per minute divides 44100 * 60 exactly: 35280 frames a beat, so
-// every beat, bar and the loop itself fall on whole frames.
-constexpr int kBeatsPerMinute = 75;
-constexpr int kFramesPerBeat = kSampleRate * 60 / kBeatsPerMinute;
-constexpr int kBeatsPerBar = 4;
-constexpr int kBars = 8;
-constexpr int kFramesPerBar = kFramesPerBeat * kBeatsPerBar;
-constexpr int kLoopFrames = kFramesPerBar * kBars;  // 25.6 seconds
-static_assert(kSampleRate * 60 % kBeatsPerMinute == 0, "a beat must be a whole number of frames");
+namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
 // Equal temperament, A4 (note 69) at 440 Hz.
-inline double noteFrequency(int note) { return 440.0 * std::pow(2.0, (note - 69) / 12.0); }
-
-// ---- the loop buffer --------------------------------------------------------
-
-struct LoopBuffer {
-    std::vector<float> left = std::vector<float>(kLoopFrames, 0.0f);
-    std::vector<float> right = std::vector<float>(kLoopFrames, 0.0f);
-
-    // Adds a sample at a frame counted from the loop's start; frames past
-    // the end wrap round to the beginning.
-    void add(long frame, float l, float r) {
-        const std::size_t i = static_cast<std::size_t>(frame % kLoopFrames);
-        left[i] += l;
-        right[i] += r;
-    }
-};
+double noteFrequency(int note) { return 440.0 * std::pow(2.0, (note - 69) / 12.0); }
 
 // Equal-power pan gains for pan in [0, 1] (0 left, 1 right).
-inline void panGains(float pan, float* l, float* r) {
+void panGains(float pan, float* l, float* r) {
     *l = static_cast<float>(std::cos(pan * kPi * 0.5));
     *r = static_cast<float>(std::sin(pan * kPi * 0.5));
 }
@@ -61,7 +25,7 @@ inline void panGains(float pan, float* l, float* r) {
 
 // One cycle of the pad's waveform: eight harmonics falling off steeply, a
 // soft, hollow tone with nothing harsh at the top.
-inline std::vector<float> padWavetable() {
+std::vector<float> padWavetable() {
     constexpr int kSize = 4096;
     std::vector<float> table(kSize + 1);
     for (int i = 0; i <= kSize; ++i) {
@@ -76,7 +40,7 @@ inline std::vector<float> padWavetable() {
 // A pad note: three slightly detuned oscillators spread across the stereo
 // field, swelling in and fading out on raised-cosine ramps, so the note starts
 // and ends at exactly zero.
-inline void renderPad(LoopBuffer& buffer, const std::vector<float>& table, long start, int note, double holdSeconds,
+void renderPad(LoopBuffer& buffer, const std::vector<float>& table, long start, int note, double holdSeconds,
                       float gain) {
     constexpr double kAttack = 1.4;
     constexpr double kRelease = 2.4;
@@ -107,7 +71,7 @@ inline void renderPad(LoopBuffer& buffer, const std::vector<float>& table, long 
 
 // A round bass note: fundamental and a little second harmonic, a quick
 // swell and a long decay that is faded to zero before the note ends.
-inline void renderBass(LoopBuffer& buffer, long start, int note, double seconds, float gain) {
+void renderBass(LoopBuffer& buffer, long start, int note, double seconds, float gain) {
     const double w = 2.0 * kPi * noteFrequency(note) / kSampleRate;
     const long frames = static_cast<long>(seconds * kSampleRate);
     const long fade = kSampleRate / 4;
@@ -125,7 +89,7 @@ inline void renderBass(LoopBuffer& buffer, long start, int note, double seconds,
 // as a string's do, after a few milliseconds of attack (an instant one would
 // click). The harmonics are turned by a rotation each frame instead of
 // calling sin per sample.
-inline void renderPluck(LoopBuffer& buffer, long start, int note, float gain, float pan, LoopBuffer* echoSend,
+void renderPluck(LoopBuffer& buffer, long start, int note, float gain, float pan, LoopBuffer* echoSend,
                         float sendLevel) {
     constexpr double kSeconds = 3.0;
     constexpr double kAttack = 0.004;
@@ -191,7 +155,7 @@ constexpr int kMelody[kBars][8] = {
 // and loses some level. It runs round the loop twice and keeps the second
 // round, so the echoes that the end of the loop leaves behind are already
 // sounding at its start.
-inline void addPingPongEcho(const LoopBuffer& send, LoopBuffer& mix) {
+void addPingPongEcho(const LoopBuffer& send, LoopBuffer& mix) {
     constexpr long kDelay = kFramesPerBeat * 3 / 4;
     constexpr float kFeedback = 0.42f;
     constexpr float kWet = 0.55f;
@@ -209,8 +173,9 @@ inline void addPingPongEcho(const LoopBuffer& send, LoopBuffer& mix) {
     }
 }
 
-// The whole loop, left and right, peaking at kPeak of full scale.
-inline LoopBuffer renderTrack() {
+}  // namespace
+
+LoopBuffer renderTrack() {
     constexpr float kPeak = 0.85f;
     LoopBuffer mix;
     LoopBuffer echoSend;
@@ -249,12 +214,7 @@ inline LoopBuffer renderTrack() {
     return mix;
 }
 
-// ---- WAV encoding -----------------------------------------------------------
-
-// A complete 16-bit PCM stereo WAV file: the 44-byte RIFF header ("RIFF",
-// "WAVE", a 16-byte "fmt " chunk, a "data" chunk) and the interleaved
-// samples, all little-endian whatever the host.
-inline std::vector<std::uint8_t> encodeWav(const LoopBuffer& track) {
+std::vector<std::uint8_t> encodeWav(const LoopBuffer& track) {
     constexpr std::uint32_t kBytesPerSample = 2;
     const std::uint32_t dataBytes = static_cast<std::uint32_t>(kLoopFrames) * kChannels * kBytesPerSample;
     std::vector<std::uint8_t> bytes;

@@ -1,55 +1,29 @@
-#pragma once
-// The demo scene's overlay picture: a dark foreground frame drawn over the
-// animation. Leafy branches hang from the top corners, grass grows along the
-// bottom edge, and a thin soft vignette darkens the border. Everything else
-// is fully transparent, so the animation shows through. Shapes are
-// anti-aliased from their exact distances and composited in premultiplied
-// alpha, which keeps the soft edges free of dark or bright fringes.
+#include "demo/overlay.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
-#include "flow/grid.h"
-#include "tools/demo_layout.h"
-#include "tools/demo_noise.h"
+#include "demo/noise.h"
+#include "demo/scene_layout.h"
 
 namespace demo {
 
-struct OverlayCanvas {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::vector<Color> premultiplied;
-    std::vector<float> alpha;
-
-    OverlayCanvas(std::int32_t w, std::int32_t h)
-        : width(w), height(h),
-          premultiplied(static_cast<std::size_t>(w) * static_cast<std::size_t>(h)),
-          alpha(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0.0f) {}
-
-    // Porter-Duff "over" of a straight colour with the given coverage.
-    void over(std::int32_t x, std::int32_t y, Color c, float coverage) {
-        if (coverage <= 0.0f) return;
-        const float a = clamp01(coverage);
-        const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
-        premultiplied[i] = add(scale(c, a), scale(premultiplied[i], 1.0f - a));
-        alpha[i] = a + alpha[i] * (1.0f - a);
-    }
-};
+namespace {
 
 struct Point {
     float x = 0.0f;
     float y = 0.0f;
 };
 
-inline Point bezierPoint(Point p0, Point p1, Point p2, float t) {
+Point bezierPoint(Point p0, Point p1, Point p2, float t) {
     const float s = 1.0f - t;
     return Point{s * s * p0.x + 2.0f * s * t * p1.x + t * t * p2.x, s * s * p0.y + 2.0f * s * t * p1.y + t * t * p2.y};
 }
 
 // Distance from p to the segment a-b, and where along it the nearest point lies.
-inline float segmentDistance(Point p, Point a, Point b, float* along) {
+float segmentDistance(Point p, Point a, Point b, float* along) {
     const float abx = b.x - a.x;
     const float aby = b.y - a.y;
     const float lengthSq = abx * abx + aby * aby;
@@ -65,7 +39,7 @@ inline float segmentDistance(Point p, Point a, Point b, float* along) {
 // quadratic Bezier curve, from width startWidth at p0 to endWidth at p2. The
 // stroke's coverage is the maximum over its pieces, so the overlapping joints
 // don't double up at the soft edges.
-inline void strokeCurve(OverlayCanvas& canvas, Point p0, Point p1, Point p2, float startWidth, float endWidth,
+void strokeCurve(OverlayCanvas& canvas, Point p0, Point p1, Point p2, float startWidth, float endWidth,
                         Color base, Color tip) {
     constexpr int kPieces = 16;  // enough that the polyline reads as a smooth curve
     Point points[kPieces + 1];
@@ -105,7 +79,7 @@ inline void strokeCurve(OverlayCanvas& canvas, Point p0, Point p1, Point p2, flo
 
 // A pointed leaf from its stem at `stem`, pointing along `angle` (radians,
 // y down), with a width profile that closes at both ends.
-inline void fillLeaf(OverlayCanvas& canvas, Point stem, float angle, float length, float width, Color dark,
+void fillLeaf(OverlayCanvas& canvas, Point stem, float angle, float length, float width, Color dark,
                      Color light) {
     const float ux = std::cos(angle);
     const float uy = std::sin(angle);
@@ -135,7 +109,7 @@ inline void fillLeaf(OverlayCanvas& canvas, Point stem, float angle, float lengt
 
 // ---- the parts of the frame -------------------------------------------------
 
-inline void paintVignette(OverlayCanvas& canvas) {
+void paintVignette(OverlayCanvas& canvas) {
     constexpr float kBorder = 34.0f;      // width of the darkened border, in pixels
     constexpr float kEdgeOpacity = 0.55f; // opacity right at the picture's edge
     for (std::int32_t y = 0; y < canvas.height; ++y) {
@@ -150,7 +124,7 @@ inline void paintVignette(OverlayCanvas& canvas) {
 
 // A branch reaching in from outside the picture, with twigs and leaves
 // hanging from it.
-inline void paintHangingBranch(OverlayCanvas& canvas, SceneRandom& random, Point from, Point bend, Point to,
+void paintHangingBranch(OverlayCanvas& canvas, SceneRandom& random, Point from, Point bend, Point to,
                                float thickness) {
     const Color bark = rgb8(20, 16, 12);
     const Color leafDark = rgb8(10, 20, 10);
@@ -186,7 +160,7 @@ inline void paintHangingBranch(OverlayCanvas& canvas, SceneRandom& random, Point
 }
 
 // A tuft of grass blades rising from below the bottom edge around baseX.
-inline void paintGrassTuft(OverlayCanvas& canvas, SceneRandom& random, float baseX, float spread, float heightLow,
+void paintGrassTuft(OverlayCanvas& canvas, SceneRandom& random, float baseX, float spread, float heightLow,
                            float heightHigh, int blades) {
     const Color root = rgb8(8, 14, 8);
     const Color tipDark = rgb8(28, 44, 20);
@@ -204,9 +178,9 @@ inline void paintGrassTuft(OverlayCanvas& canvas, SceneRandom& random, float bas
     }
 }
 
-// ---- the whole overlay ------------------------------------------------------
+}  // namespace
 
-inline OverlayCanvas paintOverlay() {
+OverlayCanvas paintOverlay() {
     OverlayCanvas canvas(kSceneWidth, kSceneHeight);
     SceneRandom random(kSeedOverlay);
     const float w = static_cast<float>(kSceneWidth);
@@ -225,8 +199,7 @@ inline OverlayCanvas paintOverlay() {
     return canvas;
 }
 
-// Straight-alpha RGBA8 pixels, as picture files store them.
-inline ImageGrid overlayToImage(const OverlayCanvas& canvas) {
+ImageGrid overlayToImage(const OverlayCanvas& canvas) {
     ImageGrid image(canvas.width, canvas.height);
     for (std::int32_t y = 0; y < canvas.height; ++y) {
         for (std::int32_t x = 0; x < canvas.width; ++x) {

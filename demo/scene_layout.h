@@ -3,11 +3,7 @@
 // layout both read these, so the water's guides sit exactly on the painted
 // water and the pins sit on the painted rock and trees.
 
-#include <algorithm>
-#include <cmath>
 #include <cstdint>
-
-#include "tools/demo_noise.h"
 
 namespace demo {
 
@@ -48,41 +44,15 @@ constexpr std::uint64_t kSeedOverlay = 0x0BE4A7ull;
 
 // Top edge of the cliff at column x: the notch is a smooth dip centred on
 // the fall, the rest a gently broken rim.
-inline float cliffTopAt(float x) {
-    const float u = (x - kFallCenterX) / kNotchHalfWidth;
-    const float notch = kNotchDepth * std::exp(-u * u * u * u);
-    const float rim = (fractalNoise1(x * 0.02f, kSeedRock + 5, 4) - 0.5f) * 18.0f;
-    // Outside the notch the rim rises towards the wooded sides.
-    const float rise = std::fabs(x - kFallCenterX) * 0.05f;
-    return kCliffTopY + notch + rim * (1.0f - std::exp(-u * u)) - rise;
-}
+float cliffTopAt(float x);
 
 // Half the waterfall's width at row y: it widens as it falls.
-inline float fallHalfWidthAt(float y) {
-    const float t = clamp01((y - kFallLipY) / (kLakeY - kFallLipY));
-    return lerp(kFallTopHalfWidth, kFallBottomHalfWidth, t);
-}
+float fallHalfWidthAt(float y);
 
 // Signed horizontal distance into the fall at (x, y): positive inside, in
 // pixels, with a ragged edge so that the sheet doesn't look cut out.
-inline float fallInsideAt(float x, float y) {
-    const float ragged = (fractalNoise(y * 0.018f, x * 0.003f, kSeedFall + 9, 3) - 0.5f) * 12.0f;
-    return fallHalfWidthAt(y) + ragged - std::fabs(x - kFallCenterX);
-}
-
-// Top of the foreground banks in the lower corners at column x; below the
-// picture's bottom edge in the middle, where the lake comes up to the viewer.
-constexpr float kLeftBankReach = 470.0f;   // where the left bank meets the bottom edge
-constexpr float kRightBankReach = 440.0f;  // the same, measured from the right edge
-inline float bankTopAt(float x) {
-    const float fromLeft = x / kLeftBankReach;
-    const float fromRight = (static_cast<float>(kSceneWidth) - x) / kRightBankReach;
-    // A smooth minimum keeps the shore rounded where the two banks' curves meet.
-    const float u = -std::log(std::exp(-fromLeft * 4.0f) + std::exp(-fromRight * 4.0f)) / 4.0f;
-    const float wobble = (fractalNoise1(x * 0.03f, kSeedFoliage + 4, 3) - 0.5f) * 10.0f;
-    const float v = std::max(0.0f, u);
-    return kLakeY - 12.0f + v * v * v * 220.0f + wobble;
-}
+float fallInsideAt(float x, float y);
+float bankTopAt(float x);
 
 // What a pixel of the picture shows; the guide layout reads it to decide
 // what moves.
