@@ -10,11 +10,11 @@
 #include <GL/glew.h>
 #include <EGL/egl.h>
 #include <dlfcn.h>
-#include <stb_image_write.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +22,8 @@
 #include "app/frame_loop.h"
 #include "app/startup.h"
 #include "flow/document.h"
+#include "support/pictures.h"
+#include "support/scene.h"
 
 namespace {
 
@@ -76,27 +78,15 @@ void installChecks() {
 }
 
 // A scene the program animates: a small picture, one guide, the shaders.
-fs::path writeScene() {
-    const fs::path dir = fs::temp_directory_path() / "stillflow-shutdown-context-check";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    for (const char* shader : {"pass.vert", "identity.frag", "advect.frag", "displace.frag"}) {
-        fs::copy_file(fs::path(STILLFLOW_SHADER_DIR) / shader, dir / shader);
-    }
+void writeScene(const Scene& scene) {
     FlowDocument document;
-    document.picture = ImageGrid(24, 16);
-    for (std::int32_t y = 0; y < 16; ++y) {
-        for (std::int32_t x = 0; x < 24; ++x) {
-            document.picture.at(x, y) = Rgba8{static_cast<std::uint8_t>(x * 10), static_cast<std::uint8_t>(y * 15), 90, 255};
-        }
-    }
+    document.picture = makePicture(24, 16, [](int x, int y) {
+        return Rgba8{static_cast<std::uint8_t>(x * 10), static_cast<std::uint8_t>(y * 15), 90, 255};
+    });
     document.mask = ByteMask(24, 16);
     document.guides.push_back(GuideSegment{4.0f, 8.0f, 12.0f, 8.0f});
-    const ImageGrid& picture = document.picture;
-    stbi_write_png((dir / pictureFileName).string().c_str(), picture.width, picture.height, 4, picture.data(),
-                   picture.width * 4);
-    writeFlowDocument((dir / flowDocumentFileName).string().c_str(), document);
-    return dir;
+    scene.writePicture(pictureFileName, document.picture);
+    scene.writeDocument(document);
 }
 
 }  // namespace
@@ -112,8 +102,10 @@ extern "C" void GLAPIENTRY glDeleteTextures(GLsizei n, const GLuint* textures) {
 }
 
 int main() {
-    const fs::path scene = writeScene();
-    fs::current_path(scene);
+    std::optional<Scene> scene;
+    scene.emplace("shutdown-context-check");
+    writeScene(*scene);
+    fs::current_path(scene->dir());
 
     // Half a second a frame: a layer falls due within the run, so all three
     // passes build their objects.
@@ -129,7 +121,7 @@ int main() {
     shutDown(state);
 
     fs::current_path(fs::temp_directory_path());
-    fs::remove_all(scene);
+    scene.reset();
     if (programDeletes != 3) {
         std::fprintf(stderr, "shutdown_context_check: the shutdown deleted %d pass programs, not 3\n",
                      programDeletes);

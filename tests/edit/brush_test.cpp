@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "edit/edit_input.h"
+#include "support/input_frame.h"
 #include "edit/tools.h"
 #include "flow/guides.h"
 

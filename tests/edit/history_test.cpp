@@ -9,8 +9,8 @@
 #include <cstring>
 #include <vector>
 
-#include "edit/edit_input.h"
 #include "edit/tools.h"
+#include "support/input_frame.h"
 
 namespace {
 

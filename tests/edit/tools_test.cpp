@@ -5,7 +5,7 @@
 #include <cfloat>
 #include <vector>
 
-#include "edit/edit_input.h"
+#include "support/input_frame.h"
 #include "flow/guides.h"
 
 namespace {

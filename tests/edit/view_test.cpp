@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "edit/tools.h"
-#include "edit/edit_input.h"
+#include "support/input_frame.h"
 
 namespace {
 

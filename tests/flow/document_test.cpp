@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "support/scratch_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -73,9 +75,6 @@ class FlowDocumentTest : public ::testing::Test {
 protected:
     void SetUp() override {
         savedGuides_ = guideSegments;
-        std::random_device seed;
-        directory_ = fs::temp_directory_path() / ("stillflow_document_test_" + std::to_string(seed()));
-        fs::create_directories(directory_);
         // Destinations that a failed read must leave exactly as they are.
         picture_ = ImageGrid(4, 3);
         picture_.at(3, 1) = Rgba8{9, 8, 7, 6};
@@ -88,19 +87,10 @@ protected:
     }
     void TearDown() override {
         guideSegments = savedGuides_;
-        std::error_code ignored;
-        fs::remove_all(directory_, ignored);
     }
 
     std::string writeFile(const Bytes& bytes, const std::string& name = "document.flw") {
-        const std::string path = (directory_ / name).string();
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        EXPECT_NE(file, nullptr);
-        if (!bytes.empty()) {
-            EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
-        }
-        std::fclose(file);
-        return path;
+        return scratch_.writeFile(name, bytes);
     }
 
     bool readFile(const std::string& path) {
@@ -126,7 +116,7 @@ protected:
     }
 
     std::vector<GuideSegment> savedGuides_;
-    fs::path directory_;
+    ScratchFolder scratch_{"stillflow-document-test"};
     ImageGrid picture_;
     const Rgba8* pictureStorage_ = nullptr;
     ByteMask mask_;
@@ -314,8 +304,8 @@ TEST_F(FlowDocumentTest, MissingDestinationsAreSkipped) {
 }
 
 TEST_F(FlowDocumentTest, MissingFilesAndDirectoriesFail) {
-    EXPECT_FALSE(readFile((directory_ / "absent.flw").string()));
-    EXPECT_FALSE(readFile(directory_.string()));
+    EXPECT_FALSE(readFile(scratch_.file("absent.flw")));
+    EXPECT_FALSE(readFile(scratch_.path().string()));
     EXPECT_FALSE(readFlowDocument(nullptr, &picture_, &mask_, &flowScale_, &phaseSpacing_));
     expectUntouched("missing");
 }
@@ -343,7 +333,7 @@ TEST_F(FlowDocumentTest, TheWriterProducesTheFormatAndRoundTrips) {
     EXPECT_EQ(encoded[8 + 5 * 35], 2);  // N
     EXPECT_EQ(encoded.back(), 0x3e);    // 0.125f = 0x3E000000, high byte last
 
-    const std::string path = (directory_ / "written.flw").string();
+    const std::string path = scratch_.file("written.flw");
     ASSERT_TRUE(writeFlowDocument(path.c_str(), document));
     EXPECT_EQ(fs::file_size(path), encoded.size());
     ASSERT_TRUE(readFile(path));
@@ -363,7 +353,7 @@ TEST_F(FlowDocumentTest, TheWriterProducesTheFormatAndRoundTrips) {
 
 TEST_F(FlowDocumentTest, TheWriterRefusesWhatTheFormatCannotHold) {
     FlowDocument document;
-    const std::string path = (directory_ / "refused.flw").string();
+    const std::string path = scratch_.file("refused.flw");
     EXPECT_FALSE(writeFlowDocument(path.c_str(), document));  // no picture
     document.picture = ImageGrid(3, 3);
     document.mask = ByteMask(4, 3);
@@ -372,7 +362,7 @@ TEST_F(FlowDocumentTest, TheWriterRefusesWhatTheFormatCannotHold) {
     ASSERT_TRUE(writeFlowDocument(path.c_str(), document));   // no mask: written as zero
     ASSERT_TRUE(readFile(path));
     EXPECT_EQ(mask_.at(2, 2), 0);
-    EXPECT_FALSE(writeFlowDocument((directory_ / "no" / "such" / "dir.flw").string().c_str(), document));
+    EXPECT_FALSE(writeFlowDocument((scratch_.path() / "no" / "such" / "dir.flw").string().c_str(), document));
 }
 
 // Saving replaces the old document only once the new one is complete: a
@@ -384,8 +374,8 @@ TEST_F(FlowDocumentTest, AFailedWriteLeavesTheOldDocumentAndSaysWhy) {
     older.guides = {{1, 2, 3, 4}};
     FlowDocument newer = older;
     newer.guides.push_back({5, 6, 7, 8});
-    const fs::path path = directory_ / "kept.flw";
-    const fs::path temporary = directory_ / "kept.flw.saving";
+    const fs::path path = scratch_.path() / "kept.flw";
+    const fs::path temporary = scratch_.path() / "kept.flw.saving";
     ASSERT_TRUE(writeFlowDocument(path.string().c_str(), older));
     const Bytes olderBytes = encodeFlowDocument(older);
 
@@ -399,13 +389,13 @@ TEST_F(FlowDocumentTest, AFailedWriteLeavesTheOldDocumentAndSaysWhy) {
     fs::remove(temporary);
 
     // The document's own name is a folder with something in it: the rename fails.
-    const fs::path folderPath = directory_ / "folder.flw";
+    const fs::path folderPath = scratch_.path() / "folder.flw";
     fs::create_directories(folderPath / "inside");
     error.clear();
     EXPECT_FALSE(writeFlowDocument(folderPath.string().c_str(), newer, &error));
     EXPECT_NE(error.find("folder.flw"), std::string::npos) << error;
     EXPECT_TRUE(fs::is_directory(folderPath / "inside"));
-    EXPECT_FALSE(fs::exists(directory_ / "folder.flw.saving"));
+    EXPECT_FALSE(fs::exists(scratch_.path() / "folder.flw.saving"));
 
     // A successful write replaces the old bytes and leaves no temporary.
     ASSERT_TRUE(writeFlowDocument(path.string().c_str(), newer, &error)) << error;

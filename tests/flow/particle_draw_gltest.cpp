@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "flow/particle_draw.h"
-#include "support/gl_test_support.h"
+#include "support/gl_test.h"
 
 namespace {
 

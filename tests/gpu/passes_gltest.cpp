@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <algorithm>
+#include <filesystem>
 #include <utility>
 #include <string>
 #include <vector>
@@ -17,7 +18,9 @@
 #include "gpu/flow_upload.h"
 #include "gpu/passes.h"
 #include "gpu/shader_program.h"
-#include "tests/gpu/gpu_test_support.h"
+#include "support/gl_test.h"
+#include "support/pictures.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
@@ -216,28 +219,12 @@ TEST(Passes, ViewportAndSizeFollowTheTarget) {
 // a plain fork), so the child builds its pass programs from its own working
 // directory.
 
-// The child's own empty working directory, removed with what the child
-// left in it when the child exits.
-std::string scratchDirectory;
-
-void removeScratchDirectory() {
-    for (const char* name : {"pass.vert", "advect.frag"}) std::remove((scratchDirectory + "/" + name).c_str());
-    rmdir(scratchDirectory.c_str());
-}
-
-bool enterScratchDirectory() {
-    std::string pattern = ::testing::TempDir() + "stillflow_passes_XXXXXX";
-    if (!mkdtemp(&pattern[0])) return false;
-    scratchDirectory = pattern;
-    std::atexit(removeScratchDirectory);
-    return chdir(scratchDirectory.c_str()) == 0;
-}
-
-bool writeFile(const std::string& path, const std::string& text) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    return std::fclose(file) == 0 && written;
+// Makes the child's own empty folder its working directory. The folder is
+// removed, with what the child left in it, when the child exits.
+const ScratchFolder& enterScratchFolder() {
+    static const ScratchFolder folder("stillflow-passes");
+    std::filesystem::current_path(folder.path());
+    return folder;
 }
 
 // Sends the child's standard output to its standard error, where the death
@@ -267,7 +254,7 @@ TEST_F(PassesDeathTest, MissingShaderFileEndsTheRunOnTheFirstPass) {
     EXPECT_EXIT(
         {
             printToStderr();
-            if (!enterScratchDirectory()) std::exit(3);
+            enterScratchFolder();
             RenderTargets targets;
             createRenderTargets(makeTestPicture(4, 4), targets);
             advectPass(targets.current[0], targets.flow, targets.scratch[0], 0.1f);
@@ -289,10 +276,9 @@ TEST_F(PassesDeathTest, UnusedSamplerIsReportedEveryCallAndThePassStillDraws) {
     EXPECT_EXIT(
         {
             printToStderr();
-            if (!enterScratchDirectory()) std::exit(3);
-            if (!writeFile("pass.vert", vertexSource) || !writeFile("advect.frag", fragmentSource)) {
-                std::exit(3);
-            }
+            const ScratchFolder& folder = enterScratchFolder();
+            folder.writeFile("pass.vert", vertexSource);
+            folder.writeFile("advect.frag", fragmentSource);
             RenderTargets targets;
             createRenderTargets(makeTestPicture(4, 3), targets);
             advectPass(targets.current[0], targets.flow, targets.scratch[0], 0.1f);

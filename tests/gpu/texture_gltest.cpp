@@ -10,7 +10,8 @@
 #include "gpu/flow_upload.h"
 #include "gpu/render_targets.h"
 #include "gpu/texture.h"
-#include "tests/gpu/gpu_test_support.h"
+#include "support/gl_test.h"
+#include "support/pictures.h"
 
 namespace {
 

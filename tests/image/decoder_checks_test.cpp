@@ -12,7 +12,7 @@
 #include <stb_image_write.h>
 
 #include "image/loading.h"
-#include "image/scratch_files.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
@@ -50,13 +50,16 @@ void overfillTable(Bytes& jpeg, std::size_t counts) {
     jpeg[counts + 15] = 200;  // 16-bit codes
 }
 
-class DecoderChecksTest : public ScratchFilesTest {};
+class DecoderChecksTest : public ::testing::Test {
+protected:
+    ScratchFolder scratch_{"stillflow-decoder-test"};
+};
 
 TEST_F(DecoderChecksTest, AnEncodedJpegPassesAndLoads) {
     const Bytes jpeg = encodeJpeg();
     ASSERT_TRUE(looksLikeJpeg(jpeg.data(), jpeg.size()));
     EXPECT_TRUE(jpegHuffmanTablesFit(jpeg.data(), jpeg.size()));
-    const ImageGrid picture = loadImage(writeBytes("good.jpg", jpeg).c_str());
+    const ImageGrid picture = loadImage(scratch_.writeFile("good.jpg", jpeg).c_str());
     EXPECT_EQ(picture.width, 8);
     EXPECT_EQ(picture.height, 8);
 }
@@ -67,7 +70,7 @@ TEST_F(DecoderChecksTest, AHuffmanTableOfMoreThan256CodesIsRefusedBeforeDecoding
     ASSERT_NE(counts, 0u);
     overfillTable(jpeg, counts);
     EXPECT_FALSE(jpegHuffmanTablesFit(jpeg.data(), jpeg.size()));
-    const std::string path = writeBytes("overfull.jpg", jpeg);
+    const std::string path = scratch_.writeFile("overfull.jpg", jpeg);
     EXPECT_TRUE(loadImage(path.c_str()).empty());
     ImageGrid destination(2, 2);
     EXPECT_FALSE(loadImageInto(path.c_str(), &destination));
@@ -131,8 +134,8 @@ TEST_F(DecoderChecksTest, BinaryPnmFilesMustHoldEverySampleTheirHeaderDeclares) 
         EXPECT_FALSE(pnmSamplesComplete(shortOne.data(), shortOne.size()));
         EXPECT_FALSE(decoderCanTake(shortOne.data(), shortOne.size()));
 
-        EXPECT_FALSE(loadImage(writeBytes("complete.pnm", complete).c_str()).empty());
-        EXPECT_TRUE(loadImage(writeBytes("short.pnm", shortOne).c_str()).empty());
+        EXPECT_FALSE(loadImage(scratch_.writeFile("complete.pnm", complete).c_str()).empty());
+        EXPECT_TRUE(loadImage(scratch_.writeFile("short.pnm", shortOne).c_str()).empty());
     }
     // Not binary PNM: left to the decoder.
     const Bytes others[] = {{'P', '3', '\n', '1', ' ', '1', '\n', '2', '5', '5', '\n', '1'}, {'P'}, {'P', '6'}};
@@ -170,10 +173,10 @@ TEST_F(DecoderChecksTest, UncompressedTgaFilesMustHoldEveryPixelTheirHeaderDecla
         EXPECT_FALSE(tgaSamplesComplete(shortOne.data(), shortOne.size()));
         EXPECT_FALSE(decoderCanTake(shortOne.data(), shortOne.size()));
 
-        const ImageGrid picture = loadImage(writeBytes("complete.tga", complete).c_str());
+        const ImageGrid picture = loadImage(scratch_.writeFile("complete.tga", complete).c_str());
         EXPECT_EQ(picture.width, 3);
         EXPECT_EQ(picture.height, 2);
-        EXPECT_TRUE(loadImage(writeBytes("short.tga", shortOne).c_str()).empty());
+        EXPECT_TRUE(loadImage(scratch_.writeFile("short.tga", shortOne).c_str()).empty());
     }
     // Run-length and 15-bit files are read as zeros past the end: left alone.
     const Bytes runLength = tga(0, 10, 24, 2);
@@ -241,10 +244,10 @@ TEST_F(DecoderChecksTest, UncompressedBmpFilesMustHoldEveryRowTheirHeaderDeclare
         EXPECT_FALSE(bmpPixelsComplete(shortOne.data(), shortOne.size()));
         EXPECT_FALSE(decoderCanTake(shortOne.data(), shortOne.size()));
 
-        const ImageGrid picture = loadImage(writeBytes("complete.bmp", complete).c_str());
+        const ImageGrid picture = loadImage(scratch_.writeFile("complete.bmp", complete).c_str());
         EXPECT_EQ(picture.width, 3);
         EXPECT_EQ(picture.height, 2);
-        EXPECT_TRUE(loadImage(writeBytes("short.bmp", shortOne).c_str()).empty());
+        EXPECT_TRUE(loadImage(scratch_.writeFile("short.bmp", shortOne).c_str()).empty());
     }
     // A header alone declaring 16384 x 16384 pixels: refused from the header,
     // not decoded into a black picture of that size.
@@ -252,7 +255,7 @@ TEST_F(DecoderChecksTest, UncompressedBmpFilesMustHoldEveryRowTheirHeaderDeclare
     headerOnly[18] = 0x00;
     headerOnly[19] = 0x40;  // width 16384
     EXPECT_FALSE(bmpPixelsComplete(headerOnly.data(), headerOnly.size()));
-    const std::string path = writeBytes("header-only.bmp", headerOnly);
+    const std::string path = scratch_.writeFile("header-only.bmp", headerOnly);
     EXPECT_TRUE(loadImage(path.c_str()).empty());
     std::int32_t width = 0;
     std::int32_t height = 0;

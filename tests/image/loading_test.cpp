@@ -11,18 +11,20 @@
 #include <stb_image.h>
 #include <stb_image_write.h>
 
-#include "image/scratch_files.h"
 #include "support/picture_headers.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
-class ImageLoadingTest : public ScratchFilesTest {
+class ImageLoadingTest : public ::testing::Test {
 protected:
+    ScratchFolder scratch_{"stillflow-image-test"};
+
     // A PNG of the given channel count whose bytes count up from `first`.
     std::string writePng(const std::string& name, int width, int height, int channels, std::uint8_t first = 10) {
         std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width * height * channels));
         for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<std::uint8_t>(first + i);
-        const std::string path = (directory_ / name).string();
+        const std::string path = scratch_.file(name);
         EXPECT_NE(0, stbi_write_png(path.c_str(), width, height, channels, pixels.data(), width * channels));
         return path;
     }
@@ -76,7 +78,7 @@ TEST_F(ImageLoadingTest, SixteenBitPnmFilesLoadAsTheDecoderReadsTheirOwnChannels
         stbi_uc* reference = stbi_load_from_memory(c.bytes.data(), static_cast<int>(c.bytes.size()), &width,
                                                    &height, &channels, 0);
         ASSERT_NE(reference, nullptr);
-        const ImageGrid picture = loadImage(writeBytes(c.name, c.bytes).c_str());
+        const ImageGrid picture = loadImage(scratch_.writeFile(c.name, c.bytes).c_str());
         ASSERT_EQ(picture.width, width);
         ASSERT_EQ(picture.height, height);
         for (int i = 0; i < width * height; ++i) {
@@ -117,11 +119,11 @@ TEST_F(ImageLoadingTest, ADestinationOfTheSameSizeKeepsItsStorageAnotherSizeIsRe
 TEST_F(ImageLoadingTest, UnreadablePicturesFailSilentlyAndLeaveTheDestination) {
     const std::vector<std::uint8_t> pngSignatureOnly = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     const std::string paths[] = {
-        (directory_ / "missing.png").string(),
-        directory_.string(),
-        writeBytes("empty.png", {}),
-        writeBytes("junk.png", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'}),
-        writeBytes("cut.png", pngSignatureOnly),
+        scratch_.file("missing.png"),
+        scratch_.path().string(),
+        scratch_.writeFile("empty.png", std::vector<std::uint8_t>{}),
+        scratch_.writeFile("junk.png", std::vector<std::uint8_t>{'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'}),
+        scratch_.writeFile("cut.png", pngSignatureOnly),
     };
     for (const std::string& path : paths) {
         SCOPED_TRACE(path);
@@ -154,14 +156,14 @@ TEST_F(ImageLoadingTest, TheDeclaredSizeIsReadFromTheHeaderWithoutDecoding) {
 
     // A header without pixels still tells its size; decoding it fails.
     const std::string header = pngHeaderOnly(40000, 4);
-    const std::string path = writeBytes("header-only.png", std::vector<std::uint8_t>(header.begin(), header.end()));
+    const std::string path = scratch_.writeFile("header-only.png", std::vector<std::uint8_t>(header.begin(), header.end()));
     ASSERT_TRUE(readPictureSize(path.c_str(), &width, &height));
     EXPECT_EQ(width, 40000);
     EXPECT_EQ(height, 4);
     EXPECT_TRUE(loadImage(path.c_str()).empty());
 
-    EXPECT_FALSE(readPictureSize((directory_ / "missing.png").string().c_str(), &width, &height));
-    EXPECT_FALSE(readPictureSize(writeBytes("junk.png", {'n', 'o'}).c_str(), &width, &height));
+    EXPECT_FALSE(readPictureSize(scratch_.file("missing.png").c_str(), &width, &height));
+    EXPECT_FALSE(readPictureSize(scratch_.writeFile("junk.png", std::vector<std::uint8_t>{'n', 'o'}).c_str(), &width, &height));
     EXPECT_FALSE(readPictureSize(nullptr, &width, &height));
 }
 

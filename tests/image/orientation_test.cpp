@@ -14,7 +14,7 @@
 
 #include <stb_image_write.h>
 
-#include "image/scratch_files.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
@@ -94,7 +94,10 @@ bool near(Rgba8 a, Rgba8 b) {
     return std::abs(a.r - b.r) <= 12 && std::abs(a.g - b.g) <= 12 && std::abs(a.b - b.b) <= 12 && a.a == b.a;
 }
 
-class PhotoOrientationTest : public ScratchFilesTest {};
+class PhotoOrientationTest : public ::testing::Test {
+protected:
+    ScratchFolder scratch_{"stillflow-orientation-test"};
+};
 
 TEST_F(PhotoOrientationTest, EveryOrientationComesOutUpright) {
     struct Case {
@@ -122,7 +125,7 @@ TEST_F(PhotoOrientationTest, EveryOrientationComesOutUpright) {
         const ImageGrid stored = quadrants(sidesSwapped ? kUprightHeight : kUprightWidth,
                                            sidesSwapped ? kUprightWidth : kUprightHeight, c.storedTopLeft,
                                            c.storedTopRight, c.storedBottomLeft, c.storedBottomRight);
-        const std::string path = writeBytes("photo.jpg", jpegWithOrientation(stored, c.orientation, c.bigEndian));
+        const std::string path = scratch_.writeFile("photo.jpg", jpegWithOrientation(stored, c.orientation, c.bigEndian));
 
         EXPECT_EQ(readExifOrientation(path.c_str()), c.orientation == 0 ? 1 : c.orientation);
         const ImageGrid photo = loadPhoto(path.c_str());
@@ -138,12 +141,12 @@ TEST_F(PhotoOrientationTest, EveryOrientationComesOutUpright) {
 
 TEST_F(PhotoOrientationTest, TagsOutsideOneToEightAndFilesWithoutExifKeepTheStoredPicture) {
     const ImageGrid stored = quadrants(kUprightWidth, kUprightHeight, kRed, kGreen, kBlue, kWhite);
-    const std::string badTag = writeBytes("bad-tag.jpg", jpegWithOrientation(stored, 9, false));
+    const std::string badTag = scratch_.writeFile("bad-tag.jpg", jpegWithOrientation(stored, 9, false));
     EXPECT_EQ(readExifOrientation(badTag.c_str()), 1);
-    const std::string png = (directory_ / "photo.png").string();
+    const std::string png = scratch_.file("photo.png");
     ASSERT_NE(0, stbi_write_png(png.c_str(), stored.width, stored.height, 4, stored.data(), stored.width * 4));
     EXPECT_EQ(readExifOrientation(png.c_str()), 1);
-    EXPECT_EQ(readExifOrientation((directory_ / "missing.jpg").string().c_str()), 1);
+    EXPECT_EQ(readExifOrientation(scratch_.file("missing.jpg").c_str()), 1);
     const ImageGrid photo = loadPhoto(png.c_str());
     ASSERT_EQ(photo.width, kUprightWidth);
     EXPECT_EQ(0, std::memcmp(photo.data(), stored.data(), stored.byteCount()));

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "image/scratch_files.h"
+#include "support/scratch_folder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -130,7 +130,10 @@ bool encodeTone(const std::string& path, const char* encoderName) {
     return ok;
 }
 
-class AudioDecodingTest : public ScratchFilesTest {};
+class AudioDecodingTest : public ::testing::Test {
+protected:
+    ScratchFolder scratch_{"stillflow-audio-test"};
+};
 
 TEST_F(AudioDecodingTest, SixteenBitWavSurvivesTheRoundTripSampleForSample) {
     PcmAudio original;
@@ -140,7 +143,7 @@ TEST_F(AudioDecodingTest, SixteenBitWavSurvivesTheRoundTripSampleForSample) {
         original.samples.push_back(static_cast<std::int16_t>(std::lround(20000 * std::sin(i * 0.05))));
         original.samples.push_back(static_cast<std::int16_t>(i % 2 ? -32768 : 32767));
     }
-    const std::string path = (directory_ / "round.wav").string();
+    const std::string path = scratch_.file("round.wav");
     ASSERT_TRUE(writeWavFile(path.c_str(), original));
 
     PcmAudio decoded;
@@ -182,7 +185,7 @@ TEST_F(AudioDecodingTest, OtherEncodingsAndChannelCountsArriveAsSixteenBitMonoOr
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string path = writeBytes("sound.wav", c.file);
+        const std::string path = scratch_.writeFile("sound.wav", c.file);
         PcmAudio audio;
         std::string error;
         ASSERT_TRUE(decodeAudioFile(path.c_str(), &audio, &error)) << error;
@@ -207,7 +210,7 @@ TEST_F(AudioDecodingTest, CompressedFormatsDecodeToTheirToneAndLength) {
     int decodedFormats = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        const std::string path = (directory_ / c.file).string();
+        const std::string path = scratch_.file(c.file);
         if (!encodeTone(path, c.encoder)) {
             std::printf("note: this FFmpeg cannot write %s; not tested\n", c.file);
             continue;
@@ -238,7 +241,7 @@ TEST_F(AudioDecodingTest, AskedRateAndChannelsAreWhatComesOut) {
     stereo.sampleRate = 22050;
     stereo.channels = 2;
     stereo.samples.assign(2 * 22050, 1000);
-    const std::string path = (directory_ / "second.wav").string();
+    const std::string path = scratch_.file("second.wav");
     ASSERT_TRUE(writeWavFile(path.c_str(), stereo));
 
     AudioDecodeOptions options;
@@ -259,7 +262,7 @@ TEST_F(AudioDecodingTest, FilesWithoutUsableSoundAreRefusedWithAReasonAndChangeN
     long_.sampleRate = 8000;
     long_.channels = 1;
     long_.samples.assign(8000, 0);
-    const std::string oneSecond = (directory_ / "long.wav").string();
+    const std::string oneSecond = scratch_.file("long.wav");
     ASSERT_TRUE(writeWavFile(oneSecond.c_str(), long_));
 
     struct Case {
@@ -268,10 +271,10 @@ TEST_F(AudioDecodingTest, FilesWithoutUsableSoundAreRefusedWithAReasonAndChangeN
         std::int64_t maxFrames;
     };
     const Case cases[] = {
-        {"missing", (directory_ / "missing.mp3").string(), 0},
-        {"text", writeBytes("notes.ogg", std::vector<std::uint8_t>(200, 'a')), 0},
-        {"empty", writeBytes("empty.flac", {}), 0},
-        {"header only", writeBytes("header.wav", wavFile(1, 2, 44100, 16, {})), 0},
+        {"missing", scratch_.file("missing.mp3"), 0},
+        {"text", scratch_.writeFile("notes.ogg", std::vector<std::uint8_t>(200, 'a')), 0},
+        {"empty", scratch_.writeFile("empty.flac", std::vector<std::uint8_t>{}), 0},
+        {"header only", scratch_.writeFile("header.wav", wavFile(1, 2, 44100, 16, {})), 0},
         {"longer than allowed", oneSecond, 7999},
     };
     for (const Case& c : cases) {

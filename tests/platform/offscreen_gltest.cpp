@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/gui.h"
-#include "support/gl_test_support.h"
+#include "support/gl_test.h"
 
 namespace {
 GLuint compile(GLenum type, const char* source) {

@@ -12,7 +12,8 @@
 
 #include "platform/gui.h"
 #include "platform/perf_counter.h"
-#include "support/gl_test_support.h"
+#include "support/gl_test.h"
+#include "support/scratch_folder.h"
 
 namespace {
 // Restarts the offscreen session with extra options; the test main's
@@ -133,9 +134,8 @@ TEST_F(OffscreenSession, FramesOptionAndCloseEventRequestClosing) {
 }
 
 TEST_F(OffscreenSession, GrabWritesEachFrameAsAnRgbaPngTopRowFirst) {
-    const std::string dir = ::testing::TempDir() + "stillflow_grab_test";
-    std::remove((dir + "/frame-00000.png").c_str());
-    std::remove((dir + "/frame-00001.png").c_str());
+    const ScratchFolder grabs("stillflow-grab-test");
+    const std::string dir = grabs.path().string();
     restart({"-size", "48x32", "-grab", dir});
 
     // Frame 0: blue, with the top 8 rows red (GL's y runs upwards).

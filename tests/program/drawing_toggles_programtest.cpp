@@ -8,7 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "program/program_runner.h"
+#include "support/pictures.h"
+#include "support/scene.h"
 
 namespace {
 

@@ -12,7 +12,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "program/program_runner.h"
+#include "support/pictures.h"
+#include "support/scene.h"
 
 namespace {
 

@@ -6,8 +6,9 @@
 #include <filesystem>
 #include <string>
 
-#include "program/program_runner.h"
 #include "support/picture_headers.h"
+#include "support/pictures.h"
+#include "support/scene.h"
 
 namespace {
 

@@ -6,7 +6,8 @@
 
 #include <string>
 
-#include "program/program_runner.h"
+#include "support/pictures.h"
+#include "support/scene.h"
 
 namespace {
 

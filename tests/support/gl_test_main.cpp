@@ -8,7 +8,7 @@
 
 #include "gpu/passes.h"
 #include "platform/gui.h"
-#include "support/gl_test_support.h"
+#include "support/gl_test.h"
 
 namespace {
 GLContext* testContext = nullptr;

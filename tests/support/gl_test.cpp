@@ -1,4 +1,4 @@
-#include "support/gl_test_support.h"
+#include "support/gl_test.h"
 
 namespace {
 // Saves and restores the state the read-backs change.
@@ -43,4 +43,25 @@ std::vector<std::uint8_t> readDefaultFramebufferRgba8(int width, int height) {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     return pixels;
+}
+
+std::vector<std::uint8_t> readRgbaBytes(Texture& texture) {
+    return readTextureRgba8(texture.id(), texture.width(), texture.height());
+}
+
+std::vector<float> readRgFloats(Texture& texture) {
+    return readTextureRg32f(texture.id(), texture.width(), texture.height());
+}
+
+GLint textureParameter(Texture& texture, GLenum pname) {
+    texture.bind();
+    GLint value = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, pname, &value);
+    return value;
+}
+
+std::array<Texture*, 9> allTargets(RenderTargets& targets) {
+    return {&targets.picture,    &targets.flow,       &targets.current[0],
+            &targets.current[1], &targets.current[2], &targets.scratch[0],
+            &targets.scratch[1], &targets.scratch[2], &targets.output};
 }

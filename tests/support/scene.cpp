@@ -1,4 +1,4 @@
-#include "program/program_runner.h"
+#include "support/scene.h"
 
 #include <stb_image_write.h>
 
@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
+#include "gpu/builtin_shaders.h"
 #include "image/loading.h"
 
 #ifndef _WIN32
@@ -22,54 +24,43 @@ std::string readWhole(const fs::path& path) {
     text << in.rdbuf();
     return text.str();
 }
-
-const char* const shaderFiles[] = {"pass.vert", "identity.frag", "advect.frag", "displace.frag"};
 }  // namespace
 
-Scene::Scene(const std::string& name) {
-    dir_ = fs::temp_directory_path() / ("stillflow-test-" + name);
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    for (const char* shader : shaderFiles) {
-        fs::copy_file(fs::path(STILLFLOW_SHADER_DIR) / shader, dir_ / shader);
-    }
-}
-
-Scene::~Scene() {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
+Scene::Scene(const std::string& name) : folder_("stillflow-test-" + name) {
+    std::string failed;
+    if (!writeBuiltinShaders(dir().string().c_str(), &failed)) throw std::runtime_error("cannot write " + failed);
 }
 
 void Scene::writePicture(const char* fileName, const ImageGrid& picture) const {
-    stbi_write_png((dir_ / fileName).string().c_str(), picture.width, picture.height, 4, picture.data(),
+    stbi_write_png((dir() / fileName).string().c_str(), picture.width, picture.height, 4, picture.data(),
                    picture.width * 4);
 }
 
 void Scene::writeDocument(const FlowDocument& document) const {
-    writeFlowDocument((dir_ / "vorna2.flw").string().c_str(), document);
+    writeFlowDocument((dir() / "vorna2.flw").string().c_str(), document);
 }
 
 void Scene::writeScript(const std::string& text) const { writeFile("input.txt", text); }
 
 void Scene::writeFile(const char* fileName, const std::string& bytes) const {
-    std::ofstream(dir_ / fileName, std::ios::binary) << bytes;
+    std::ofstream(dir() / fileName, std::ios::binary) << bytes;
 }
 
-void Scene::remove(const char* fileName) const { fs::remove(dir_ / fileName); }
+void Scene::remove(const char* fileName) const { fs::remove(dir() / fileName); }
 
-std::string Scene::readFile(const char* fileName) const { return readWhole(dir_ / fileName); }
+std::string Scene::readFile(const char* fileName) const { return readWhole(dir() / fileName); }
 
-bool Scene::exists(const char* fileName) const { return fs::exists(dir_ / fileName); }
+bool Scene::exists(const char* fileName) const { return fs::exists(dir() / fileName); }
 
 ProgramRun Scene::run(int width, int height, int frames, const std::string& extraOptions) const {
     ProgramRun result;
-    result.grabDir = dir_ / "grabs";
+    result.grabDir = dir() / "grabs";
     fs::remove_all(result.grabDir);
     fs::create_directories(result.grabDir);
     std::ostringstream command;
-    command << "cd '" << dir_.string() << "' && '" << STILLFLOW_BINARY << "' -platform offscreen -size " << width
+    command << "cd '" << dir().string() << "' && '" << STILLFLOW_BINARY << "' -platform offscreen -size " << width
             << "x" << height << " -frames " << frames << " -grab '" << result.grabDir.string() << "'";
-    if (fs::exists(dir_ / "input.txt")) command << " -script input.txt";
+    if (fs::exists(dir() / "input.txt")) command << " -script input.txt";
     command << " " << extraOptions << " >stdout.txt 2>stderr.txt";
     const int status = std::system(command.str().c_str());
 #ifdef _WIN32
@@ -77,13 +68,13 @@ ProgramRun Scene::run(int width, int height, int frames, const std::string& extr
 #else
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
-    result.out = readWhole(dir_ / "stdout.txt");
-    result.err = readWhole(dir_ / "stderr.txt");
+    result.out = readWhole(dir() / "stdout.txt");
+    result.err = readWhole(dir() / "stderr.txt");
     return result;
 }
 
 ImageGrid Scene::grab(int frame) const {
     char name[32];
     std::snprintf(name, sizeof name, "frame-%05d.png", frame);
-    return loadImage((dir_ / "grabs" / name).string().c_str());
+    return loadImage((dir() / "grabs" / name).string().c_str());
 }

@@ -2,13 +2,12 @@
 // Runs the built program offscreen in a scratch scene folder and reads back
 // what it printed and grabbed. For whole-program tests.
 
-#include <cstdint>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "flow/document.h"
 #include "flow/grid.h"
+#include "support/scratch_folder.h"
 
 struct ProgramRun {
     int exitCode = -1;
@@ -19,11 +18,11 @@ struct ProgramRun {
 
 class Scene {
 public:
-    // A fresh, empty scene folder with the four shader files in it.
+    // A fresh scene folder, named after `name`, with the four shader files
+    // in it; removed with the object.
     explicit Scene(const std::string& name);
-    ~Scene();
 
-    const std::filesystem::path& dir() const { return dir_; }
+    const std::filesystem::path& dir() const { return folder_.path(); }
 
     void writePicture(const char* fileName, const ImageGrid& picture) const;
     void writeDocument(const FlowDocument& document) const;
@@ -42,14 +41,5 @@ public:
     ImageGrid grab(int frame) const;
 
 private:
-    std::filesystem::path dir_;
+    ScratchFolder folder_;
 };
-
-// A picture whose every pixel is a function of its position.
-template <typename F>
-ImageGrid makePicture(int width, int height, F colourAt) {
-    ImageGrid picture(width, height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) picture.at(x, y) = colourAt(x, y);
-    return picture;
-}
