@@ -17,12 +17,11 @@
 #include <vector>
 
 #include "app/schedule.h"
+#include "bench/bench_gl.h"
 #include "flow/grid.h"
 #include "gpu/flow_upload.h"
 #include "gpu/passes.h"
 #include "gpu/render_targets.h"
-#include "gpu/shader_program.h"
-#include "platform/gui.h"
 
 namespace {
 
@@ -101,19 +100,7 @@ BENCHMARK(BM_DisplacePass)->Iterations(benchFrames / 3)->Unit(benchmark::kMillis
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    if (readTextFile("pass.vert").empty()) {
-        std::fprintf(stderr, "passes_bench: no pass.vert here; run it from the build's shaders/ folder\n");
-        return 1;
-    }
-
-    static char platform[] = "-platform", offscreen[] = "offscreen", size[] = "-size", side[] = "64x64";
-    std::vector<char*> args = {argv[0], platform, offscreen, size, side, nullptr};
-    int count = static_cast<int>(args.size()) - 1;
-    guiInit(count, args.data());
-    GLContext context;
-    context.makeCurrent();
-    glewInit();
-
+    const BenchGl gl(argv[0], "run it from the build's shaders/ folder");
     {
         Scene owned;
         const ImageGrid picture = makePicture();
@@ -126,8 +113,6 @@ int main(int argc, char** argv) {
         scene = &owned;
         benchmark::RunSpecifiedBenchmarks();
         scene = nullptr;
-        releaseRenderTargets(owned.targets);
-        releasePassObjects();
     }
     benchmark::Shutdown();
     return 0;

@@ -41,14 +41,13 @@
 #include <vector>
 
 #include "app/schedule.h"
+#include "bench/bench_gl.h"
 #include "flow/document.h"
 #include "flow/grid.h"
 #include "flow/synthesis.h"
 #include "gpu/flow_upload.h"
 #include "gpu/passes.h"
 #include "gpu/render_targets.h"
-#include "gpu/shader_program.h"
-#include "platform/gui.h"
 
 namespace {
 
@@ -400,18 +399,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--write" && i + 1 < argc) writeFolder = argv[++i];
     }
-    if (readTextFile("pass.vert").empty()) {
-        std::fprintf(stderr, "quality_bench: no pass.vert here; run it in a scene folder\n");
-        return 1;
-    }
-
-    static char platform[] = "-platform", offscreen[] = "offscreen", size[] = "-size", side[] = "64x64";
-    std::vector<char*> args = {argv[0], platform, offscreen, size, side, nullptr};
-    int count = static_cast<int>(args.size()) - 1;
-    guiInit(count, args.data());
-    GLContext context;
-    context.makeCurrent();
-    glewInit();
+    const BenchGl gl(argv[0], "run it in a scene folder");
 
     std::printf("%-28s %-8s %8s   %8s\n", "case", "area", "sharp", "softest");
     {
@@ -425,7 +413,5 @@ int main(int argc, char** argv) {
         runSceneCase(writeFolder);
         runCost();
     }
-    // What the passes built goes while the context lives.
-    releasePassObjects();
     return 0;
 }

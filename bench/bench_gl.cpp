@@ -1,0 +1,26 @@
+#include "bench/bench_gl.h"
+
+#include <GL/glew.h>
+
+#include <vector>
+
+#include "gpu/passes.h"
+#include "gpu/shader_program.h"
+#include "platform/fatal_error.h"
+
+BenchGl::BenchGl(const char* argv0, const char* whereToRun) {
+    setProgramName(argv0);
+    if (readTextFile("pass.vert").empty()) fatalError("no pass.vert here; %s", whereToRun);
+    static char platform[] = "-platform", offscreen[] = "offscreen", size[] = "-size", side[] = "64x64";
+    std::vector<char*> args = {const_cast<char*>(argv0), platform, offscreen, size, side, nullptr};
+    int count = static_cast<int>(args.size()) - 1;
+    guiInit(count, args.data());
+    context_.emplace();
+    context_->makeCurrent();
+    glewInit();
+}
+
+BenchGl::~BenchGl() {
+    releasePassObjects();
+    context_.reset();
+}
