@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/fatal_error.h"
+
 std::string readTextFile(const char* path) {
     std::FILE* file = std::fopen(path, "rb");
     if (!file) return std::string();
@@ -138,10 +140,9 @@ namespace {
 // does not say which file was missing; this line on stderr does.
 void reportUnreadableShader(const char* path, const std::string& source) {
     if (!source.empty()) return;
-    std::fprintf(stderr,
-                 "cannot read shader file \"%s\": it must be a readable, non-empty file in the working "
-                 "directory (stillflow-new and make_demo_scene write it)\n",
-                 path);
+    reportProblem("cannot read shader file \"%s\": it must be a readable, non-empty file in the working "
+                  "directory (stillflow-new and make_demo_scene write it)",
+                  path);
 }
 
 }  // namespace
