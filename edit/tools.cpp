@@ -100,7 +100,7 @@ void updateToolMode() {
 }
 
 void updateGuideEditing(Vec2 cursorPosition, const View& view, bool& flowDirty, EditHistory& history) {
-    // 0. The gesture begun by an earlier press ends at the release, also when
+    // 1. The gesture begun by an earlier press ends at the release, also when
     //    a tool key held by then makes the release count in another tool.
     if (mouseUp(MouseButton::Left) && gestureOpen) finishGesture(history);
     if (ToolMode != toolEditGuides) return;
@@ -110,7 +110,7 @@ void updateGuideEditing(Vec2 cursorPosition, const View& view, bool& flowDirty, 
     float pickedDistance = FLT_MAX;
     pickNearestEndpoint(cursorPosition, &pickedSegment, &pickedEndpoint, &pickedDistance);
 
-    // 1. Press: grab the endpoint within reach, or start a new guide whose
+    // 2. Press: grab the endpoint within reach, or start a new guide whose
     //    second endpoint follows the cursor. A distance exactly at the radius grabs.
     if (mouseDown(MouseButton::Left)) {
         pressPoint = cursorPosition;
@@ -129,7 +129,7 @@ void updateGuideEditing(Vec2 cursorPosition, const View& view, bool& flowDirty, 
         gestureOpen = true;
     }
 
-    // 2. Drag: keep the cursor's offset from the endpoint as it was at the press.
+    // 3. Drag: keep the cursor's offset from the endpoint as it was at the press.
     const bool grabValid =
         grabbedSegment >= 0 && static_cast<std::size_t>(grabbedSegment) < guideSegments.size();
     if (mousePressed(MouseButton::Left) && grabValid) {
@@ -138,10 +138,10 @@ void updateGuideEditing(Vec2 cursorPosition, const View& view, bool& flowDirty, 
         setEndpoint(guideSegments[static_cast<std::size_t>(grabbedSegment)], grabbedEndpoint, moved);
     }
 
-    // 3. Release: the guides may have changed; synthesise again.
+    // 4. Release: the guides may have changed; synthesise again.
     if (mouseUp(MouseButton::Left)) flowDirty = true;
 
-    // 4. Right click near an endpoint deletes its guide; never during a left drag,
+    // 5. Right click near an endpoint deletes its guide; never during a left drag,
     //    so the grabbed indices cannot shift under a drag.
     if (!mousePressed(MouseButton::Left) && mouseDown(MouseButton::Right) && pickedSegment >= 0 &&
         withinDeleteReach(pickedDistance, view)) {
