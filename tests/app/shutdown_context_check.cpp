@@ -6,6 +6,8 @@
 //
 // Exit code 0: the shutdown released the passes' programs, and no checked GL
 // call happened without a current context, up to the very end of the process.
+// The run shows the mask (M) for a frame, so the texture made on demand is
+// part of it.
 
 #include <GL/glew.h>
 #include <EGL/egl.h>
@@ -87,6 +89,9 @@ void writeScene(const Scene& scene) {
     document.guides.push_back(GuideSegment{4.0f, 8.0f, 12.0f, 8.0f});
     scene.writePicture(pictureFileName, document.picture);
     scene.writeDocument(document);
+    // M shows the mask, which makes the one texture that exists only on
+    // demand: it too must go before the context.
+    scene.writeScript("1 keydown M\n2 keyup M\n");
 }
 
 }  // namespace
@@ -110,8 +115,10 @@ int main() {
     // Half a second a frame: a layer falls due within the run, so all three
     // passes build their objects.
     static char name[] = "stillflow", platform[] = "-platform", offscreen[] = "offscreen", size[] = "-size",
-                side[] = "64x64", frames[] = "-frames", count[] = "6", frameTime[] = "-frame-time", step[] = "0.5";
-    std::vector<char*> args = {name, platform, offscreen, size, side, frames, count, frameTime, step, nullptr};
+                side[] = "64x64", frames[] = "-frames", count[] = "6", frameTime[] = "-frame-time", step[] = "0.5",
+                script[] = "-script", scriptFile[] = "input.txt";
+    std::vector<char*> args = {name,  platform, offscreen, size,   side,       frames,
+                               count, frameTime, step,     script, scriptFile, nullptr};
     int argc = static_cast<int>(args.size()) - 1;
 
     AppState state;
