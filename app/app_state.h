@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "app/scene_files.h"
 #include "edit/history.h"
@@ -45,6 +46,7 @@ struct AppState {
     bool showParticles = true;
     bool showMask = false;
     bool maskTintStale = true;                   // the mask changed since maskTexture was made
+    std::string sceneName;                       // the scene folder's name, for the window title
 
     // GL objects. The context is constructed after guiInit; the textures
     // need it current and are released before it.

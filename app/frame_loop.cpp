@@ -6,10 +6,12 @@
 #include "app/commands.h"
 #include "app/composition.h"
 #include "app/schedule.h"
+#include "app/window_title.h"
 #include "app/synthesize_flow.h"
 #include "edit/brush.h"
 #include "edit/tools.h"
 #include "edit/view.h"
+#include "flow/guides.h"
 #include "flow/particles.h"
 #include "platform/gui.h"
 
@@ -36,7 +38,8 @@ bool runFrame(AppState& state) {
     const float advectStep = state.flowDirty ? 0.0f : static_cast<float>(state.previousFrameDuration);
 
     // 3. The window; leave at once on a close request or Escape held.
-    WindowBegin(0, "", Opts().showMaximized(true).margins(0, 0, 0, 0));
+    const std::string title = windowTitle(state.sceneName, guideSegments.size(), hasUnsavedChanges(state));
+    WindowBegin(0, title.c_str(), Opts().showMaximized(true).margins(0, 0, 0, 0));
     if (windowCloseRequest() || keyPressed(Key::Escape)) return false;
 
     // 4. Layout and the GL widget.

@@ -8,6 +8,7 @@
 #include "app/app_clock.h"
 #include "app/picture_limits.h"
 #include "app/schedule.h"
+#include "app/window_title.h"
 #include "flow/document.h"
 #include "flow/particles.h"
 #include "gpu/gpu_limits.h"
@@ -122,6 +123,7 @@ void adoptFlowDocument(AppState& state) {
 void startUp(AppState& state, int& argc, char** argv) {
     // 1. The name for error lines, the view, the two pictures.
     setProgramName(argc > 0 ? argv[0] : nullptr);
+    state.sceneName = sceneFolderName();
     state.view = View{};
     loadWorkingPicture(state.picture);
     state.overlayPicture = loadOverlayPicture();

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <system_error>
 
 #include "platform/fatal_error.h"
@@ -35,6 +36,9 @@ struct GuiSession {
     InputTracker tracker;
     bool windowStarted = false;        // SDL video is up (once per process)
     bool windowShown = false;
+    std::string windowTitle;           // as last given to the window
+    int minimumWidth = 0;              // as last given to the window
+    int minimumHeight = 0;
     void* currentContext = nullptr;    // offscreen: the context made current last
 };
 GuiSession session;
@@ -175,8 +179,18 @@ void GLContext::makeCurrent() {
 }
 
 void WindowBegin(int, const char* title, const Opts& opts) {
-    if (offscreen() || session.windowShown) return;
-    showWindow(title, opts.showMaximized_);
+    if (offscreen()) return;
+    const char* shownTitle = title && *title ? title : "Stillflow";
+    if (session.windowShown) {
+        // Titles change rarely; the window system hears only of changes.
+        if (session.windowTitle != shownTitle) {
+            session.windowTitle = shownTitle;
+            setWindowTitle(shownTitle);
+        }
+        return;
+    }
+    session.windowTitle = shownTitle;
+    showWindow(shownTitle, opts.showMaximized_);
     session.windowShown = true;
     GuiInputState state = guiInputState();
     windowDrawableSize(state.widgetWidth, state.widgetHeight);
@@ -189,7 +203,14 @@ void WindowEnd() {}
 void HBoxLayoutBegin(int, const Opts&) {}
 void HBoxLayoutEnd() {}
 
-void GLWidgetBegin(int, GLContext* context, const Opts&) {
+void GLWidgetBegin(int, GLContext* context, const Opts& opts) {
+    // The widget fills the window without margins, so its smallest size is
+    // the window's.
+    if (!offscreen() && (opts.minimumWidth_ != session.minimumWidth || opts.minimumHeight_ != session.minimumHeight)) {
+        session.minimumWidth = opts.minimumWidth_;
+        session.minimumHeight = opts.minimumHeight_;
+        setWindowMinimumSize(opts.minimumWidth_, opts.minimumHeight_);
+    }
     if (context) context->makeCurrent();
 }
 

@@ -27,8 +27,12 @@ void startWindowSystem();
 void* createWindowContext();
 void destroyWindowContext(void* context);
 void makeWindowCurrent(void* context);
-// Shows the window the first time, maximised to the usable screen if asked.
+// Shows the window the first time, maximised to the usable screen if asked:
+// the window manager's frame included, it stays within the usable area.
 void showWindow(const char* title, bool maximized);
+void setWindowTitle(const char* title);
+// The smallest size the window may be given, in window coordinates.
+void setWindowMinimumSize(int width, int height);
 void windowDrawableSize(int& width, int& height);
 // Takes in every pending event without waiting and feeds the tracker.
 void pollWindowEvents(InputTracker& tracker);

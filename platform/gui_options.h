@@ -26,6 +26,22 @@ struct GuiOptions {
 // error (argv is then left as it was).
 bool parseGuiOptions(int& argc, char** argv, GuiOptions& options, std::string& error);
 
+// The options above as the program's --help lists them, in order.
+struct HelpLine {
+    const char* term;     // "-size WxH"
+    const char* meaning;  // one line
+};
+inline constexpr HelpLine guiOptionHelp[] = {
+    {"-platform offscreen", "no window and no display: render into an offscreen target"},
+    {"-size WxH", "offscreen target size (default 1280x720)"},
+    {"-frames N", "a close request arrives at the start of frame N"},
+    {"-script FILE", "offscreen input: lines FRAME EVENT ARGS (move X Y, press|release left|right, wheel DELTA, "
+                     "keydown|keyup KEY, close); KEY is a key name in any case: Escape, Home, Space, Ctrl, Shift, "
+                     "C, X, S, Z, Y, G, P, M"},
+    {"-grab DIR", "offscreen: write each frame as DIR/frame-00000.png, ..."},
+    {"-frame-time S", "offscreen clock step in seconds (default 1/60); the clock is virtual, so runs repeat exactly"},
+};
+
 // One line of a script: the event arrives at the start of frame `frame`.
 struct ScriptEvent {
     int frame = 0;

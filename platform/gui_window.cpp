@@ -172,22 +172,66 @@ void makeWindowCurrent(void* context) {
         failWindow("cannot make the GL context current");
 }
 
+namespace {
+// How long the window manager gets to maximise the window before the
+// program fits it into the usable area itself.
+constexpr Uint32 maximizeWaitMs = 500;
+
+bool usableBounds(SDL_Rect& usable) {
+    const int display = SDL_GetWindowDisplayIndex(windowState.window);
+    return SDL_GetDisplayUsableBounds(display < 0 ? 0 : display, &usable) == 0;
+}
+
+// Places the window, its frame included, inside the usable area when the
+// window manager did not maximise it: a frame with a title bar around a
+// client as large as the usable area would reach past the screen.
+void fitFrameIntoUsableArea() {
+    SDL_Rect usable;
+    if (!usableBounds(usable)) return;
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (SDL_GetWindowBordersSize(windowState.window, &top, &left, &bottom, &right) != 0) top = left = bottom = right = 0;
+    int x = 0, y = 0, w = 0, h = 0;
+    SDL_GetWindowPosition(windowState.window, &x, &y);
+    SDL_GetWindowSize(windowState.window, &w, &h);
+    const bool inside = x - left >= usable.x && y - top >= usable.y && x + w + right <= usable.x + usable.w &&
+                        y + h + bottom <= usable.y + usable.h;
+    if (inside) return;
+    SDL_SetWindowPosition(windowState.window, usable.x + left, usable.y + top);
+    SDL_SetWindowSize(windowState.window, usable.w - left - right, usable.h - top - bottom);
+}
+}  // namespace
+
 void showWindow(const char* title, bool maximized) {
-    SDL_SetWindowTitle(windowState.window, title && *title ? title : "Stillflow");
+    SDL_SetWindowTitle(windowState.window, title);
     if (maximized) {
         // Window managers that ignore "maximised" (or no window manager at
         // all) would leave the window at its first size: fill the usable
         // screen explicitly, then ask for maximised as well.
         SDL_Rect usable;
-        const int display = SDL_GetWindowDisplayIndex(windowState.window);
-        if (SDL_GetDisplayUsableBounds(display < 0 ? 0 : display, &usable) == 0) {
+        if (usableBounds(usable)) {
             SDL_SetWindowPosition(windowState.window, usable.x, usable.y);
             SDL_SetWindowSize(windowState.window, usable.w, usable.h);
         }
     }
     SDL_ShowWindow(windowState.window);
-    if (maximized) SDL_MaximizeWindow(windowState.window);
+    if (maximized) {
+        SDL_MaximizeWindow(windowState.window);
+        const Uint32 start = SDL_GetTicks();
+        do {
+            SDL_PumpEvents();
+            if (SDL_GetWindowFlags(windowState.window) & SDL_WINDOW_MAXIMIZED) break;
+            SDL_Delay(10);
+        } while (SDL_GetTicks() - start < maximizeWaitMs);
+        if (!(SDL_GetWindowFlags(windowState.window) & SDL_WINDOW_MAXIMIZED)) fitFrameIntoUsableArea();
+    }
     SDL_PumpEvents();
+}
+
+void setWindowTitle(const char* title) { SDL_SetWindowTitle(windowState.window, title); }
+
+void setWindowMinimumSize(int width, int height) {
+    // The window system knows no minimum of zero; it is simply none.
+    if (width > 0 && height > 0) SDL_SetWindowMinimumSize(windowState.window, width, height);
 }
 
 void windowDrawableSize(int& width, int& height) {

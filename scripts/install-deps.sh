@@ -10,7 +10,7 @@ packages=(
   libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth xdotool x11-utils imagemagick python3 python3-xlib
+  xvfb xauth xdotool x11-utils openbox imagemagick python3 python3-xlib
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The program in a real window, on a bare X server (Xvfb, no window manager)
+# The program in a real window, on a bare X server (Xvfb, no window manager),
+# on one with a window manager that adds a title bar (Xvfb with openbox),
 # driven with xdotool, and without any display at all. One table of cases
 # below; each case runs the program once in its scene and checks what its
 # last column names:
@@ -10,12 +11,21 @@
 #                    manager maximises it (checked while the program runs)
 #   one-flow-line    exactly one "flow dirty %f" line on standard output
 #   bright           a screenshot taken before the end shows the picture
+#   within-usable    maximised by the window manager, the window and its
+#                    frame (with a title bar) lie within the usable area
+#   titled           the title names the scene folder and the guide count,
+#                    with a "*" while there are unsaved changes: a drawn
+#                    guide marks it, Ctrl+S saves and clears it, Ctrl+Z
+#                    marks it again
+#   min-size         the window asks for at least 512 x 256 and keeps it
+#                    when made smaller
+# (fills, within-usable, titled and min-size are checked while it runs.)
 # Set STILLFLOW_KEEP_SCREENSHOT=FILE to keep the screenshot of the edit case.
 # Usage (ctest): window_e2e.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
 program=$build/stillflow
-for tool in Xvfb xdotool xwininfo import convert /usr/bin/python3; do
+for tool in Xvfb openbox xdotool xwininfo xprop import convert /usr/bin/python3; do
   command -v "$tool" >/dev/null || { echo "FAIL: $tool missing (scripts/install-deps.sh installs it)"; exit 1; }
 done
 [ -x "$program" ] && [ -x "$build/make_demo_scene" ] || { echo "FAIL: build stillflow and make_demo_scene first"; exit 1; }
@@ -27,6 +37,7 @@ cases=(
   "escape-held  demo   x        -            hold-escape    exit0 quiet fills"
   "edit         bare   x        -            edit           exit0 quiet fills one-flow-line bright"
   "close        bare   x        -            close-request  exit0 quiet fills"
+  "managed      bare   wm       -            manage         exit0 quiet within-usable titled min-size"
 )
 # Scenes: "demo" is the whole demo scene; "bare" the same without its flow
 # document, so that the only synthesis is the one an edit causes.
@@ -35,10 +46,11 @@ screen_height=800
 
 work=$(mktemp -d)
 xvfb_pid=""
+managed_xvfb_pid=""
+wm_pid=""
 app=""
 cleanup() {
-  [ -n "$app" ] && kill "$app" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  for pid in $app $wm_pid $managed_xvfb_pid $xvfb_pid; do kill "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -47,18 +59,32 @@ trap cleanup EXIT
 cp -r "$work/demo" "$work/bare"
 rm -f "$work/bare/vorna2.flw"
 
-# A bare X server picked by the server itself, so parallel runs never clash.
-Xvfb -displayfd 5 -screen 0 "${screen_width}x${screen_height}x24" -nolisten tcp 5>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+# X servers whose numbers the servers pick themselves, so parallel runs
+# never clash: a bare one, and one with a window manager.
+start_xvfb() {  # FILE: writes the display number there; sets xvfb_started
+  Xvfb -displayfd 5 -screen 0 "${screen_width}x${screen_height}x24" -nolisten tcp 5>"$1" 2>/dev/null &
+  xvfb_started=$!
+  for _ in $(seq 100); do [ -s "$1" ] && break; sleep 0.1; done
+  [ -s "$1" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
+}
+start_xvfb "$work/display"
+xvfb_pid=$xvfb_started
+bare_display=":$(head -n1 "$work/display")"
+start_xvfb "$work/managed-display"
+managed_xvfb_pid=$xvfb_started
+managed_display=":$(head -n1 "$work/managed-display")"
+DISPLAY=$managed_display openbox >/dev/null 2>&1 &
+wm_pid=$!
+for _ in $(seq 100); do
+  DISPLAY=$managed_display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+  sleep 0.1
+done
 
 case_name=""
 fail() { echo "FAIL ($case_name): $*"; exit 1; }
 
-# Waits for the program's window to show and checks that it fills the screen;
-# sets `window`.
+# Waits for the program's window to show and, for the cases that check
+# `fills`, that it fills the screen; sets `window`.
 await_window() {
   window=""
   for _ in $(seq 300); do
@@ -69,10 +95,60 @@ await_window() {
   done
   [ -n "$window" ] || fail "no visible window"
   sleep 2
+  [[ " $checks " == *" fills "* ]] || return 0
   local size
   size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
   [ "$size" = "${screen_width}x${screen_height}" ] ||
     fail "window is $size, not the whole ${screen_width}x${screen_height} screen"
+}
+
+# X Y W H of a window, absolute.
+geometry() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
+                           /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}'
+}
+
+expect_title() {
+  local got=""
+  for _ in $(seq 30); do
+    got=$(xdotool getwindowname "$window")
+    [ "$got" = "$1" ] && return 0
+    sleep 0.1
+  done
+  fail "title is '$got', expected '$1'"
+}
+
+# Under the window manager: the frame within the usable area, the title
+# through an edit, a save and an undo, the smallest size.
+manage() {
+  local ux uy uw uh fx fy fw fh cx cy cw ch frame
+  read -r ux uy uw uh < <(xprop -root _NET_WORKAREA | sed 's/.*= //; s/,//g' | awk '{print $1, $2, $3, $4}')
+  frame=$(xwininfo -tree -id "$window" | awk '/Parent window id/ {print $4}')
+  read -r fx fy fw fh < <(geometry "$frame")
+  read -r cx cy cw ch < <(geometry "$window")
+  [ "$fx" -ge "$ux" ] && [ "$fy" -ge "$uy" ] && [ $((fx + fw)) -le $((ux + uw)) ] && [ $((fy + fh)) -le $((uy + uh)) ] ||
+    fail "frame $fx,$fy ${fw}x$fh reaches past the usable area $ux,$uy ${uw}x$uh"
+  [ "$ch" -lt "$fh" ] || fail "no title bar: window ${cw}x$ch in a frame ${fw}x$fh"
+  xprop -id "$window" WM_NORMAL_HINTS | grep -q "minimum size: 512 by 256" ||
+    fail "no smallest size of 512 x 256: $(xprop -id "$window" WM_NORMAL_HINTS)"
+
+  expect_title "$scene - 0 guides - Stillflow"
+  xdotool mousemove --window "$window" 300 300 mousedown 1
+  sleep 0.3; xdotool mousemove --window "$window" 360 320; sleep 0.3; xdotool mouseup 1
+  expect_title "*$scene - 1 guide - Stillflow"
+  xdotool key --window "$window" ctrl+s
+  expect_title "$scene - 1 guide - Stillflow"
+  grep -q "^saved vorna2.flw (1 guide)$" "$out/stdout.txt" || fail "no saved line: $(cat "$out/stdout.txt")"
+  xdotool key --window "$window" ctrl+z
+  expect_title "*$scene - 0 guides - Stillflow"
+
+  xdotool windowsize "$window" 200 100
+  sleep 1
+  read -r cx cy cw ch < <(geometry "$window")
+  [ "$cw" -ge 512 ] && [ "$ch" -ge 256 ] || fail "window shrank to ${cw}x$ch"
+  xdotool keydown --window "$window" Escape
+  # The scene is shared with other cases, which expect no document.
+  rm -f vorna2.flw
 }
 
 # What the user does while the program runs.
@@ -113,6 +189,10 @@ w.send_event(protocol.event.ClientMessage(window=w, client_type=protocols,
 d.flush()
 PY
       ;;
+    manage)
+      await_window
+      manage
+      ;;
     *) fail "unknown action $1" ;;
   esac
 }
@@ -137,7 +217,7 @@ check() {
     offscreen-hint)
       [ "$(wc -l <"$out/stderr.txt")" -eq 1 ] && grep -q -- "-platform offscreen" "$out/stderr.txt" ||
         fail "no-display message: $(cat "$out/stderr.txt")" ;;
-    fills) ;;  # checked by await_window while the program ran
+    fills | within-usable | titled | min-size) ;;  # checked while the program ran
     one-flow-line)
       local lines
       lines=$(grep -c '^flow dirty [0-9]*\.[0-9]\{6\}$' "$out/stdout.txt" || true)
@@ -158,6 +238,7 @@ for row in "${cases[@]}"; do
   args=()
   [ "$options" = "-" ] || read -r -a args <<<"${options//=/ }"
   cd "$work/$scene"
+  if [ "$display" = wm ]; then export DISPLAY=$managed_display; else export DISPLAY=$bare_display; fi
   if [ "$display" = none ]; then
     env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER "$program" "${args[@]}" \
       >"$out/stdout.txt" 2>"$out/stderr.txt" &

@@ -24,6 +24,19 @@ int countOccurrences(const std::string& text, const std::string& word) {
     return count;
 }
 
+TEST(Startup, HelpPrintsTheControlsAndOptionsAndTouchesNothing) {
+    // A folder without a picture: any start-up would stop with code 1.
+    Scene scene("help");
+    const ProgramRun run = scene.run(64, 64, 3, "--help");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    for (const char* mention : {"Ctrl+Shift+Z", "undo the last guide edit", "-platform offscreen", "-frame-time S"}) {
+        EXPECT_NE(run.out.find(mention), std::string::npos) << mention;
+    }
+    EXPECT_TRUE(scene.grab(0).empty());
+    EXPECT_FALSE(scene.exists("vorna2.flw"));
+}
+
 TEST(Startup, UnusableWorkingPictureStopsBeforeTheWindowWithOneLineAndCode1) {
     struct Case {
         const char* name;

@@ -1,0 +1,35 @@
+#pragma once
+// `stillflow --help`: the controls and the window system's options, printed
+// before anything else happens (no window, no file).
+
+#include <cstdio>
+
+#include "platform/gui_options.h"
+
+// The controls, as the README's table lists them.
+inline constexpr HelpLine controlsHelp[] = {
+    {"Escape held, or window close", "quit"},
+    {"Home", "fit the view to the picture"},
+    {"mouse wheel", "zoom about the cursor, ×1.1 per notch"},
+    {"Space held, left drag", "pan"},
+    {"left drag from empty space", "draw a new guide segment (the flow follows on release)"},
+    {"left drag from within 14 pixels of a guide's endpoint", "move that endpoint"},
+    {"right click within 32 pixels of an endpoint", "delete its guide"},
+    {"X held, left drag", "paint the mask (soft brush, towards 255)"},
+    {"C held, left drag", "clear the mask (soft brush, towards 0)"},
+    {"Ctrl+S", "save your work into vorna2.flw (see Saving your work)"},
+    {"Ctrl+Z", "undo the last guide edit (a new guide, an endpoint move, a deletion)"},
+    {"Ctrl+Y or Ctrl+Shift+Z", "redo what was undone (a new edit drops what could be redone)"},
+    {"G",
+     "show or hide the guides (off at start): arrows from first to second endpoint, pins as rings; the endpoint a "
+     "left press would grab ringed in cyan, the guide a right click would delete in red"},
+    {"P", "hide or show the particles (on at start; they keep moving while hidden)"},
+    {"M", "show or hide the mask as a pink tint (off at start)"},
+};
+
+// Whether the command line asks for help (--help or -h anywhere after the
+// program name).
+bool helpRequested(int argc, char** argv);
+
+// Writes the usage line, the controls and the window system's options.
+void printHelp(std::FILE* out);

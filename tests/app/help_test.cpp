@@ -1,0 +1,55 @@
+// What the program tells about itself: --help lists the README's controls
+// table row for row, and the window title names the scene, the guide count
+// and unsaved changes.
+
+#include "app/help.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/window_title.h"
+
+namespace {
+
+// The rows of the README's controls table, "| input | effect |" each.
+std::vector<std::string> readmeControlRows() {
+    std::ifstream in(std::string(STILLFLOW_SOURCE_DIR) + "/README.md");
+    std::vector<std::string> rows;
+    bool inSection = false;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("## ", 0) == 0) inSection = line == "## Controls";
+        if (inSection && line.rfind("| ", 0) == 0 && line != "| Input | Effect |") rows.push_back(line);
+    }
+    return rows;
+}
+
+TEST(Help, ListsTheReadmesControlsTableRowForRow) {
+    const std::vector<std::string> rows = readmeControlRows();
+    ASSERT_EQ(rows.size(), std::size(controlsHelp));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i], std::string("| ") + controlsHelp[i].term + " | " + controlsHelp[i].meaning + " |");
+    }
+}
+
+TEST(Help, TheCommandLineAsksForHelpWithDashDashHelpOrDashH) {
+    char program[] = "stillflow", help[] = "--help", h[] = "-h", offscreen[] = "-platform", value[] = "offscreen";
+    char* asked[] = {program, offscreen, value, help, nullptr};
+    char* short_[] = {program, h, nullptr};
+    char* not_[] = {program, offscreen, value, nullptr};
+    EXPECT_TRUE(helpRequested(4, asked));
+    EXPECT_TRUE(helpRequested(2, short_));
+    EXPECT_FALSE(helpRequested(3, not_));
+}
+
+TEST(WindowTitle, NamesTheSceneTheGuidesAndUnsavedChanges) {
+    EXPECT_EQ(windowTitle("waterfall", 575, false), "waterfall - 575 guides - Stillflow");
+    EXPECT_EQ(windowTitle("waterfall", 1, true), "*waterfall - 1 guide - Stillflow");
+    EXPECT_EQ(windowTitle("my photo", 0, true), "*my photo - 0 guides - Stillflow");
+}
+
+}  // namespace
