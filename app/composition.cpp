@@ -137,3 +137,30 @@ void composeFrame(AppState& state) {
     glDisable(GL_BLEND);
     glDisable(GL_LINE_SMOOTH);
 }
+
+void composePictureFrame(AppState& state, bool withOverlay) {
+    const float pictureWidth = static_cast<float>(state.picture.width);
+    const float pictureHeight = static_cast<float>(state.picture.height);
+
+    // 1. Unit 0 active before texturing is enabled (the passes leave another
+    //    unit active); cleared as the window is, so a translucent picture
+    //    shows on black.
+    state.targets.output.bind();
+    glViewport(0, 0, state.picture.width, state.picture.height);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+
+    // 2. Picture coordinates with y running up the framebuffer: memory order
+    // of a read-back is then the picture's own row order.
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0.0, pictureWidth, 0.0, pictureHeight);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+
+    // 3. The animated picture and the overlay, blended as on screen.
+    drawBlendedTexturedPicture(state.targets.output, pictureWidth, pictureHeight);
+    if (withOverlay && !state.overlayPicture.empty()) {
+        drawBlendedTexturedPicture(state.overlayTexture, pictureWidth, pictureHeight);
+    }
+}

@@ -14,3 +14,11 @@ void composeFrame(AppState& state);
 // A closed outline of 40 segments in the current colour; the first vertex
 // lies at angle 0, to the right of the centre.
 void drawCircleOutline(Vec2 centre, float radius);
+
+// Draws the frame as an exported video shows it, into the framebuffer bound
+// now, which must be picture-sized: the animated picture and, when
+// withOverlay and the scene has one, the overlay picture over it; no
+// particles, no brush outline. The picture's top row lands in GL row 0, so
+// glReadPixels returns rows top row first, as picture files store them.
+// Leaves blending off.
+void composePictureFrame(AppState& state, bool withOverlay);

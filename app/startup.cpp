@@ -120,15 +120,13 @@ void adoptFlowDocument(AppState& state) {
 
 }  // namespace
 
-void startUp(AppState& state, int& argc, char** argv) {
-    // 1. The name for error lines, the view, the two pictures.
-    setProgramName(argc > 0 ? argv[0] : nullptr);
-    state.sceneName = sceneFolderName();
+void loadScenePictures(AppState& state) {
+    // The view, the two pictures.
     state.view = View{};
     loadWorkingPicture(state.picture);
     state.overlayPicture = loadOverlayPicture();
 
-    // 2. CPU-side state at the picture's size.
+    // CPU-side state at the picture's size.
     const std::int32_t width = state.picture.width;
     const std::int32_t height = state.picture.height;
     state.flowGrid = FlowGrid(width, height);
@@ -139,32 +137,25 @@ void startUp(AppState& state, int& argc, char** argv) {
     state.layerPhase = {0.0, 0.0, 0.0};
     state.mask = ByteMask(width, height);
     state.phaseSpacing = kDefaultPhaseSpacing;
+}
 
-    // 3. Time 0 of the program.
-    startAppClock();
-
-    // 4. Window system and GL context (no window shows yet).
-    guiInit(argc, argv);
-    state.context.emplace();
-    state.context->makeCurrent();
-    glewInit();
-
-    // 5. GPU resources. The GPU's own limits decide now for what passed
-    // the header checks; the window is not shown before the first frame.
+void createSceneTextures(AppState& state) {
+    // The GPU's own limits decide now for what passed the header checks.
     const PictureLimits gpuLimits = limitsOfGpu();
     const std::string problem =
         pictureSizeProblem(state.picture.width, state.picture.height, PictureUse::animated, gpuLimits);
     if (!problem.empty()) fatalError("\"%s\" is %s", pictureFileName, problem.c_str());
     createPictureTargets(state);
     uploadOverlay(state, gpuLimits);
+}
 
-    // 6. First layer phases, on the clock.
-    const double now = appClockSeconds();
+void readSceneDocument(AppState& state, double now) {
     for (int i = 0; i < 3; ++i) state.layerPhase[i] = now - initialPhaseOffsets[i];
 
-    // 7. The flow document, if there is a usable one. A document that is
-    // there but refused is named on standard error, so the user learns why
-    // their guides did not appear; the run goes on without it.
+    // A document that is there but refused is named on standard error, so
+    // the user learns why their guides did not appear; the run goes on
+    // without it.
+    const PictureLimits gpuLimits = limitsOfGpu();
     DocumentReadReport report;
     report.checkPictureSize = [&gpuLimits](std::int32_t width, std::int32_t height) {
         const std::string problem = pictureSizeProblem(width, height, PictureUse::animated, gpuLimits);
@@ -176,6 +167,30 @@ void startUp(AppState& state, int& argc, char** argv) {
     } else if (!report.refusal.empty()) {
         reportProblem("\"%s\" is not used: %s", flowDocumentFileName, report.refusal.c_str());
     }
+}
+
+void startUp(AppState& state, int& argc, char** argv) {
+    // 1-2. The name for error lines, the view, the two pictures, the CPU-side
+    // state at the picture's size.
+    setProgramName(argc > 0 ? argv[0] : nullptr);
+    state.sceneName = sceneFolderName();
+    loadScenePictures(state);
+
+    // 3. Time 0 of the program.
+    startAppClock();
+
+    // 4. Window system and GL context (no window shows yet).
+    guiInit(argc, argv);
+    state.context.emplace();
+    state.context->makeCurrent();
+    glewInit();
+
+    // 5. GPU resources; the window is not shown before the first frame.
+    createSceneTextures(state);
+
+    // 6-7. First layer phases, on the clock; the flow document, if there is
+    // a usable one.
+    readSceneDocument(state, appClockSeconds());
 
     // 8. The music plays on its own from here; its results don't matter.
     BASS_Init(defaultAudioDevice, audioOutputRate, 0, nullptr, nullptr);
@@ -183,6 +198,27 @@ void startUp(AppState& state, int& argc, char** argv) {
     BASS_ChannelPlay(stream, true);
 
     // 9. The loop counts its frames from here.
+    state.frameCounter = 0;
+}
+
+void startUpOffscreen(AppState& state, const char* argv0) {
+    // The same steps as startUp, on the offscreen backend and without the
+    // clock's time or the music: the run's time is the caller's.
+    setProgramName(argv0);
+    loadScenePictures(state);
+
+    static char platformOption[] = "-platform", offscreen[] = "offscreen", sizeOption[] = "-size",
+                smallestSize[] = "16x16";
+    std::string name = programName();  // a copy: guiInit stores the name again from it
+    char* guiArguments[] = {name.data(), platformOption, offscreen, sizeOption, smallestSize, nullptr};
+    int guiArgumentCount = 5;
+    guiInit(guiArgumentCount, guiArguments);
+    state.context.emplace();
+    state.context->makeCurrent();
+    glewInit();
+
+    createSceneTextures(state);
+    readSceneDocument(state, 0.0);
     state.frameCounter = 0;
 }
 

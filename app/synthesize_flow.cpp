@@ -11,6 +11,11 @@ void synthesizeFlow(AppState& state, double t) {
     std::printf("flow dirty %f\n", t);
     // Edits are rare and someone may be watching the console (or a pipe).
     std::fflush(stdout);
+    synthesizeFlowQuietly(state);
+}
+
+void synthesizeFlowQuietly(AppState& state) {
+    if (!state.flowDirty) return;
     computeFlowField(guideSegments, state.flowScale, state.flowGrid);
     state.flowDirty = false;
     uploadFlowField(state.flowGrid, state.targets.flow);

@@ -7,3 +7,8 @@
 // and flowScale, clears the flag and replaces the flow texture. Otherwise
 // does nothing.
 void synthesizeFlow(AppState& state, double t);
+
+// The same synthesis without the line, for programs that render a scene
+// without a console of their own: when flowDirty, recomputes the flow grid,
+// clears the flag and replaces the flow texture.
+void synthesizeFlowQuietly(AppState& state);

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   libsdl2-dev libglew-dev libglu1-mesa-dev libgl-dev libegl-dev libstb-dev
-  libexif-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+  libexif-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libavfilter-dev libswscale-dev
   libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

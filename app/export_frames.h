@@ -1,0 +1,55 @@
+#pragma once
+// Rendering a scene's animation frame by frame for a video file: the
+// program's own passes and layer scheduling on virtual time (see
+// export_timing.h), composed at the picture's own resolution into a
+// framebuffer of the export's, and read back through two pixel buffers so
+// that reading frame k overlaps rendering frame k + 1.
+
+#include <GL/glew.h>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "app/app_state.h"
+#include "app/export_timing.h"
+#include "gpu/texture.h"
+
+// The export's GL objects and where it stands. Made by startExportFrames,
+// released by releaseExportFrames while the context is current.
+struct ExportFrames {
+    ExportTiming timing;
+    ExportStart start;
+    bool withOverlay = true;
+    int width = 0;                             // the picture's size: the frames'
+    int height = 0;
+    GLuint framebuffer = 0;                    // draws into `colour`
+    Texture colour;                            // RGBA8, picture-sized
+    std::array<GLuint, 2> packBuffers{};       // frame k reads back into buffer k % 2
+    std::int64_t rendered = -1;                // the last frame rendered
+};
+
+// Makes the framebuffer and pixel buffers, synthesises the flow if the
+// guides call for it (without the console line of the program), and renders
+// the warm-up: every grid step from start.warmUpStart up to frame 0, so that
+// every layer has been reset at least once. The scene's phases are those of
+// start-up (readSceneDocument with now = 0).
+void startExportFrames(AppState& state, const ExportTiming& timing, bool withOverlay, ExportFrames& frames);
+
+// Renders frame k (the next one after the last rendered: frames go in order)
+// and starts its read-back.
+void renderExportFrame(AppState& state, ExportFrames& frames, std::int64_t k);
+
+// Waits for frame k's pixels (k rendered, and k + 1 at most since) and lends
+// them: width x height RGBA, rows top row first, tightly packed. They stay
+// valid until finishReadingExportFrame.
+const std::uint8_t* readExportFrame(ExportFrames& frames, std::int64_t k);
+void finishReadingExportFrame(ExportFrames& frames, std::int64_t k);
+
+// Renders frames 0 .. frameCount - 1 and hands each to `consume` in order,
+// reading frame k back while frame k + 1 renders. Stops when consume returns
+// false and returns false then.
+using ExportFrameConsumer = std::function<bool(const std::uint8_t* rgba, std::int64_t k)>;
+bool renderAllExportFrames(AppState& state, ExportFrames& frames, const ExportFrameConsumer& consume);
+
+void releaseExportFrames(ExportFrames& frames);

@@ -1,0 +1,99 @@
+#include "app/export_timing.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/schedule.h"
+
+namespace {
+
+// Denominators up to this state any rate a user types (29.97 = 2997/100) and
+// a loop's count over its spacing within far less than a frame per hour.
+constexpr std::int64_t kRateMaxDenominator = 10000;
+
+// A bound on the warm-up search: the layers' first phases lie within a few
+// periods of time 0, so their first resets come long before this.
+constexpr std::int64_t kMaxWarmUpSteps = 1 << 22;
+
+}  // namespace
+
+void nearestFraction(double value, std::int64_t maxDenominator, std::int64_t& numerator,
+                     std::int64_t& denominator) {
+    // Convergents h/k of the continued fraction, stopped before k grows past
+    // the bound.
+    std::int64_t h0 = 0, h1 = 1, k0 = 1, k1 = 0;
+    double x = value;
+    for (int i = 0; i < 64; ++i) {
+        const double a = std::floor(x);
+        const std::int64_t ai = static_cast<std::int64_t>(a);
+        const std::int64_t k2 = ai * k1 + k0;
+        if (k2 > maxDenominator) break;
+        const std::int64_t h2 = ai * h1 + h0;
+        h0 = h1;
+        h1 = h2;
+        k0 = k1;
+        k1 = k2;
+        const double rest = x - a;
+        if (rest < 1e-12) break;
+        x = 1.0 / rest;
+    }
+    numerator = h1;
+    denominator = k1 > 0 ? k1 : 1;
+}
+
+ExportTiming planLoopExport(float phaseSpacing, double fps, int loops) {
+    const double period = static_cast<double>(phaseSpacing);
+    ExportTiming timing;
+    timing.framesPerPeriod = std::max<std::int64_t>(1, std::llround(period * fps));
+    if (loops <= 0) loops = static_cast<int>(std::ceil(kDefaultLoopSeconds / period - 1e-9));
+    timing.frameCount = timing.framesPerPeriod * std::max(loops, 1);
+    timing.stepNumerator = period;
+    timing.stepDivisor = static_cast<double>(timing.framesPerPeriod);
+    nearestFraction(static_cast<double>(timing.framesPerPeriod) / period, kRateMaxDenominator,
+                    timing.rateNumerator, timing.rateDenominator);
+    return timing;
+}
+
+ExportTiming planTimedExport(double fps, double seconds) {
+    ExportTiming timing;
+    timing.frameCount = std::max<std::int64_t>(1, std::llround(seconds * fps));
+    timing.framesPerPeriod = 0;
+    timing.stepNumerator = 1.0;
+    timing.stepDivisor = fps;
+    nearestFraction(fps, kRateMaxDenominator, timing.rateNumerator, timing.rateDenominator);
+    return timing;
+}
+
+double exportGridTime(const ExportTiming& timing, std::int64_t j) {
+    // The product first, then one division: the times of a loop's grid are
+    // then as close to whole fractions of the period as double allows.
+    return ((static_cast<double>(j) + 0.5) * timing.stepNumerator) / timing.stepDivisor;
+}
+
+double exportFrameStep(const ExportTiming& timing) { return timing.stepNumerator / timing.stepDivisor; }
+
+double exportDuration(const ExportTiming& timing) {
+    return static_cast<double>(timing.frameCount) * static_cast<double>(timing.rateDenominator) /
+           static_cast<double>(timing.rateNumerator);
+}
+
+ExportStart findExportStart(const ExportTiming& timing, float phaseSpacing, std::array<double, 3> phases) {
+    ExportStart start;
+    bool anyReset = false;
+    bool everReset[3] = {false, false, false};
+    const float step = static_cast<float>(exportFrameStep(timing));
+    for (std::int64_t j = 0; j < kMaxWarmUpSteps; ++j) {
+        const LayerPlan plan = planLayers(exportGridTime(timing, j), step, phaseSpacing, phases);
+        if (!anyReset && (plan.reset[0] || plan.reset[1] || plan.reset[2])) {
+            anyReset = true;
+            start.warmUpStart = j;
+        }
+        for (int i = 0; i < 3; ++i) everReset[i] = everReset[i] || plan.reset[i];
+        if (everReset[0] && everReset[1] && everReset[2]) {
+            start.firstFrame = j;
+            return start;
+        }
+    }
+    start.firstFrame = kMaxWarmUpSteps;
+    return start;
+}

@@ -1,0 +1,63 @@
+#pragma once
+// When each frame of an exported video is rendered: plain arithmetic, no GL.
+//
+// Frames sit on a grid of virtual time, grid step j at
+//     t(j) = ((j + 0.5) * stepNumerator) / stepDivisor   seconds,
+// each time computed afresh from j (never summed), so frame k is the same on
+// every run. The half step keeps every frame clear of the instants where a
+// layer's cycle ends (whole multiples of the phase spacing), so which frame
+// resets a layer never hangs on a rounding.
+
+#include <array>
+#include <cstdint>
+
+// The longest and most frames per second an export accepts: beyond these a
+// mistyped number would only make a huge file very slowly.
+constexpr double kMaxExportFps = 240.0;
+constexpr double kMaxExportSeconds = 3600.0;
+// Without --loops, a loop export covers the fewest whole periods that last
+// at least this long.
+constexpr double kDefaultLoopSeconds = 3.0;
+
+struct ExportTiming {
+    std::int64_t frameCount = 0;        // frames in the file
+    std::int64_t framesPerPeriod = 0;   // a loop's frames per phase spacing; 0: a length in seconds
+    double stepNumerator = 1.0;         // time step = stepNumerator / stepDivisor seconds
+    double stepDivisor = 30.0;
+    std::int64_t rateNumerator = 30;    // the frame rate the file states, as a fraction
+    std::int64_t rateDenominator = 1;
+};
+
+// K whole periods of the loop (loops 0: the fewest that last at least
+// kDefaultLoopSeconds): round(phaseSpacing * fps) frames per period, at least
+// one, and the time step phaseSpacing divided by that count, so that the
+// animation keeps its speed and the frame after the last is the first again.
+// The stated rate is that count over phaseSpacing.
+ExportTiming planLoopExport(float phaseSpacing, double fps, int loops);
+
+// round(seconds * fps) frames (at least one) at fps; no loop promise.
+ExportTiming planTimedExport(double fps, double seconds);
+
+// Seconds of virtual time of grid step j.
+double exportGridTime(const ExportTiming& timing, std::int64_t j);
+// The time step between frames, in seconds.
+double exportFrameStep(const ExportTiming& timing);
+// The file's length in seconds: frames over the stated rate.
+double exportDuration(const ExportTiming& timing);
+
+// Where the export starts, found by running the layer scheduling alone from
+// the first layer phases `phases` (as start-up sets them, for time 0):
+// warmUpStart is the first grid step that resets a layer, firstFrame the
+// first at which every layer has been reset at least once since time 0.
+// Frames before warmUpStart would be overwritten by those resets anyway, so
+// rendering starts there; exported frame k is grid step firstFrame + k.
+struct ExportStart {
+    std::int64_t warmUpStart = 0;
+    std::int64_t firstFrame = 0;
+};
+ExportStart findExportStart(const ExportTiming& timing, float phaseSpacing, std::array<double, 3> phases);
+
+// The fraction nearest to `value` whose denominator is at most
+// maxDenominator (continued fractions), for stating a frame rate exactly.
+void nearestFraction(double value, std::int64_t maxDenominator, std::int64_t& numerator,
+                     std::int64_t& denominator);
