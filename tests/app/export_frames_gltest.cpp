@@ -64,16 +64,19 @@ int differingPixels(const Frame& a, const Frame& b) {
     return count;
 }
 
-// The mean x of the bright dots' pixels, in picture pixels.
-double brightCentreX(const Frame& frame, int width) {
-    double sum = 0.0, count = 0.0;
-    for (std::size_t i = 0; i < frame.size(); i += 4) {
-        if (frame[i] > 200 && frame[i + 1] > 200 && frame[i + 2] > 200) {
-            sum += static_cast<double>((i / 4) % static_cast<std::size_t>(width));
-            count += 1.0;
-        }
-    }
-    return count > 0.0 ? sum / count : -1.0;
+// The mean red of the pixels x0 <= x < x1, y0 <= y < y1.
+double meanRed(const Frame& frame, int width, int x0, int x1, int y0, int y1) {
+    double sum = 0.0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) sum += frame[(static_cast<std::size_t>(y) * width + x) * 4];
+    return sum / ((x1 - x0) * (y1 - y0));
+}
+
+// The picture itself, as a frame.
+Frame stillFrame(int width, int height) {
+    const ImageGrid picture = texturedPicture(width, height);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(picture.data());
+    return Frame(bytes, bytes + static_cast<std::size_t>(width) * height * 4u);
 }
 
 }  // namespace
@@ -105,4 +108,26 @@ TEST_F(ExportFramesTest, TheFrameAfterAPeriodIsFrameZeroExactly) {
         // And the loop moves: the middle of the period is another picture.
         EXPECT_GT(differingPixels(frames[n / 2], frames[0]), 100) << "spacing " << c.spacing;
     }
+}
+
+// A guide pointing right moves the picture's features right, as the window
+// shows them: under the ramp of red that grows to the right, every pixel
+// near the guide shows the redness of a pixel to its left, in every frame.
+TEST_F(ExportFramesTest, AGuidePointingRightMovesTheFeaturesRight) {
+    makeScene(state, 96, 64, {{10.0f, 32.0f, 40.0f, 32.0f}}, 0.7f);
+    const std::vector<Frame> frames = renderFrames(state, planLoopExport(0.7f, 30.0, 1));
+    ASSERT_FALSE(frames.empty());
+    for (std::size_t k = 0; k < frames.size(); k += 5) {
+        EXPECT_LT(meanRed(frames[k], 96, 20, 60, 24, 40), meanRed(stillFrame(96, 64), 96, 20, 60, 24, 40) - 2.0)
+            << "frame " << k;
+    }
+}
+
+// Without guides nothing flows: every frame is the picture itself.
+TEST_F(ExportFramesTest, ASceneWithoutGuidesGivesIdenticalFrames) {
+    makeScene(state, 40, 30, {}, 0.5f);
+    const std::vector<Frame> frames = renderFrames(state, planLoopExport(0.5f, 30.0, 1));
+    ASSERT_EQ(frames.size(), 15u);
+    for (const Frame& frame : frames) EXPECT_EQ(differingPixels(frame, frames[0]), 0);
+    EXPECT_EQ(differingPixels(frames[0], stillFrame(40, 30)), 0);
 }

@@ -2,7 +2,8 @@
 # The installed programs, from a temporary prefix: cmake --install lays out
 # bin/ and the README under share/doc/stillflow; the installed stillflow-new
 # makes a scene from a generated photo, and the installed program animates
-# it offscreen from a clean folder, showing the photo in its frames.
+# it offscreen from a clean folder, showing the photo in its frames; the
+# installed export writes the demo scene's loop.
 # Called by ctest as: bash install_e2e.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1
@@ -14,7 +15,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 prefix=$work/prefix
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for program in stillflow stillflow-new make_demo_scene; do
+for program in stillflow stillflow-new stillflow-export make_demo_scene; do
   [ -x "$prefix/bin/$program" ] || fail "bin/$program not installed"
 done
 [ -f "$prefix/share/doc/stillflow/README.md" ] || fail "README not installed"
@@ -46,4 +47,8 @@ read -r right_red right_blue <<<"$(strip_colour 32x240+288+0)"
 cd "$work/demo"
 "$prefix/bin/stillflow" -platform offscreen -size 96x64 -frames 3 >/dev/null 2>"$work/err" ||
   fail "the demo scene did not run: $(cat "$work/err")"
+# The installed export renders the scene from the prefix alone.
+"$prefix/bin/stillflow-export" -q --loops 1 --width 160 "$work/loop.gif" 2>"$work/err" ||
+  fail "stillflow-export failed: $(cat "$work/err")"
+[ "$(identify "$work/loop.gif" | wc -l)" -eq 21 ] || fail "the exported GIF has $(identify "$work/loop.gif" | wc -l) frames, not 21"
 echo "install e2e: ok (left red $left_red blue $left_blue, right red $right_red blue $right_blue)"

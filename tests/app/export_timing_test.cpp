@@ -1,0 +1,65 @@
+// The export's frame times and counts: whole periods, exact frame rates, the
+// warm-up that resets every layer before the first frame.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/export_timing.h"
+
+TEST(ExportTiming, LoopsCoverWholePeriodsAtTheRateTheyState) {
+    struct Case {
+        float spacing;
+        double fps;
+        int loops;
+        std::int64_t perPeriod, frames, rateNumerator, rateDenominator;
+    };
+    const Case cases[] = {
+        {0.7f, 30.0, 0, 21, 105, 30, 1},    // the demo: 5 periods are the fewest lasting 3 s
+        {0.7f, 30.0, 4, 21, 84, 30, 1},
+        {0.5f, 24.0, 0, 12, 72, 24, 1},     // 6 periods of 0.5 s
+        {0.4f, 24.0, 1, 10, 10, 25, 1},     // 9.6 rounds to 10: the rate follows, 25 fps
+        {0.7f, 25.0, 1, 17, 17, 170, 7},    // 0.7f is a hair under 0.7: 17 frames, 24.29 fps
+        {0.5f, 1.0, 2, 1, 2, 2, 1},         // never fewer than one frame a period
+    };
+    for (const Case& c : cases) {
+        const ExportTiming timing = planLoopExport(c.spacing, c.fps, c.loops);
+        EXPECT_EQ(timing.framesPerPeriod, c.perPeriod) << c.spacing << " " << c.fps;
+        EXPECT_EQ(timing.frameCount, c.frames) << c.spacing << " " << c.fps;
+        EXPECT_EQ(timing.rateNumerator, c.rateNumerator) << c.spacing << " " << c.fps;
+        EXPECT_EQ(timing.rateDenominator, c.rateDenominator) << c.spacing << " " << c.fps;
+        // A period later is exactly one phase spacing later, to rounding.
+        const double period = static_cast<double>(c.spacing);
+        EXPECT_NEAR(exportGridTime(timing, 7 + c.perPeriod) - exportGridTime(timing, 7), period, 1e-12);
+    }
+    // The default is the fewest periods lasting at least 3 s.
+    EXPECT_GE(exportDuration(planLoopExport(0.7f, 30.0, 0)), 3.0);
+    EXPECT_LT(exportDuration(planLoopExport(0.7f, 30.0, 0)) - 0.7, 3.0);
+}
+
+TEST(ExportTiming, ALengthInSecondsIsThatManyFramesAtTheGivenRate) {
+    const ExportTiming timing = planTimedExport(29.97, 25.6);
+    EXPECT_EQ(timing.frameCount, 767);
+    EXPECT_EQ(timing.rateNumerator, 2997);
+    EXPECT_EQ(timing.rateDenominator, 100);
+    EXPECT_EQ(timing.framesPerPeriod, 0);
+    EXPECT_EQ(planTimedExport(30.0, 0.001).frameCount, 1);
+}
+
+// Frames sit half a step off the instants where layers reset, and rendering
+// starts at the first reset and ends its warm-up once all three were reset.
+TEST(ExportTiming, TheWarmUpEndsOnceEveryLayerWasReset) {
+    const float p = 0.7f;
+    const ExportTiming timing = planLoopExport(p, 30.0, 1);
+    // Phases as a document sets them: 2p, p, 0; layer cycles of 3p.
+    const ExportStart start = findExportStart(timing, p, {2.0 * p, 1.0 * p, 0.0});
+    // Layer 2 resets first, past 3p; layer 0 last, past 5p.
+    EXPECT_GT(exportGridTime(timing, start.warmUpStart), 3.0 * p);
+    EXPECT_LT(exportGridTime(timing, start.warmUpStart - 1), 3.0 * p);
+    EXPECT_GT(exportGridTime(timing, start.firstFrame), 5.0 * p);
+    EXPECT_LT(exportGridTime(timing, start.firstFrame - 1), 5.0 * p);
+    for (std::int64_t j = 0; j < 200; ++j) {
+        const double steps = exportGridTime(timing, j) / (static_cast<double>(p) / 21.0);
+        EXPECT_NEAR(steps - std::floor(steps), 0.5, 1e-6);
+    }
+}

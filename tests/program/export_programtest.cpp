@@ -1,0 +1,309 @@
+// stillflow-export from the command line: each format decodes, with the
+// same libraries, to the frames, size, length and rate promised; the GIF
+// loops; --music gives a sound track of the video's length; failures print
+// one line, exit non-zero and leave the folder as it was.
+
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "image/loading.h"
+#include "media/pcm_audio.h"
+#include "media/wav_writing.h"
+#include "support/pictures.h"
+#include "support/scene.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ExportRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string readWhole(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs the export in the scene folder; its output files land there too.
+ExportRun runExport(const Scene& scene, const std::string& arguments) {
+    const fs::path out = scene.dir().parent_path() / (scene.dir().filename().string() + "-stdout.txt");
+    const fs::path err = scene.dir().parent_path() / (scene.dir().filename().string() + "-stderr.txt");
+    std::ostringstream command;
+    command << "cd '" << scene.dir().string() << "' && '" << STILLFLOW_EXPORT_BINARY << "' " << arguments << " >'"
+            << out.string() << "' 2>'" << err.string() << "'";
+    const int status = std::system(command.str().c_str());
+    ExportRun run;
+#ifdef _WIN32
+    run.exitCode = status;
+#else
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+    run.out = readWhole(out);
+    run.err = readWhole(err);
+    fs::remove(out);
+    fs::remove(err);
+    return run;
+}
+
+// What a file holds, decoded to the end with FFmpeg's libraries.
+struct Probe {
+    bool opened = false;
+    int frames = 0;
+    int width = 0;
+    int height = 0;
+    double seconds = 0.0;       // the picture stream: end of its last frame
+    double frameRate = 0.0;     // as the stream states it
+    bool hasSound = false;
+    double soundSeconds = 0.0;  // decoded sample frames over the rate
+};
+
+Probe probe(const fs::path& path) {
+    Probe result;
+    av_log_set_level(AV_LOG_QUIET);
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.string().c_str(), nullptr, nullptr) < 0) return result;
+    if (avformat_find_stream_info(format, nullptr) < 0) {
+        avformat_close_input(&format);
+        return result;
+    }
+    std::vector<AVCodecContext*> decoders(format->nb_streams, nullptr);
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVCodecParameters* parameters = format->streams[i]->codecpar;
+        const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
+        if (!codec) continue;
+        decoders[i] = avcodec_alloc_context3(codec);
+        avcodec_parameters_to_context(decoders[i], parameters);
+        avcodec_open2(decoders[i], codec, nullptr);
+        if (parameters->codec_type == AVMEDIA_TYPE_VIDEO) result.frameRate = av_q2d(format->streams[i]->avg_frame_rate);
+        if (parameters->codec_type == AVMEDIA_TYPE_AUDIO) result.hasSound = true;
+    }
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    std::int64_t soundFrames = 0;
+    int soundRate = 0;
+    auto drain = [&](unsigned stream) {
+        AVCodecContext* decoder = decoders[stream];
+        while (avcodec_receive_frame(decoder, frame) >= 0) {
+            if (decoder->codec_type == AVMEDIA_TYPE_VIDEO) {
+                ++result.frames;
+                result.width = frame->width;
+                result.height = frame->height;
+                const double tb = av_q2d(format->streams[stream]->time_base);
+                const double end = static_cast<double>(frame->best_effort_timestamp + frame->pkt_duration) * tb;
+                result.seconds = std::max(result.seconds, end);
+            } else {
+                soundFrames += frame->nb_samples;
+                soundRate = frame->sample_rate;
+            }
+            av_frame_unref(frame);
+        }
+    };
+    while (av_read_frame(format, packet) >= 0) {
+        const unsigned stream = static_cast<unsigned>(packet->stream_index);
+        if (stream < decoders.size() && decoders[stream]) {
+            avcodec_send_packet(decoders[stream], packet);
+            drain(stream);
+        }
+        av_packet_unref(packet);
+    }
+    for (unsigned i = 0; i < decoders.size(); ++i) {
+        if (!decoders[i]) continue;
+        avcodec_send_packet(decoders[i], nullptr);
+        drain(i);
+        avcodec_free_context(&decoders[i]);
+    }
+    if (soundRate > 0) result.soundSeconds = static_cast<double>(soundFrames) / soundRate;
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avformat_close_input(&format);
+    result.opened = true;
+    return result;
+}
+
+// A scene with a document: a 66 x 50 picture with detail (odd-sized after
+// a --width, even as it is), one guide, phase spacing 0.5 s.
+void prepareScene(const Scene& scene, int width = 66, int height = 50) {
+    FlowDocument document;
+    document.picture = makePicture(width, height, [](int x, int y) {
+        return Rgba8{static_cast<std::uint8_t>(x * 3), static_cast<std::uint8_t>(y * 5),
+                     static_cast<std::uint8_t>((x * y) & 0xFF), 255};
+    });
+    document.mask = ByteMask(width, height);
+    document.guides = {GuideSegment{10, 25, 30, 25}};
+    document.phaseSpacing = 0.5f;
+    scene.writePicture("vornapozadi.png", document.picture);
+    scene.writeDocument(document);
+}
+
+// A tone of `seconds` as the scene's music, at a rate the export resamples.
+void writeTrack(const Scene& scene, double seconds) {
+    PcmAudio tone;
+    tone.sampleRate = 22050;
+    tone.channels = 2;
+    const int frames = static_cast<int>(seconds * tone.sampleRate);
+    for (int i = 0; i < frames; ++i) {
+        const auto value = static_cast<std::int16_t>(8000.0 * std::sin(i * 0.05));
+        tone.samples.push_back(value);
+        tone.samples.push_back(value);
+    }
+    ASSERT_TRUE(writeWavFile((scene.dir() / "track.wav").string().c_str(), tone));
+}
+
+std::set<std::string> folderListing(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) names.insert(entry.path().string());
+    return names;
+}
+
+// Two whole periods at 20 fps (10 frames a period) in every format, at the
+// picture's size and at a --width that gives an odd height.
+TEST(Export, EachFormatDecodesToThePromisedFramesSizeLengthAndRate) {
+    Scene scene("export-formats");
+    prepareScene(scene);
+    struct Case {
+        const char* output;
+        const char* options;
+        int width, height;
+    };
+    const Case cases[] = {
+        {"loop.mp4", "", 66, 50},
+        {"loop.webm", "--quality 40", 66, 50},
+        {"loop.gif", "", 66, 50},
+        {"scaled.mp4", "--width 35", 34, 26},   // 35 x 26.5: even sides for 4:2:0
+        {"scaled.gif", "--width 35", 35, 27},
+    };
+    for (const Case& c : cases) {
+        const ExportRun run = runExport(scene, std::string("--fps 20 --loops 2 ") + c.options + " " + c.output);
+        ASSERT_EQ(run.exitCode, 0) << c.output << ": " << run.err;
+        EXPECT_EQ(run.err, "") << "no progress bar when stderr is not a terminal";
+        EXPECT_NE(run.out.find(std::string(c.output) + ": "), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("20 frames at 20 fps"), std::string::npos) << run.out;
+        const Probe p = probe(scene.dir() / c.output);
+        ASSERT_TRUE(p.opened) << c.output;
+        EXPECT_EQ(p.frames, 20) << c.output;
+        EXPECT_EQ(p.width, c.width) << c.output;
+        EXPECT_EQ(p.height, c.height) << c.output;
+        EXPECT_NEAR(p.seconds, 1.0, 0.011) << c.output;  // a GIF counts in hundredths
+        EXPECT_FALSE(p.hasSound) << c.output;
+        if (std::string(c.output).find(".gif") == std::string::npos) {
+            EXPECT_DOUBLE_EQ(p.frameRate, 20.0) << c.output;
+        } else {
+            // Loops forever: the application extension with a count of 0.
+            const std::string bytes = readWhole(scene.dir() / c.output);
+            EXPECT_NE(bytes.find(std::string("NETSCAPE2.0\x03\x01\x00\x00", 16)), std::string::npos);
+        }
+    }
+
+    // PNG frames: one lossless file per frame, numbered from 0, into a
+    // folder that is made for them.
+    const ExportRun run = runExport(scene, "-q --fps 20 --loops 2 frames/frame-%03d.png");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "") << "--quiet prints nothing";
+    EXPECT_EQ(std::distance(fs::directory_iterator(scene.dir() / "frames"), fs::directory_iterator()), 20);
+    const ImageGrid first = loadImage((scene.dir() / "frames/frame-000.png").string().c_str());
+    const ImageGrid last = loadImage((scene.dir() / "frames/frame-019.png").string().c_str());
+    EXPECT_EQ(first.width, 66);
+    EXPECT_EQ(first.height, 50);
+    EXPECT_FALSE(last.empty());
+    // The frame after a period is the first one again.
+    const ImageGrid period = loadImage((scene.dir() / "frames/frame-010.png").string().c_str());
+    ASSERT_EQ(period.byteCount(), first.byteCount());
+    EXPECT_EQ(std::memcmp(period.data(), first.data(), first.byteCount()), 0);
+}
+
+// --music: the track as the sound; without a length the video lasts as long
+// as the track, with --seconds the sound is cut to the video.
+TEST(Export, MusicGivesASoundTrackOfTheVideosLength) {
+    Scene scene("export-music");
+    prepareScene(scene);
+    writeTrack(scene, 1.5);
+    struct Case {
+        const char* arguments;
+        const char* output;
+        double seconds;
+        int frames;
+    };
+    const Case cases[] = {
+        {"--music --fps 20", "track.mp4", 1.5, 30},
+        {"--music --fps 20", "track.webm", 1.5, 30},
+        {"--music --seconds 1", "cut.mp4", 1.0, 30},
+    };
+    for (const Case& c : cases) {
+        const ExportRun run = runExport(scene, std::string(c.arguments) + " " + c.output);
+        ASSERT_EQ(run.exitCode, 0) << c.output << ": " << run.err;
+        const Probe p = probe(scene.dir() / c.output);
+        EXPECT_EQ(p.frames, c.frames) << c.output;
+        EXPECT_NEAR(p.seconds, c.seconds, 0.011) << c.output;  // WebM counts in milliseconds
+        ASSERT_TRUE(p.hasSound) << c.output;
+        EXPECT_NEAR(p.soundSeconds, c.seconds, 0.03) << c.output;
+    }
+}
+
+// Failures print one line, end non-zero, create nothing and leave an older
+// output of that name as it was.
+TEST(Export, FailuresLeaveTheFolderAsItWas) {
+    struct Case {
+        const char* name;
+        const char* arguments;
+        int exitCode;
+        const char* says;
+        void (*prepare)(const Scene&);
+    };
+    const Case cases[] = {
+        {"missing-picture", "old.mp4", 1, "cannot open \"vornapozadi.png\" in the working directory",
+         [](const Scene& scene) { scene.remove("vornapozadi.png"); }},
+        {"missing-shader", "old.mp4", 1, "\"advect.frag\"", [](const Scene& scene) { scene.remove("advect.frag"); }},
+        {"unknown-extension", "old.avi", 1, "cannot tell the format", [](const Scene&) {}},
+        {"missing-folder", "nowhere/old.mp4", 1, "\"nowhere\" does not exist", [](const Scene&) {}},
+        {"gif-with-music", "--music old.gif", 1, "GIF has no sound", [](const Scene&) {}},
+        {"missing-music", "--music old.mp4", 1, "cannot use \"track.wav\"", [](const Scene&) {}},
+        {"png-without-number", "old.png", 1, "frame number", [](const Scene&) {}},
+        {"wrong-option", "--loops 0 old.mp4", 2, "--loops", [](const Scene&) {}},
+        {"quality-out-of-range", "--quality 60 old.mp4", 1, "range 0-51", [](const Scene&) {}},
+    };
+    for (const Case& c : cases) {
+        Scene scene(std::string("export-") + c.name);
+        prepareScene(scene);
+        for (const char* old : {"old.mp4", "old.avi", "old.gif", "old.png"}) scene.writeFile(old, "older output");
+        c.prepare(scene);
+        const std::set<std::string> before = folderListing(scene.dir());
+        const ExportRun run = runExport(scene, c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.name << ": " << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << c.name << ": " << run.err;
+        if (c.exitCode == 1) EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << c.name << ": " << run.err;
+        EXPECT_EQ(folderListing(scene.dir()), before) << c.name;
+        EXPECT_EQ(readWhole(scene.dir() / "old.mp4"), "older output") << c.name;
+    }
+
+    // A successful export replaces the older file.
+    Scene scene("export-replaces");
+    prepareScene(scene);
+    scene.writeFile("old.gif", "older output");
+    ASSERT_EQ(runExport(scene, "--loops 1 old.gif").exitCode, 0);
+    EXPECT_EQ(probe(scene.dir() / "old.gif").frames, 15);
+}
+
+}  // namespace
