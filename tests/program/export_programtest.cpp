@@ -293,7 +293,9 @@ TEST(Export, FailuresLeaveTheFolderAsItWas) {
         const ExportRun run = runExport(scene, c.arguments);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.name << ": " << run.err;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << c.name << ": " << run.err;
-        if (c.exitCode == 1) EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << c.name << ": " << run.err;
+        if (c.exitCode == 1) {
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << c.name << ": " << run.err;
+        }
         EXPECT_EQ(folderListing(scene.dir()), before) << c.name;
         EXPECT_EQ(readWhole(scene.dir() / "old.mp4"), "older output") << c.name;
     }
