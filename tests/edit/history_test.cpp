@@ -6,38 +6,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "edit/tools.h"
+#include "support/guide_editing.h"
 #include "support/input_frame.h"
 
 namespace {
 
 using Guides = std::vector<GuideSegment>;
 
-bool same(const Guides& a, const Guides& b) {
-    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof a[0]) == 0);
-}
-
-class History : public ::testing::Test {
+class History : public GuideEditingTest {
 protected:
-    void SetUp() override {
-        guideSegments.clear();
-        ToolMode = toolEditGuides;
-        view.scale = 2.0f;  // grab within 7 picture units, delete within 16
-        InputFrame().apply();
-    }
-    void TearDown() override {
-        guideSegments.clear();
-        ToolMode = toolNone;
-        InputFrame().apply();
-    }
-    void frame(const InputFrame& input, Vec2 cursor) {
-        input.apply();
-        updateToolMode();
-        updateGuideEditing(cursor, view, flowDirty, history);
-    }
     // A left drag from `from` to `to`, released there (with extra keys held
     // at the release).
     void drag(Vec2 from, Vec2 to, InputFrame release = InputFrame()) {
@@ -51,10 +31,6 @@ protected:
         frame(InputFrame().press(MouseButton::Right), at);
         frame(InputFrame().release(MouseButton::Right), at);
     }
-
-    View view;
-    bool flowDirty = false;
-    EditHistory history;
 };
 
 TEST_F(History, EveryFinishedEditIsOneStepThatUndoAndRedoRestoreExactly) {
@@ -74,16 +50,16 @@ TEST_F(History, EveryFinishedEditIsOneStepThatUndoAndRedoRestoreExactly) {
     frame(InputFrame().press(MouseButton::Left), {0, 0});  // a drag still going on is no step
     guideSegments.pop_back();
     ASSERT_EQ(history.steps.size(), states.size() - 1);
-    ASSERT_TRUE(same(guideSegments, states.back()));
+    ASSERT_TRUE(sameGuides(guideSegments, states.back()));
 
     for (std::size_t i = states.size() - 1; i > 0; --i) {
         ASSERT_TRUE(undoEdit(history, guideSegments)) << i;
-        EXPECT_TRUE(same(guideSegments, states[i - 1])) << "after undoing step " << i;
+        EXPECT_TRUE(sameGuides(guideSegments, states[i - 1])) << "after undoing step " << i;
     }
     EXPECT_FALSE(undoEdit(history, guideSegments));
     for (std::size_t i = 1; i < states.size(); ++i) {
         ASSERT_TRUE(redoEdit(history, guideSegments)) << i;
-        EXPECT_TRUE(same(guideSegments, states[i])) << "after redoing step " << i;
+        EXPECT_TRUE(sameGuides(guideSegments, states[i])) << "after redoing step " << i;
     }
     EXPECT_FALSE(redoEdit(history, guideSegments));
 }

@@ -5,52 +5,13 @@
 #include <cfloat>
 #include <vector>
 
-#include "support/input_frame.h"
 #include "flow/guides.h"
+#include "support/guide_editing.h"
+#include "support/input_frame.h"
 
 namespace {
 
-// Scale 2: the grab radius of 14 viewport pixels is 7 picture units, the
-// delete radius of 32 is 16, both exact in float.
-View twoPixelsPerUnit() {
-    View view;
-    view.scale = 2.0f;
-    return view;
-}
-
-bool sameGuides(const std::vector<GuideSegment>& a, const std::vector<GuideSegment>& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i].x0 != b[i].x0 || a[i].y0 != b[i].y0 || a[i].x1 != b[i].x1 || a[i].y1 != b[i].y1) return false;
-    }
-    return true;
-}
-
-class GuideEditing : public ::testing::Test {
-protected:
-    void SetUp() override {
-        guideSegments.clear();
-        ToolMode = toolEditGuides;
-        InputFrame().apply();
-    }
-    void TearDown() override {
-        guideSegments.clear();
-        ToolMode = toolNone;
-        InputFrame().apply();
-    }
-
-    // One frame of the interaction stages in the frame loop's order, with the
-    // cursor given directly in picture units.
-    void frame(const InputFrame& input, Vec2 cursor) {
-        input.apply();
-        updateToolMode();
-        updateGuideEditing(cursor, view, flowDirty, history);
-    }
-
-    View view = twoPixelsPerUnit();
-    bool flowDirty = false;
-    EditHistory history;
-};
+class GuideEditing : public GuideEditingTest {};
 
 TEST(ToolSelection, HeldKeysPickTheToolWithSpaceOverCOverX) {
     struct Case {
