@@ -75,10 +75,14 @@ managed_xvfb_pid=$xvfb_started
 managed_display=":$(head -n1 "$work/managed-display")"
 DISPLAY=$managed_display openbox >/dev/null 2>&1 &
 wm_pid=$!
-for _ in $(seq 100); do
-  DISPLAY=$managed_display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
-  sleep 0.1
-done
+# Ready once it has announced itself and published the usable area, which
+# on a busy machine can come a while after it started.
+wm_ready() {
+  DISPLAY=$managed_display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" &&
+    DISPLAY=$managed_display xprop -root _NET_WORKAREA 2>/dev/null | grep -q "="
+}
+for _ in $(seq 300); do wm_ready && break; sleep 0.1; done
+wm_ready || { echo "FAIL: openbox did not start"; exit 1; }
 
 case_name=""
 fail() { echo "FAIL ($case_name): $*"; exit 1; }
