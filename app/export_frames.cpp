@@ -6,6 +6,7 @@
 #include "app/composition.h"
 #include "app/schedule.h"
 #include "app/synthesize_flow.h"
+#include "gpu/passes.h"
 
 namespace {
 
@@ -48,7 +49,19 @@ void startExportFrames(AppState& state, const ExportTiming& timing, bool withOve
     // 2. The flow of the guides, then the warm-up.
     synthesizeFlowQuietly(state);
     frames.start = findExportStart(timing, state.phaseSpacing, state.layerPhase);
-    for (std::int64_t j = frames.start.warmUpStart; j < frames.start.firstFrame; ++j) animateGridStep(state, frames, j);
+    // Only the layers already reset are advected, and nothing is displaced:
+    // frame 0 is the first picture anyone sees.
+    const float step = static_cast<float>(exportFrameStep(timing));
+    std::array<bool, 3> everReset{false, false, false};
+    for (std::int64_t j = frames.start.warmUpStart; j < frames.start.firstFrame; ++j) {
+        warmUpLayers(exportGridTime(timing, j), step, state.phaseSpacing, state.layerPhase, state.targets, everReset);
+    }
+    // The displace pass once, into the output that frame 0 overwrites: every
+    // shader is then built, so a missing one ends the run before the caller
+    // creates any file.
+    RenderTargets& t = state.targets;
+    displacePass(t.picture, t.current[0], t.current[1], t.current[2], 1.0f, 0.0f, 0.0f, t.output);
+    glUseProgram(0);
 }
 
 void renderExportFrame(AppState& state, ExportFrames& frames, std::int64_t k) {

@@ -31,9 +31,12 @@ struct ExportFrames {
 
 // Makes the framebuffer and pixel buffers, synthesises the flow if the
 // guides call for it (without the console line of the program), and renders
-// the warm-up: every grid step from start.warmUpStart up to frame 0, so that
-// every layer has been reset at least once. The scene's phases are those of
-// start-up (readSceneDocument with now = 0).
+// the warm-up: every grid step from start.warmUpStart up to frame 0
+// (warmUpLayers), so that every layer has been reset at least once. Every
+// pass has run once by then, so a shader that is missing or does not link
+// has ended the process (as in the program) before the caller writes
+// anything. The scene's phases are those of start-up (readSceneDocument with
+// now = 0).
 void startExportFrames(AppState& state, const ExportTiming& timing, bool withOverlay, ExportFrames& frames);
 
 // Renders frame k (the next one after the last rendered: frames go in order)

@@ -83,3 +83,16 @@ void animateLayers(double t, float advectStep, float phaseSpacing,
     displacePass(targets.picture, current[0], current[1], current[2], plan.weight[0], plan.weight[1],
                  plan.weight[2], targets.output);
 }
+
+void warmUpLayers(double t, float advectStep, float phaseSpacing, std::array<double, 3>& layerPhase,
+                  RenderTargets& targets, std::array<bool, 3>& everReset) {
+    const LayerPlan plan = planLayers(t, advectStep, phaseSpacing, layerPhase);
+    std::array<Texture, 3>& current = targets.current;
+    for (std::size_t i = 0; i < 3; ++i) {
+        everReset[i] = everReset[i] || plan.reset[i];
+        if (!everReset[i]) continue;
+        if (plan.reset[i]) identityPass(current[i]);
+        advectPass(current[i], targets.flow, targets.scratch[i], plan.step[i]);
+        std::swap(current[i], targets.scratch[i]);
+    }
+}

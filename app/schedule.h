@@ -32,3 +32,12 @@ LayerPlan planLayers(double t, float advectStep, float phaseSpacing,
 // bound.
 void animateLayers(double t, float advectStep, float phaseSpacing,
                    std::array<double, 3>& layerPhase, RenderTargets& targets);
+
+// The warm-up of a render that starts later than its layers (an export):
+// the same plan and the same identity and advect passes as animateLayers, but
+// only for the layers reset since `everReset` was cleared, which it marks as
+// they reset; a layer not yet reset would be reset before it is ever seen,
+// and nothing is displaced. Afterwards each reset layer holds exactly what
+// animateLayers would have left in it.
+void warmUpLayers(double t, float advectStep, float phaseSpacing, std::array<double, 3>& layerPhase,
+                  RenderTargets& targets, std::array<bool, 3>& everReset);

@@ -10,7 +10,10 @@
 
 #include "app/app_state.h"
 #include "app/export_frames.h"
+#include "app/composition.h"
+#include "app/schedule.h"
 #include "app/startup.h"
+#include "app/synthesize_flow.h"
 #include "flow/guides.h"
 #include "gpu/passes.h"
 
@@ -108,6 +111,41 @@ TEST_F(ExportFramesTest, TheFrameAfterAPeriodIsFrameZeroExactly) {
         // And the loop moves: the middle of the period is another picture.
         EXPECT_GT(differingPixels(frames[n / 2], frames[0]), 100) << "spacing " << c.spacing;
     }
+}
+
+// Frame 0 after the warm-up's shortcut (only reset layers advected, nothing
+// displaced) is exactly what running every pass of every grid step from
+// time 0 shows at that step, as the program's frame loop would.
+TEST_F(ExportFramesTest, TheWarmUpGivesTheFramesOfAFullRun) {
+    const std::vector<GuideSegment> guides = {{20.0f, 32.0f, 70.0f, 40.0f}};
+    makeScene(state, 96, 64, guides, 0.7f);
+    const ExportTiming timing = planLoopExport(0.7f, 30.0, 1);
+    const std::vector<Frame> frames = renderFrames(state, timing);
+    ASSERT_EQ(frames.size(), 21u);
+
+    releaseRenderTargets(state.targets);
+    makeScene(state, 96, 64, guides, 0.7f);
+    synthesizeFlowQuietly(state);
+    const ExportStart start = findExportStart(timing, 0.7f, state.layerPhase);
+    const float step = static_cast<float>(exportFrameStep(timing));
+    for (std::int64_t j = 0; j <= start.firstFrame + 3; ++j) {
+        animateLayers(exportGridTime(timing, j), step, state.phaseSpacing, state.layerPhase, state.targets);
+    }
+    glUseProgram(0);
+    std::vector<std::uint8_t> shown(frames[3].size());
+    // The output of grid step firstFrame + 3 composed as the export does.
+    GLuint framebuffer = 0;
+    Texture colour;
+    colour.upload(GL_RGBA8, 96, 64, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glGenFramebuffers(1, &framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour.id(), 0);
+    composePictureFrame(state, true);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, 96, 64, GL_RGBA, GL_UNSIGNED_BYTE, shown.data());
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &framebuffer);
+    EXPECT_EQ(differingPixels(shown, frames[3]), 0);
 }
 
 // A guide pointing right moves the picture's features right, as the window

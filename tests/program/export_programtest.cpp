@@ -276,6 +276,8 @@ TEST(Export, FailuresLeaveTheFolderAsItWas) {
         {"missing-picture", "old.mp4", 1, "cannot open \"vornapozadi.png\" in the working directory",
          [](const Scene& scene) { scene.remove("vornapozadi.png"); }},
         {"missing-shader", "old.mp4", 1, "\"advect.frag\"", [](const Scene& scene) { scene.remove("advect.frag"); }},
+        {"missing-last-shader", "old.gif", 1, "\"displace.frag\"",
+         [](const Scene& scene) { scene.remove("displace.frag"); }},
         {"unknown-extension", "old.avi", 1, "cannot tell the format", [](const Scene&) {}},
         {"missing-folder", "nowhere/old.mp4", 1, "\"nowhere\" does not exist", [](const Scene&) {}},
         {"gif-with-music", "--music old.gif", 1, "GIF has no sound", [](const Scene&) {}},
