@@ -293,7 +293,7 @@ AVPixelFormat encoderPixelFormat(VideoFormat format) {
 void configureVideoCodec(VideoEncoderState& s, AVCodecContext* c) {
     const VideoSettings& v = s.settings;
     int lowest = 0, highest = 0, standard = 0;
-    const bool hasQuality = videoQualityRange(v.format, lowest, highest, standard);
+    videoQualityRange(v.format, lowest, highest, standard);
     const int quality = v.quality >= 0 ? v.quality : standard;
     if (v.format == VideoFormat::Mp4) {
         av_opt_set(c->priv_data, "preset", "medium", 0);
@@ -307,7 +307,6 @@ void configureVideoCodec(VideoEncoderState& s, AVCodecContext* c) {
         av_opt_set_int(c->priv_data, "cpu-used", 4, 0);
         av_opt_set_int(c->priv_data, "row-mt", 1, 0);
     }
-    (void)hasQuality;
     if (storesHalfColour(v.format)) {
         // The frames are sRGB, whose primaries are BT.709's; the conversion
         // uses BT.709's matrix and limited range, and the file says so.
@@ -316,6 +315,25 @@ void configureVideoCodec(VideoEncoderState& s, AVCodecContext* c) {
         c->colorspace = AVCOL_SPC_BT709;
         c->color_range = AVCOL_RANGE_MPEG;
     }
+}
+
+// Opens the configured encoder and, when `stream` is given, adds its stream
+// to the container in the encoder's time base.
+bool startEncoder(VideoEncoderState& s, AVCodecContext* c, const AVCodec* codec, AVStream** stream,
+                  std::string& error) {
+    const int opened = avcodec_open2(c, codec, nullptr);
+    if (opened < 0) {
+        error = std::string("cannot start the ") + codec->name + " encoder: " + libraryError(opened);
+        return false;
+    }
+    if (!stream) return true;
+    *stream = avformat_new_stream(s.format, nullptr);
+    if (!*stream || avcodec_parameters_from_context((*stream)->codecpar, c) < 0) {
+        error = std::string("cannot add the ") + codec->name + " stream";
+        return false;
+    }
+    (*stream)->time_base = c->time_base;
+    return true;
 }
 
 bool openPictureEncoder(VideoEncoderState& s, std::string& error) {
@@ -339,18 +357,8 @@ bool openPictureEncoder(VideoEncoderState& s, std::string& error) {
     c->sample_aspect_ratio = AVRational{1, 1};
     configureVideoCodec(s, c);
     if (s.format && (s.format->oformat->flags & AVFMT_GLOBALHEADER)) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    const int opened = avcodec_open2(c, codec, nullptr);
-    if (opened < 0) {
-        error = std::string("cannot start the ") + codec->name + " encoder: " + libraryError(opened);
-        return false;
-    }
+    if (!startEncoder(s, c, codec, s.format ? &s.videoStream : nullptr, error)) return false;
     if (s.format) {
-        s.videoStream = avformat_new_stream(s.format, nullptr);
-        if (!s.videoStream || avcodec_parameters_from_context(s.videoStream->codecpar, c) < 0) {
-            error = "cannot add the picture stream";
-            return false;
-        }
-        s.videoStream->time_base = c->time_base;
         s.videoStream->avg_frame_rate = c->framerate;
         s.videoStream->r_frame_rate = c->framerate;
         s.videoStream->sample_aspect_ratio = c->sample_aspect_ratio;
@@ -476,17 +484,7 @@ bool openSoundEncoder(VideoEncoderState& s, std::string& error) {
     c->bit_rate = v.sound->channels > 1 ? 192000 : 128000;
     c->time_base = AVRational{1, kVideoSoundRate};
     if (s.format->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    const int opened = avcodec_open2(c, codec, nullptr);
-    if (opened < 0) {
-        error = std::string("cannot start the ") + codec->name + " encoder: " + libraryError(opened);
-        return false;
-    }
-    s.audioStream = avformat_new_stream(s.format, nullptr);
-    if (!s.audioStream || avcodec_parameters_from_context(s.audioStream->codecpar, c) < 0) {
-        error = "cannot add the sound stream";
-        return false;
-    }
-    s.audioStream->time_base = c->time_base;
+    if (!startEncoder(s, c, codec, &s.audioStream, error)) return false;
     s.audioFrame = av_frame_alloc();
     if (!s.audioFrame) {
         error = "not enough memory for the sound";
@@ -777,7 +775,8 @@ bool finishVideo(VideoOutput& output, std::string& error) {
     // 3. Into place.
     std::error_code code;
     if (!s.stagingIsFolder) {
-        s.bytes = fs::file_size(s.staging, code);
+        const std::uintmax_t size = fs::file_size(s.staging, code);
+        s.bytes = code ? 0 : size;
         fs::rename(s.staging, s.target, code);
         if (code) {
             error = "cannot name the file " + quoted(s.target) + ": " + code.message();
@@ -803,7 +802,9 @@ bool finishVideo(VideoOutput& output, std::string& error) {
     }
     if (s.stagingIsFolder) {
         for (std::int64_t k = 0; k < s.framesWritten; ++k) {
-            s.bytes += fs::file_size(folderOf(s.target) / frameFileName(s.target.filename().string(), k), code);
+            const std::uintmax_t size =
+                fs::file_size(folderOf(s.target) / frameFileName(s.target.filename().string(), k), code);
+            if (!code) s.bytes += size;
         }
     }
     s.finished = true;
