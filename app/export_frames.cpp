@@ -67,7 +67,10 @@ void startExportFrames(AppState& state, const ExportTiming& timing, bool withOve
 void renderExportFrame(AppState& state, ExportFrames& frames, std::int64_t k) {
     assert(k == frames.rendered + 1 && "export frames render in order: render frame rendered + 1");
     animateGridStep(state, frames, frames.start.firstFrame + k);
+    composeExportFrame(state, frames, k);
+}
 
+void composeExportFrame(AppState& state, ExportFrames& frames, std::int64_t k) {
     glBindFramebuffer(GL_FRAMEBUFFER, frames.framebuffer);
     composePictureFrame(state, frames.withOverlay);
 

@@ -43,6 +43,11 @@ void startExportFrames(AppState& state, const ExportTiming& timing, bool withOve
 // and starts its read-back.
 void renderExportFrame(AppState& state, ExportFrames& frames, std::int64_t k);
 
+// The second half of renderExportFrame, for measuring the halves apart:
+// composes the output of the last animated step and starts its read-back as
+// frame k.
+void composeExportFrame(AppState& state, ExportFrames& frames, std::int64_t k);
+
 // Waits for frame k's pixels (k rendered, and k + 1 at most since) and lends
 // them: width x height RGBA, rows top row first, tightly packed. They stay
 // valid until finishReadingExportFrame.

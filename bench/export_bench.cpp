@@ -15,13 +15,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/app_state.h"
-#include "app/composition.h"
 #include "app/export_frames.h"
 #include "app/export_timing.h"
 #include "app/schedule.h"
@@ -59,20 +57,13 @@ struct Split {
 };
 
 // Composition and read-back of the current output into `pixels`, the way
-// an encoder would take it.
-void readBackFrame(AppState& state, ExportFrames& frames, std::vector<std::uint8_t>& pixels) {
+// the export hands a frame to the encoder.
+void readBackFrame(AppState& state, ExportFrames& frames, std::int64_t k, std::vector<std::uint8_t>& pixels) {
     const std::size_t bytes = static_cast<std::size_t>(frames.width) * frames.height * 4u;
-    pixels.resize(bytes);
-    glBindFramebuffer(GL_FRAMEBUFFER, frames.framebuffer);
-    composePictureFrame(state, frames.withOverlay);
-    glBindBuffer(GL_PIXEL_PACK_BUFFER, frames.packBuffers[0]);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, frames.width, frames.height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    const void* mapped = glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, static_cast<GLsizeiptr>(bytes), GL_MAP_READ_BIT);
-    if (mapped) std::memcpy(pixels.data(), mapped, bytes);
-    glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
-    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    composeExportFrame(state, frames, k);
+    const std::uint8_t* mapped = readExportFrame(frames, k);
+    if (mapped) pixels.assign(mapped, mapped + bytes);
+    finishReadingExportFrame(frames, k);
 }
 
 // The passes of the warm-up and of every frame of the period, each frame
@@ -95,7 +86,7 @@ Split timePassesAndReadBack(AppState& state, const ExportTiming& timing, ExportF
         glFinish();
         split.passes += secondsSince(start);
         start = Clock::now();
-        readBackFrame(state, frames, pixels[static_cast<std::size_t>(k)]);
+        readBackFrame(state, frames, k, pixels[static_cast<std::size_t>(k)]);
         split.readBack += secondsSince(start);
     }
     return split;
