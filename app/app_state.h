@@ -35,10 +35,9 @@ struct AppState {
     Vec2 cursorPosition;                         // the mouse in picture pixels, this frame
     std::int32_t frameCounter = 0;               // completed frames
 
-    // Beside the Parts' state: the history of guide edits for undo and redo,
-    // and whether the mask was painted since the last save.
+    // Beside the Parts' state: the history of guide edits and mask strokes
+    // for undo and redo, which also knows what was saved.
     EditHistory history;
-    bool maskChangedSinceSave = false;
     // What is drawn besides the animation (G, P and M toggle them); at their
     // start values the window shows exactly the animation, particles and
     // overlay.

@@ -33,13 +33,10 @@ bool saveWorkingDocument(AppState& state) {
     std::printf("saved %s (%zu %s)\n", flowDocumentFileName, count, count == 1 ? "guide" : "guides");
     std::fflush(stdout);
     markSaved(state.history);
-    state.maskChangedSinceSave = false;
     return true;
 }
 
-bool hasUnsavedChanges(const AppState& state) {
-    return hasUnsavedSteps(state.history) || state.maskChangedSinceSave;
-}
+bool hasUnsavedChanges(const AppState& state) { return hasUnsavedSteps(state.history); }
 
 void runCommands(AppState& state) {
     if (keyDown(Key::G)) state.showGuides = !state.showGuides;
@@ -48,10 +45,14 @@ void runCommands(AppState& state) {
 
     if (mouseDown(MouseButton::Left) || mousePressed(MouseButton::Left)) return;
     const bool shift = keyActive(Key::Shift);
+    StepTarget changed = StepTarget::None;
     if (ctrlChord(Key::Z) && !shift) {
-        if (undoEdit(state.history, guideSegments)) state.flowDirty = true;
+        changed = undoEdit(state.history, guideSegments, state.mask);
     } else if (ctrlChord(Key::Y) || (ctrlChord(Key::Z) && shift)) {
-        if (redoEdit(state.history, guideSegments)) state.flowDirty = true;
+        changed = redoEdit(state.history, guideSegments, state.mask);
     }
+    // The flow follows the guides as after any edit; the mask is not part of it.
+    if (changed == StepTarget::Guides) state.flowDirty = true;
+    if (changed == StepTarget::Mask) state.maskTintStale = true;
     if (ctrlChord(Key::S)) saveWorkingDocument(state);
 }

@@ -1,16 +1,16 @@
 #pragma once
 // The keyboard commands beside the mouse controls: saving the working state
-// as the flow document, undo and redo of guide edits, and what the window
-// draws besides the animation. Saving, undo and redo never act while the
-// left button is held, so a gesture in progress is never saved or undone
-// half-way.
+// as the flow document, undo and redo of guide edits and mask strokes, and
+// what the window draws besides the animation. Saving, undo and redo never
+// act while the left button is held, so a gesture in progress is never saved
+// or undone half-way.
 
 #include "app/app_state.h"
 
 // Once a frame, after the input stages: G, P and M toggle the guides, the
 // particles and the mask tint (drawing only: the particles keep moving while
-// hidden); Ctrl+S saves; Ctrl+Z undoes the
-// newest guide edit, Ctrl+Y or Ctrl+Shift+Z redoes it; an undo or redo
+// hidden); Ctrl+S saves; Ctrl+Z undoes the newest guide edit or mask
+// stroke, Ctrl+Y or Ctrl+Shift+Z redoes it; an undo or redo of a guide edit
 // raises flowDirty, so the flow follows as after any edit.
 void runCommands(AppState& state);
 

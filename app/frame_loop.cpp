@@ -64,10 +64,7 @@ bool runFrame(AppState& state) {
     // was before this frame's pan and zoom.
     updateToolMode();
     updateGuideEditing(state.cursorPosition, state.view, state.flowDirty, state.history);
-    if (updateMaskBrush(state.cursorPosition, state.mask)) {
-        state.maskChangedSinceSave = true;
-        state.maskTintStale = true;
-    }
+    if (updateMaskBrush(state.cursorPosition, state.mask, state.history)) state.maskTintStale = true;
     updatePanZoom(state.view);
     runCommands(state);
 

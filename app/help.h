@@ -18,7 +18,7 @@ inline constexpr HelpLine controlsHelp[] = {
     {"X held, left drag", "paint the mask (soft brush, towards 255)"},
     {"C held, left drag", "clear the mask (soft brush, towards 0)"},
     {"Ctrl+S", "save your work into vorna2.flw (see Saving your work)"},
-    {"Ctrl+Z", "undo the last guide edit (a new guide, an endpoint move, a deletion)"},
+    {"Ctrl+Z", "undo the last edit (a new guide, an endpoint move, a deletion, a mask stroke)"},
     {"Ctrl+Y or Ctrl+Shift+Z", "redo what was undone (a new edit drops what could be redone)"},
     {"G",
      "show or hide the guides (off at start): arrows from first to second endpoint, pins as rings; the endpoint a "

@@ -19,6 +19,18 @@ constexpr float strokeStopDistance = 0.5f * brushStampSpacing;
 // Where the stroke laid its last stamp, picture units.
 Vec2 lastStamp;
 
+// The mask as it was when the stroke in progress began; a stroke is open
+// from its press to its release.
+bool strokeOpen = false;
+ByteMask strokeBefore;
+
+void finishStroke(const ByteMask& mask, EditHistory& history) {
+    strokeOpen = false;
+    MaskEdit edit = maskEditBetween(strokeBefore, mask);
+    strokeBefore = ByteMask();
+    if (edit.width > 0) recordEdit(history, std::move(edit));
+}
+
 // The inclusive cell range [first, last] that the interval [low, high] touches
 // within 0 .. size - 1; first > last when it touches none. The bounds are taken
 // in double and clamped before the conversion, so a centre far outside the
@@ -71,12 +83,17 @@ void stampBrush(Vec2 centre, std::uint8_t value, float radius, ByteMask& mask) {
     }
 }
 
-bool updateMaskBrush(Vec2 cursorPosition, ByteMask& mask) {
+bool updateMaskBrush(Vec2 cursorPosition, ByteMask& mask, EditHistory& history) {
+    // The stroke begun by an earlier press ends at the release, also when the
+    // tool key was let go first and the release counts in another tool.
+    if (mouseUp(MouseButton::Left) && strokeOpen) finishStroke(mask, history);
     if (ToolMode != toolPaintMask && ToolMode != toolClearMask) return false;
     const std::uint8_t value = ToolMode == toolPaintMask ? 255 : 0;
 
     bool stamped = false;
     if (mouseDown(MouseButton::Left)) {
+        strokeBefore = mask;
+        strokeOpen = true;
         stampBrush(cursorPosition, value, brushRadius, mask);
         lastStamp = cursorPosition;
         stamped = true;

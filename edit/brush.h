@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "edit/history.h"
 #include "flow/grid.h"
 
 // Picture units; every stamp of a stroke uses it, and the on-screen brush
@@ -21,6 +22,7 @@ void stampBrush(Vec2 centre, std::uint8_t value, float radius, ByteMask& mask);
 
 // Once a frame, acts only in toolPaintMask (value 255) and toolClearMask
 // (value 0): a stamp at the press, then stamps every brushStampSpacing along
-// the path while the left button is held. Never touches the flow. Returns
-// whether it laid a stamp.
-bool updateMaskBrush(Vec2 cursorPosition, ByteMask& mask);
+// the path while the left button is held. Never touches the flow. At the
+// left release (in whatever tool it is seen) the stroke becomes one step of
+// `history`, unless it changed nothing. Returns whether it laid a stamp.
+bool updateMaskBrush(Vec2 cursorPosition, ByteMask& mask, EditHistory& history);

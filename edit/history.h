@@ -1,12 +1,15 @@
 #pragma once
-// The edit history of the guide list: every finished edit is one step that
-// can be undone and redone, for as long as the run lasts. The history also
-// knows which step was saved last, so the window can say whether there are
-// unsaved changes.
+// The edit history: every finished edit of the guide list, and every mask
+// brush stroke, is one step that can be undone and redone, for as long as
+// the run lasts. The history also knows which step was saved last, so the
+// window can say whether there are unsaved changes.
 
 #include <cstddef>
+#include <cstdint>
+#include <variant>
 #include <vector>
 
+#include "flow/grid.h"
 #include "flow/guides.h"
 
 // One finished edit of the guide list: enough to undo and to redo it.
@@ -22,9 +25,25 @@ struct GuideEdit {
     GuideSegment after;
 };
 
+// One finished brush stroke: the smallest box of mask cells it changed, as
+// they were before and after it (row-major, width * height bytes each).
+struct MaskEdit {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t width = 0;   // 0: the stroke changed nothing
+    std::int32_t height = 0;
+    std::vector<std::uint8_t> before;
+    std::vector<std::uint8_t> after;
+};
+
+// The box in which two masks of one size differ, with both sides' cells.
+MaskEdit maskEditBetween(const ByteMask& before, const ByteMask& after);
+
+using EditStep = std::variant<GuideEdit, MaskEdit>;
+
 struct EditHistory {
-    std::vector<GuideEdit> steps;  // in the order they were made
-    std::size_t applied = 0;       // steps[0, applied) are in effect; the rest can be redone
+    std::vector<EditStep> steps;  // in the order they were made
+    std::size_t applied = 0;      // steps[0, applied) are in effect; the rest can be redone
     // The number of applied steps when the document was last saved (or read);
     // false once that state can no longer be reached by undo or redo.
     std::size_t savedAt = 0;
@@ -33,13 +52,16 @@ struct EditHistory {
 
 // Appends a finished edit as the newest step; the steps that could have been
 // redone are dropped.
-void recordEdit(EditHistory& history, const GuideEdit& edit);
+void recordEdit(EditHistory& history, EditStep step);
 
-// Undoes the newest applied step, or redoes the next one, on `guides`.
-// False, with nothing changed, when there is no such step or `guides` no
-// longer has the guide the step names.
-bool undoEdit(EditHistory& history, std::vector<GuideSegment>& guides);
-bool redoEdit(EditHistory& history, std::vector<GuideSegment>& guides);
+// What an undo or redo changed.
+enum class StepTarget { None, Guides, Mask };
+
+// Undoes the newest applied step, or redoes the next one, on `guides` or
+// `mask`. None, with nothing changed, when there is no such step or its
+// guide or cells are no longer there.
+StepTarget undoEdit(EditHistory& history, std::vector<GuideSegment>& guides, ByteMask& mask);
+StepTarget redoEdit(EditHistory& history, std::vector<GuideSegment>& guides, ByteMask& mask);
 
 // The current state is what was saved.
 void markSaved(EditHistory& history);

@@ -144,7 +144,7 @@ protected:
         input.apply();
         updateToolMode();
         updateGuideEditing(cursor, view, flowDirty, history);
-        updateMaskBrush(cursor, target);
+        updateMaskBrush(cursor, target, history);
     }
 
     View view;
@@ -196,15 +196,58 @@ TEST_F(BrushStroke, DiagonalStrokeStepsAlongTheLine) {
     EXPECT_TRUE(sameCells(mask, expected));
 }
 
+TEST_F(BrushStroke, EachStrokeIsOneUndoStepAndAStrokeThatChangesNothingIsNone) {
+    ByteMask mask(120, 40);
+    std::vector<ByteMask> states{mask};
+    std::vector<GuideSegment> guides;
+    // A paint stroke; a clear stroke over part of it whose key is let go
+    // before the button (the release is seen in the edit tool); a clear
+    // stroke far from both, where nothing is painted.
+    const struct {
+        Key key;
+        Vec2 from, to;
+        bool keyHeldAtRelease;
+    } strokes[] = {
+        {Key::X, {10, 10}, {50, 20}, true},
+        {Key::C, {30, 15}, {60, 15}, false},
+        {Key::C, {100, 35}, {104, 35}, true},
+    };
+    for (const auto& stroke : strokes) {
+        frame(InputFrame().key(stroke.key, true), stroke.from, mask);
+        frame(InputFrame().press(MouseButton::Left).key(stroke.key), stroke.from, mask);
+        frame(InputFrame().hold(MouseButton::Left).key(stroke.key), stroke.to, mask);
+        InputFrame release = InputFrame().release(MouseButton::Left);
+        if (stroke.keyHeldAtRelease) release.key(stroke.key);
+        frame(release, stroke.to, mask);
+        frame(InputFrame(), stroke.to, mask);
+        if (!sameCells(mask, states.back())) states.push_back(mask);
+    }
+    ASSERT_EQ(states.size(), 3u);
+    ASSERT_EQ(history.steps.size(), 2u);
+
+    for (std::size_t i = states.size() - 1; i > 0; --i) {
+        ASSERT_EQ(undoEdit(history, guides, mask), StepTarget::Mask);
+        EXPECT_TRUE(sameCells(mask, states[i - 1])) << i;
+    }
+    for (std::size_t i = 1; i < states.size(); ++i) {
+        ASSERT_EQ(redoEdit(history, guides, mask), StepTarget::Mask);
+        EXPECT_TRUE(sameCells(mask, states[i])) << i;
+    }
+    EXPECT_TRUE(guides.empty());
+    // A step whose cells are gone (a mask of another size) is refused.
+    ByteMask smaller(10, 10);
+    EXPECT_EQ(undoEdit(history, guides, smaller), StepTarget::None);
+}
+
 TEST_F(BrushStroke, OnlyThePaintAndClearToolsTouchTheMask) {
     for (std::int32_t mode : {toolNone, toolPan, toolEditGuides}) {
         ByteMask mask = filledMask(30, 30, 100);
         const ByteMask before = mask;
         ToolMode = mode;
         InputFrame().press(MouseButton::Left).apply();
-        updateMaskBrush(Vec2{15, 15}, mask);
+        updateMaskBrush(Vec2{15, 15}, mask, history);
         InputFrame().hold(MouseButton::Left).apply();
-        updateMaskBrush(Vec2{25, 15}, mask);
+        updateMaskBrush(Vec2{25, 15}, mask, history);
         EXPECT_TRUE(sameCells(mask, before)) << mode;
     }
 }
@@ -215,17 +258,17 @@ TEST_F(BrushStroke, StrokeEndsFarFromTheOriginAndOnAnEmptyMask) {
     ToolMode = toolPaintMask;
     ByteMask mask(20, 20);
     InputFrame().press(MouseButton::Left).apply();
-    updateMaskBrush(Vec2{1e8f, 0}, mask);
+    updateMaskBrush(Vec2{1e8f, 0}, mask, history);
     InputFrame().hold(MouseButton::Left).apply();
-    updateMaskBrush(Vec2{1e8f + 64, 0}, mask);
-    updateMaskBrush(Vec2{1e8f, 1e8f}, mask);
+    updateMaskBrush(Vec2{1e8f + 64, 0}, mask, history);
+    updateMaskBrush(Vec2{1e8f, 1e8f}, mask, history);
     EXPECT_TRUE(sameCells(mask, ByteMask(20, 20)));
 
     ByteMask empty;
     InputFrame().press(MouseButton::Left).apply();
-    updateMaskBrush(Vec2{0, 0}, empty);
+    updateMaskBrush(Vec2{0, 0}, empty, history);
     InputFrame().hold(MouseButton::Left).apply();
-    updateMaskBrush(Vec2{100, 0}, empty);
+    updateMaskBrush(Vec2{100, 0}, empty, history);
     EXPECT_TRUE(empty.empty());
 }
 

@@ -53,15 +53,15 @@ TEST_F(History, EveryFinishedEditIsOneStepThatUndoAndRedoRestoreExactly) {
     ASSERT_TRUE(sameGuides(guideSegments, states.back()));
 
     for (std::size_t i = states.size() - 1; i > 0; --i) {
-        ASSERT_TRUE(undoEdit(history, guideSegments)) << i;
+        ASSERT_EQ(undoEdit(history, guideSegments, mask), StepTarget::Guides) << i;
         EXPECT_TRUE(sameGuides(guideSegments, states[i - 1])) << "after undoing step " << i;
     }
-    EXPECT_FALSE(undoEdit(history, guideSegments));
+    EXPECT_EQ(undoEdit(history, guideSegments, mask), StepTarget::None);
     for (std::size_t i = 1; i < states.size(); ++i) {
-        ASSERT_TRUE(redoEdit(history, guideSegments)) << i;
+        ASSERT_EQ(redoEdit(history, guideSegments, mask), StepTarget::Guides) << i;
         EXPECT_TRUE(sameGuides(guideSegments, states[i])) << "after redoing step " << i;
     }
-    EXPECT_FALSE(redoEdit(history, guideSegments));
+    EXPECT_EQ(redoEdit(history, guideSegments, mask), StepTarget::None);
 }
 
 TEST_F(History, ANewEditDropsTheRedoStepsAndTheSavedStateIsTracked) {
@@ -71,23 +71,23 @@ TEST_F(History, ANewEditDropsTheRedoStepsAndTheSavedStateIsTracked) {
     EXPECT_TRUE(hasUnsavedSteps(history));
     markSaved(history);                     // saved with both guides
     EXPECT_FALSE(hasUnsavedSteps(history));
-    ASSERT_TRUE(undoEdit(history, guideSegments));
+    ASSERT_EQ(undoEdit(history, guideSegments, mask), StepTarget::Guides);
     EXPECT_TRUE(hasUnsavedSteps(history));
-    ASSERT_TRUE(redoEdit(history, guideSegments));
+    ASSERT_EQ(redoEdit(history, guideSegments, mask), StepTarget::Guides);
     EXPECT_FALSE(hasUnsavedSteps(history)) << "redone back to the saved state";
 
-    ASSERT_TRUE(undoEdit(history, guideSegments));
+    ASSERT_EQ(undoEdit(history, guideSegments, mask), StepTarget::Guides);
     drag({80, 80}, {90, 90});               // replaces the undone guide
-    EXPECT_FALSE(redoEdit(history, guideSegments));
+    EXPECT_EQ(redoEdit(history, guideSegments, mask), StepTarget::None);
     ASSERT_EQ(guideSegments.size(), 2u);
     EXPECT_EQ(guideSegments[1].x0, 80.0f);
-    ASSERT_TRUE(undoEdit(history, guideSegments));
+    ASSERT_EQ(undoEdit(history, guideSegments, mask), StepTarget::Guides);
     EXPECT_TRUE(hasUnsavedSteps(history)) << "the saved state can no longer be reached";
 
     // A step whose guide is gone (the list replaced behind the history's
     // back) is refused without touching the list.
     guideSegments.clear();
-    EXPECT_FALSE(undoEdit(history, guideSegments));
+    EXPECT_EQ(undoEdit(history, guideSegments, mask), StepTarget::None);
     EXPECT_TRUE(guideSegments.empty());
 }
 

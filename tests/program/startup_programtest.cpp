@@ -30,7 +30,7 @@ TEST(Startup, HelpPrintsTheControlsAndOptionsAndTouchesNothing) {
     const ProgramRun run = scene.run(64, 64, 3, "--help");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    for (const char* mention : {"Ctrl+Shift+Z", "undo the last guide edit", "-platform offscreen", "-frame-time S"}) {
+    for (const char* mention : {"Ctrl+Shift+Z", "undo the last edit", "-platform offscreen", "-frame-time S"}) {
         EXPECT_NE(run.out.find(mention), std::string::npos) << mention;
     }
     EXPECT_TRUE(scene.grab(0).empty());

@@ -1,6 +1,7 @@
-// Undo and redo in the real program, offscreen: each finished guide edit is
-// one step, undo and redo make the flow follow, nothing is undone during a
-// drag, and what is saved afterwards is the list as undo and redo left it.
+// Undo and redo in the real program, offscreen: each finished guide edit and
+// each mask stroke is one step, undo and redo of guide edits make the flow
+// follow, nothing is undone during a drag, and what is saved afterwards is
+// what undo and redo left.
 
 #include <gtest/gtest.h>
 
@@ -61,6 +62,37 @@ TEST(Undo, UndoAndRedoRestoreTheGuidesAndTheFlowFollows) {
         EXPECT_EQ(document.guides[i].y0, expected[i].y0) << i;
         EXPECT_EQ(document.guides[i].x1, expected[i].x1) << i;
         EXPECT_EQ(document.guides[i].y1, expected[i].y1) << i;
+    }
+}
+
+TEST(Undo, AMaskStrokeIsOneStepAndLeavesTheFlowAlone) {
+    const std::string stroke = "4 move 30 30\n5 keydown X\n6 press left\n7 move 50 34\n8 move 60 30\n9 release left\n10 keyup X\n";
+    const std::string undo = "12 keydown Ctrl\n13 keydown Z\n14 keyup Z\n14 keyup Ctrl\n";
+    const std::string redo = "16 keydown Ctrl\n17 keydown Y\n18 keyup Y\n18 keyup Ctrl\n";
+    const std::string save = "20 keydown Ctrl\n21 keydown S\n22 keyup S\n22 keyup Ctrl\n";
+    const struct {
+        const char* name;
+        std::string script;
+        bool painted;  // the saved mask holds the stroke
+    } cases[] = {
+        {"undone", stroke + undo + save, false},
+        {"redone", stroke + undo + redo + save, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene scene(std::string("undo-mask-") + c.name);
+        scene.writePicture("vornapozadi.png", makePicture(width, height, [](int, int) { return Rgba8{90, 90, 90, 255}; }));
+        scene.writeScript(c.script);
+        const ProgramRun run = scene.run(width, height, 24);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out, "saved vorna2.flw (0 guides)\n") << "no synthesis for the mask";
+        const std::string bytes = scene.readFile("vorna2.flw");
+        FlowDocument document;
+        ASSERT_TRUE(decodeFlowDocument(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), &document));
+        EXPECT_EQ(document.mask.at(40, 32) == 255, c.painted);
+        int painted = 0;
+        for (std::int64_t i = 0; i < document.mask.cellCount(); ++i) painted += document.mask.data()[i] != 0;
+        EXPECT_EQ(painted > 0, c.painted) << painted;
     }
 }
 

@@ -51,4 +51,5 @@ protected:
     View view;
     bool flowDirty = false;
     EditHistory history;
+    ByteMask mask;  // what undo and redo of mask strokes would change
 };
