@@ -200,7 +200,7 @@ constexpr std::uint32_t kBmpBitFields = 3;
 bool bmpPixelsComplete(const std::uint8_t* bytes, std::size_t size) {
     if (!bytes || size < kBmpSizes + 16 || bytes[0] != 'B' || bytes[1] != 'M') return true;
     auto le16 = [bytes](std::size_t at) { return static_cast<std::uint32_t>(bytes[at] | (bytes[at + 1] << 8)); };
-    auto le32 = [bytes, &le16](std::size_t at) { return le16(at) | (le16(at + 2) << 16); };
+    auto le32 = [&le16](std::size_t at) { return le16(at) | (le16(at + 2) << 16); };
     const std::uint32_t infoSize = le32(kBmpInfoSize);
     const bool core = infoSize == kBmpCoreInfoSize;
     if (!core && infoSize != 40 && infoSize != 56 && infoSize != 108 && infoSize != 124) return true;

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -46,6 +47,23 @@ std::uint32_t littleEndianAt(const std::uint8_t* bytes) {
 }
 
 }  // namespace
+
+// libFuzzer caps inputs at the largest seed or 4 KB unless told, which
+// leaves room for pictures of about 28 x 28 pixels only. Unless the command
+// line says otherwise, inputs may grow to 512 KB: documents of real shapes,
+// such as 320 x 240 with a few guides.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    for (int i = 1; i < *argc; ++i) {
+        if (std::strncmp((*argv)[i], "-max_len=", 9) == 0) return 0;
+    }
+    static std::vector<char*> arguments((*argv), (*argv) + *argc);
+    static char maxLength[] = "-max_len=524288";
+    arguments.insert(arguments.begin() + 1, maxLength);
+    arguments.push_back(nullptr);
+    *argc += 1;
+    *argv = arguments.data();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // Destinations persist between inputs so that both delivery paths (same
