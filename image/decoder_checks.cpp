@@ -20,6 +20,16 @@ constexpr std::uint8_t kTemporary = 0x01;
 constexpr unsigned kMostHuffmanCodes = 256;
 constexpr std::size_t kHuffmanTableHeader = 17;
 
+// Little-endian header fields of the TGA and BMP formats; the caller has
+// checked that the bytes are there.
+std::uint32_t le16At(const std::uint8_t* bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(bytes[at]) | (static_cast<std::uint32_t>(bytes[at + 1]) << 8);
+}
+
+std::uint32_t le32At(const std::uint8_t* bytes, std::size_t at) {
+    return le16At(bytes, at) | (le16At(bytes, at + 2) << 16);
+}
+
 // Reads past the end as 0, as the decoder does.
 struct Cursor {
     const std::uint8_t* bytes;
@@ -166,9 +176,8 @@ bool tgaSamplesComplete(const std::uint8_t* bytes, std::size_t size) {
     const std::uint8_t imageType = bytes[kTgaImageType];
     if (imageType != kTgaTrueColour && imageType != kTgaGrey) return true;
     if (size < kTgaHeaderBytes) return true;  // too short to be taken for a TGA file
-    auto le16 = [bytes](std::size_t at) { return static_cast<std::uint64_t>(bytes[at] | (bytes[at + 1] << 8)); };
-    const std::uint64_t width = le16(kTgaWidth);
-    const std::uint64_t height = le16(kTgaHeight);
+    const std::uint64_t width = le16At(bytes, kTgaWidth);
+    const std::uint64_t height = le16At(bytes, kTgaHeight);
     if (width < 1 || height < 1) return true;
     std::uint64_t channels = 0;
     switch (bytes[kTgaBitsPerPixel]) {
@@ -199,25 +208,23 @@ constexpr std::uint32_t kBmpBitFields = 3;
 
 bool bmpPixelsComplete(const std::uint8_t* bytes, std::size_t size) {
     if (!bytes || size < kBmpSizes + 16 || bytes[0] != 'B' || bytes[1] != 'M') return true;
-    auto le16 = [bytes](std::size_t at) { return static_cast<std::uint32_t>(bytes[at] | (bytes[at + 1] << 8)); };
-    auto le32 = [&le16](std::size_t at) { return le16(at) | (le16(at + 2) << 16); };
-    const std::uint32_t infoSize = le32(kBmpInfoSize);
+    const std::uint32_t infoSize = le32At(bytes, kBmpInfoSize);
     const bool core = infoSize == kBmpCoreInfoSize;
     if (!core && infoSize != 40 && infoSize != 56 && infoSize != 108 && infoSize != 124) return true;
     std::int64_t width = 0;
     std::int64_t height = 0;
     std::uint32_t bitsPerPixel = 0;
     if (core) {
-        width = le16(kBmpSizes);
-        height = le16(kBmpSizes + 2);
-        bitsPerPixel = le16(kBmpSizes + 6);
+        width = le16At(bytes, kBmpSizes);
+        height = le16At(bytes, kBmpSizes + 2);
+        bitsPerPixel = le16At(bytes, kBmpSizes + 6);
     } else {
         // The decoder reads both as signed; a negative height means top row first.
-        width = static_cast<std::int32_t>(le32(kBmpSizes));
-        height = static_cast<std::int32_t>(le32(kBmpSizes + 4));
+        width = static_cast<std::int32_t>(le32At(bytes, kBmpSizes));
+        height = static_cast<std::int32_t>(le32At(bytes, kBmpSizes + 4));
         if (height < 0) height = -height;
-        bitsPerPixel = le16(kBmpSizes + 10);
-        const std::uint32_t compression = le32(kBmpSizes + 12);
+        bitsPerPixel = le16At(bytes, kBmpSizes + 10);
+        const std::uint32_t compression = le32At(bytes, kBmpSizes + 12);
         // Run-length files are refused by the decoder; other compressions too.
         if (compression != kBmpUncompressed && compression != kBmpBitFields) return true;
     }
@@ -229,7 +236,7 @@ bool bmpPixelsComplete(const std::uint8_t* bytes, std::size_t size) {
     // Rows are padded to whole 32-bit words; the pixels start at the offset
     // the file header gives.
     const std::uint64_t rowBytes = (static_cast<std::uint64_t>(width) * bitsPerPixel + 31) / 32 * 4;
-    const std::uint64_t pixelOffset = le32(kBmpPixelOffset);
+    const std::uint64_t pixelOffset = le32At(bytes, kBmpPixelOffset);
     const std::uint64_t needed = pixelOffset + rowBytes * static_cast<std::uint64_t>(height);
     return size >= needed;
 }
