@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config git
+  build-essential cmake pkg-config git ccache
   libsdl2-dev libglew-dev libglu1-mesa-dev libgl-dev libegl-dev libstb-dev
   libexif-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libavfilter-dev libswscale-dev
   libgl1-mesa-dri libegl-mesa0 libglx-mesa0
