@@ -175,12 +175,18 @@ bool tgaSamplesComplete(const std::uint8_t* bytes, std::size_t size) {
     if (!bytes || size < 3 || bytes[kTgaColourMapType] != 0) return true;
     const std::uint8_t imageType = bytes[kTgaImageType];
     if (imageType != kTgaTrueColour && imageType != kTgaGrey) return true;
-    if (size < kTgaHeaderBytes) return true;  // too short to be taken for a TGA file
-    const std::uint64_t width = le16At(bytes, kTgaWidth);
-    const std::uint64_t height = le16At(bytes, kTgaHeight);
+    // The decoder reads a header cut short as zeros past the end and takes
+    // it for a TGA file all the same, then leaves the pixels it could not
+    // read uninitialised: a file shorter than its header is read the same way.
+    const Cursor header{bytes, size};
+    auto headerLe16 = [&header](std::size_t at) {
+        return static_cast<std::uint64_t>(header.at(at) | (header.at(at + 1) << 8));
+    };
+    const std::uint64_t width = headerLe16(kTgaWidth);
+    const std::uint64_t height = headerLe16(kTgaHeight);
     if (width < 1 || height < 1) return true;
     std::uint64_t channels = 0;
-    switch (bytes[kTgaBitsPerPixel]) {
+    switch (header.at(kTgaBitsPerPixel)) {
         case 8: channels = 1; break;
         case 16: channels = imageType == kTgaGrey ? 2 : 0; break;  // 16-bit colour is read per pixel
         case 24: channels = 3; break;

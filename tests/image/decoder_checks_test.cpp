@@ -178,6 +178,12 @@ TEST_F(DecoderChecksTest, UncompressedTgaFilesMustHoldEveryPixelTheirHeaderDecla
         EXPECT_EQ(picture.height, 2);
         EXPECT_TRUE(loadImage(scratch_.writeFile("short.tga", shortOne).c_str()).empty());
     }
+    // A header cut short is read as zeros past its end, and its pixels not
+    // at all: refused too.
+    const Bytes grey = tga(0, 3, 8, 6);
+    const Bytes cutHeader(grey.begin(), grey.begin() + 17);
+    EXPECT_FALSE(tgaSamplesComplete(cutHeader.data(), cutHeader.size()));
+    EXPECT_TRUE(loadImage(scratch_.writeFile("cut-header.tga", cutHeader).c_str()).empty());
     // Run-length and 15-bit files are read as zeros past the end: left alone.
     const Bytes runLength = tga(0, 10, 24, 2);
     EXPECT_TRUE(tgaSamplesComplete(runLength.data(), runLength.size()));
