@@ -27,6 +27,14 @@ constexpr std::uint64_t kOverlayCpuBytesPerPixel = 4 + 4;
 
 constexpr double kBytesPerGibibyte = 1024.0 * 1024.0 * 1024.0;
 
+// Of the memory available, an eighth stays free for what the count above
+// leaves out (the decoder's working buffers, the driver, the rest of the
+// desktop): a run planned to the last byte would swap or be killed, and a
+// picture refused only after decoding costs seconds and gigabytes first.
+constexpr std::uint64_t kSpareableEighths = 7;
+
+std::uint64_t spareableBytes(std::uint64_t available) { return available / 8 * kSpareableEighths; }
+
 std::uint64_t pixelCount(std::int32_t width, std::int32_t height) {
     if (width <= 0 || height <= 0) return 0;
     return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
@@ -72,9 +80,11 @@ std::string pictureSizeProblem(std::int32_t width, std::int32_t height, PictureU
     }
     // 2. Memory for everything the run keeps at this size.
     const std::uint64_t needed = pictureMemoryBytes(width, height, use);
-    if (limits.availableBytes != 0 && needed > limits.availableBytes) {
-        std::snprintf(text, sizeof text, "%d x %d pixels, which needs %.1f GiB of memory; %.1f GiB are available",
+    if (limits.availableBytes != 0 && needed > spareableBytes(limits.availableBytes)) {
+        std::snprintf(text, sizeof text,
+                      "%d x %d pixels, which needs %.1f GiB of memory; %.1f GiB of the %.1f GiB available can be spared",
                       width, height, static_cast<double>(needed) / kBytesPerGibibyte,
+                      static_cast<double>(spareableBytes(limits.availableBytes)) / kBytesPerGibibyte,
                       static_cast<double>(limits.availableBytes) / kBytesPerGibibyte);
         return text;
     }

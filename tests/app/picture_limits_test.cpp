@@ -22,7 +22,13 @@ TEST(PictureLimits, APictureIsRefusedBeyondTheSideLimitOrTheMemoryWithItsSizeInT
         {16385, 3, PictureUse::animated, "16385 x 3 pixels, larger than the 16384 x 16384 this GPU takes"},
         {3, 16385, PictureUse::overlay, "3 x 16385 pixels, larger than the 16384 x 16384 this GPU takes"},
         // 85 bytes a pixel for the animated picture, 12 for the overlay.
-        {8192, 8192, PictureUse::animated, "8192 x 8192 pixels, which needs 5.3 GiB of memory; 4.0 GiB are available"},
+        {8192, 8192, PictureUse::animated,
+         "8192 x 8192 pixels, which needs 5.3 GiB of memory; 3.5 GiB of the 4.0 GiB available can be spared"},
+        // An eighth of what is available stays free: 3.8 GiB is refused
+        // although 4 GiB are available, 3.2 GiB is taken.
+        {6912, 6912, PictureUse::animated,
+         "6912 x 6912 pixels, which needs 3.8 GiB of memory; 3.5 GiB of the 4.0 GiB available can be spared"},
+        {6400, 6400, PictureUse::animated, ""},
         {8192, 8192, PictureUse::overlay, ""},
     };
     for (const Case& c : cases) {
