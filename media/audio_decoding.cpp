@@ -141,8 +141,11 @@ struct Converter {
     }
 
     // Converts `frame` (null: the resampler's buffered tail) and appends the
-    // result.
-    bool convert(const AVFrame* frame, std::vector<std::int16_t>& samples, std::string& error) {
+    // result, refusing before it allocates a result that would take the
+    // sound past maxFrames (0: no limit): a header that declares a rate of
+    // 1 Hz makes every input sample tens of thousands of output samples.
+    bool convert(const AVFrame* frame, std::int64_t maxFrames, std::vector<std::int16_t>& samples,
+                 std::string& error) {
         const int inputCount = frame ? frame->nb_samples : 0;
         const int capacity = swr_get_out_samples(resampler.context, inputCount);
         if (capacity < 0) {
@@ -152,6 +155,10 @@ struct Converter {
         if (capacity == 0) return true;
         const int channels = outputLayout.nb_channels;
         const std::size_t used = samples.size();
+        if (maxFrames > 0 && static_cast<std::int64_t>(used / static_cast<std::size_t>(channels)) + capacity > maxFrames) {
+            error = "its sound is too long";
+            return false;
+        }
         samples.resize(used + static_cast<std::size_t>(capacity) * static_cast<std::size_t>(channels));
         auto* output = reinterpret_cast<std::uint8_t*>(samples.data() + used);
         const int converted = swr_convert(resampler.context, &output, capacity,
@@ -185,7 +192,7 @@ bool drainDecoder(AVCodecContext* codec, AVFrame* frame, Converter& converter, c
             error = "its sound changes format part-way";
             ok = false;
         }
-        ok = ok && converter.convert(frame, samples, error);
+        ok = ok && converter.convert(frame, options.maxFrames, samples, error);
         av_frame_unref(frame);
         if (!ok) return false;
         const std::int64_t frames = static_cast<std::int64_t>(samples.size()) / converter.outputLayout.nb_channels;
@@ -235,7 +242,7 @@ bool decodeAudioFile(const char* path, PcmAudio* audio, std::string* error, cons
         if (atEnd) break;
     }
     if (!converter.resampler.context) return fail("it holds no sound");
-    if (!converter.convert(nullptr, samples, reason)) return fail(reason);
+    if (!converter.convert(nullptr, options.maxFrames, samples, reason)) return fail(reason);
     if (samples.empty()) return fail("it holds no sound");
     if (options.maxFrames > 0 && static_cast<std::int64_t>(samples.size()) / converter.outputLayout.nb_channels >
                                      options.maxFrames) {

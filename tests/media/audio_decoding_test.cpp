@@ -269,6 +269,7 @@ TEST_F(AudioDecodingTest, FilesWithoutUsableSoundAreRefusedWithAReasonAndChangeN
         const char* name;
         std::string path;
         std::int64_t maxFrames;
+        int sampleRate = 0;
     };
     const Case cases[] = {
         {"missing", scratch_.file("missing.mp3"), 0},
@@ -276,6 +277,11 @@ TEST_F(AudioDecodingTest, FilesWithoutUsableSoundAreRefusedWithAReasonAndChangeN
         {"empty", scratch_.writeFile("empty.flac", std::vector<std::uint8_t>{}), 0},
         {"header only", scratch_.writeFile("header.wav", wavFile(1, 2, 44100, 16, {})), 0},
         {"longer than allowed", oneSecond, 7999},
+        // 100 samples at a declared 1 Hz: 100 s once resampled, past a
+        // one-minute limit, refused before the resampler's output is held.
+        {"absurd rate resampled past the limit",
+         scratch_.writeFile("one-hertz.wav", wavFile(1, 1, 1, 16, std::vector<std::uint8_t>(200, 0))), 60 * 48000,
+         48000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -286,6 +292,7 @@ TEST_F(AudioDecodingTest, FilesWithoutUsableSoundAreRefusedWithAReasonAndChangeN
         std::string error;
         AudioDecodeOptions options;
         options.maxFrames = c.maxFrames;
+        options.sampleRate = c.sampleRate;
         EXPECT_FALSE(decodeAudioFile(c.path.c_str(), &audio, &error, options));
         EXPECT_FALSE(error.empty());
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;
