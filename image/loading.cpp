@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <utility>
 #include <vector>
@@ -115,6 +116,16 @@ bool loadImageInto(const char* path, ImageGrid* destination) {
     return true;
 }
 
+namespace {
+
+// The size a header field stands for, saturated where negating overflows.
+std::int32_t declaredMagnitude(int declared) {
+    if (declared >= 0) return declared;
+    return declared == std::numeric_limits<int>::min() ? std::numeric_limits<std::int32_t>::max() : -declared;
+}
+
+}  // namespace
+
 bool readPictureSize(const char* path, std::int32_t* width, std::int32_t* height) {
     if (!path) return false;
     std::FILE* file = std::fopen(path, "rb");
@@ -128,8 +139,10 @@ bool readPictureSize(const char* path, std::int32_t* width, std::int32_t* height
                        stbi_info_from_file(file, &declaredWidth, &declaredHeight, &components) != 0;
     std::fclose(file);
     if (!known) return false;
-    if (width) *width = declaredWidth;
-    if (height) *height = declaredHeight;
+    // A BMP stored top-down declares a negative height and is decoded at its
+    // magnitude; taken as it stands, the size would slip under every limit.
+    if (width) *width = declaredMagnitude(declaredWidth);
+    if (height) *height = declaredMagnitude(declaredHeight);
     return true;
 }
 

@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int height = 0;
     int channels = 0;
     if (decoderSafe && stbi_info_from_memory(data, static_cast<int>(size), &width, &height, &channels) &&
-        static_cast<std::int64_t>(width) * height > kLargestFuzzedPixelCount) {
+        // A top-down BMP declares a negative height and decodes at its magnitude.
+        std::llabs(static_cast<std::int64_t>(width) * height) > kLargestFuzzedPixelCount) {
         return 0;
     }
 

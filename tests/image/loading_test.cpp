@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -161,6 +163,30 @@ TEST_F(ImageLoadingTest, TheDeclaredSizeIsReadFromTheHeaderWithoutDecoding) {
     EXPECT_EQ(width, 40000);
     EXPECT_EQ(height, 4);
     EXPECT_TRUE(loadImage(path.c_str()).empty());
+
+    // A BMP stored top-down declares a negative height; the size read is the
+    // one decoding gives, so that no limit is checked against a negative.
+    std::vector<std::uint8_t> bmp(54 + 5 * 24, 0x80);
+    auto le32 = [&bmp](std::size_t at, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    };
+    const std::uint8_t fileHeader[] = {'B', 'M'};
+    std::copy(std::begin(fileHeader), std::end(fileHeader), bmp.begin());
+    le32(2, static_cast<std::uint32_t>(bmp.size()));
+    le32(6, 0);
+    le32(10, 54);                                  // pixels follow the two headers
+    le32(14, 40);                                  // info header size
+    le32(18, 7);                                   // width
+    le32(22, static_cast<std::uint32_t>(-5));      // height, top-down
+    le32(26, 1 | (24u << 16));                     // one plane, 24 bits a pixel
+    for (std::size_t at = 30; at < 54; at += 4) le32(at, 0);  // uncompressed, no palette
+    const std::string topDown = scratch_.writeFile("top-down.bmp", bmp);
+    ASSERT_TRUE(readPictureSize(topDown.c_str(), &width, &height));
+    EXPECT_EQ(width, 7);
+    EXPECT_EQ(height, 5);
+    const ImageGrid decoded = loadImage(topDown.c_str());
+    EXPECT_EQ(decoded.width, 7);
+    EXPECT_EQ(decoded.height, 5);
 
     EXPECT_FALSE(readPictureSize(scratch_.file("missing.png").c_str(), &width, &height));
     EXPECT_FALSE(readPictureSize(scratch_.writeFile("junk.png", std::vector<std::uint8_t>{'n', 'o'}).c_str(), &width, &height));
