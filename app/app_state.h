@@ -15,6 +15,7 @@
 #include "flow/document.h"
 #include "flow/grid.h"
 #include "flow/particles.h"
+#include "gpu/passes.h"
 #include "gpu/render_targets.h"
 #include "gpu/texture.h"
 #include "platform/gui.h"
@@ -44,6 +45,8 @@ struct AppState {
     bool showGuides = false;
     bool showParticles = true;
     bool showMask = false;
+    // How the picture is read between texels (F toggles the sharper one).
+    PictureFilter pictureFilter = PictureFilter::Fast;
     bool maskTintStale = true;                   // the mask changed since maskTexture was made
     std::string sceneName;                       // the scene folder's name, for the window title
 

@@ -20,7 +20,7 @@ std::size_t frameBytes(const ExportFrames& frames) {
 void animateGridStep(AppState& state, const ExportFrames& frames, std::int64_t j) {
     const double t = exportGridTime(frames.timing, j);
     const float step = static_cast<float>(exportFrameStep(frames.timing));
-    animateLayers(t, step, state.phaseSpacing, state.layerPhase, state.targets);
+    animateLayers(t, step, state.phaseSpacing, state.layerPhase, state.targets, frames.filter);
     glUseProgram(0);
 }
 
@@ -60,7 +60,7 @@ void startExportFrames(AppState& state, const ExportTiming& timing, bool withOve
     // shader is then built, so a missing one ends the run before the caller
     // creates any file.
     RenderTargets& t = state.targets;
-    displacePass(t.picture, t.current[0], t.current[1], t.current[2], 1.0f, 0.0f, 0.0f, t.output);
+    displacePass(t.picture, t.current[0], t.current[1], t.current[2], 1.0f, 0.0f, 0.0f, t.output, frames.filter);
     glUseProgram(0);
 }
 

@@ -13,6 +13,7 @@
 
 #include "app/app_state.h"
 #include "app/export_timing.h"
+#include "gpu/passes.h"
 #include "gpu/texture.h"
 
 // The export's GL objects and where it stands. Made by startExportFrames,
@@ -21,6 +22,9 @@ struct ExportFrames {
     ExportTiming timing;
     ExportStart start;
     bool withOverlay = true;
+    // A video keeps the picture's finest detail: the sharp filter, whatever
+    // the window was showing.
+    PictureFilter filter = PictureFilter::Sharp;
     int width = 0;                             // the picture's size: the frames'
     int height = 0;
     GLuint framebuffer = 0;                    // draws into `colour`

@@ -79,7 +79,7 @@ bool runFrame(AppState& state) {
                      state.picture.height);
 
     // 9. The three UV layers and the displaced picture.
-    animateLayers(t, advectStep, state.phaseSpacing, state.layerPhase, state.targets);
+    animateLayers(t, advectStep, state.phaseSpacing, state.layerPhase, state.targets, state.pictureFilter);
     glUseProgram(0);
 
     // 10. On screen.

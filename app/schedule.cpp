@@ -71,7 +71,7 @@ LayerPlan planLayers(double t, float advectStep, float phaseSpacing,
 }
 
 void animateLayers(double t, float advectStep, float phaseSpacing,
-                   std::array<double, 3>& layerPhase, RenderTargets& targets) {
+                   std::array<double, 3>& layerPhase, RenderTargets& targets, PictureFilter filter) {
     const LayerPlan plan = planLayers(t, advectStep, phaseSpacing, layerPhase);
     std::array<Texture, 3>& current = targets.current;
     for (std::size_t i = 0; i < 3; ++i) {
@@ -81,7 +81,7 @@ void animateLayers(double t, float advectStep, float phaseSpacing,
         std::swap(current[i], targets.scratch[i]);
     }
     displacePass(targets.picture, current[0], current[1], current[2], plan.weight[0], plan.weight[1],
-                 plan.weight[2], targets.output);
+                 plan.weight[2], targets.output, filter);
 }
 
 void warmUpLayers(double t, float advectStep, float phaseSpacing, std::array<double, 3>& layerPhase,

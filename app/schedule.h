@@ -7,6 +7,7 @@
 
 #include <array>
 
+#include "gpu/passes.h"
 #include "gpu/render_targets.h"
 
 struct LayerPlan {
@@ -28,10 +29,10 @@ LayerPlan planLayers(double t, float advectStep, float phaseSpacing,
 // Runs the frame's passes: for each layer in order, the identity pass if it is
 // due, the advect pass from current into scratch and a swap of the two
 // handles; then the displace pass of the picture through the three current
-// layers into the output. Leaves the last pass's framebuffer and program
-// bound.
+// layers into the output, reading the picture with `filter`. Leaves the last
+// pass's framebuffer and program bound.
 void animateLayers(double t, float advectStep, float phaseSpacing,
-                   std::array<double, 3>& layerPhase, RenderTargets& targets);
+                   std::array<double, 3>& layerPhase, RenderTargets& targets, PictureFilter filter);
 
 // The warm-up of a render that starts later than its layers (an export):
 // the same plan and the same identity and advect passes as animateLayers, but

@@ -81,7 +81,7 @@ Split timePassesAndReadBack(AppState& state, const ExportTiming& timing, ExportF
     for (std::int64_t k = 0; k < timing.frameCount; ++k) {
         start = Clock::now();
         animateLayers(exportGridTime(timing, frames.start.firstFrame + k), step, state.phaseSpacing,
-                      state.layerPhase, state.targets);
+                      state.layerPhase, state.targets, frames.filter);
         glUseProgram(0);
         glFinish();
         split.passes += secondsSince(start);

@@ -16,8 +16,12 @@
 //      flow scale, phase spacing), split by the flow's speed into still,
 //      slow and moving parts
 //
-// Then the frame cost of the passes on a 1920 x 1080 picture (a swirl), as
-// the frame loop runs them, and of the displace pass alone: the median wall
+// Every case is measured with each picture filter: fast, the window's
+// default, and sharp, the video export's (F previews it in the window).
+//
+// Then, for each filter, the frame cost of the passes on a 1920 x 1080
+// picture (a swirl), as the frame loop runs them, and of the displace pass
+// alone: the median wall
 // time of frames finished with glFinish, and the process's mean CPU time per
 // frame (the software GL driver renders on the CPU, so on a shared machine
 // that is the steadier figure).
@@ -85,16 +89,17 @@ struct Animation {
     RenderTargets targets;
     float phaseSpacing = kDefaultPhaseSpacing;
     std::array<double, 3> phases{};
+    PictureFilter filter = PictureFilter::Fast;
 
     Animation(const ImageGrid& image, const FlowGrid& field, float spacing,
-              std::array<double, 3> startPhases)
-        : phaseSpacing(spacing), phases(startPhases) {
+              std::array<double, 3> startPhases, PictureFilter pictureFilter)
+        : phaseSpacing(spacing), phases(startPhases), filter(pictureFilter) {
         createRenderTargets(image, targets);
         uploadFlowField(field, targets.flow);
     }
 
     void frame(double t, float advectStep) {
-        animateLayers(t, advectStep, phaseSpacing, phases, targets);
+        animateLayers(t, advectStep, phaseSpacing, phases, targets, filter);
     }
 };
 
@@ -291,18 +296,20 @@ void writePicture(const std::string& folder, const std::string& name, const std:
     }
 }
 
-void printRow(const char* name, const char* area, const Measured& result, const char* note) {
-    std::printf("%-28s %-8s %6.1f %%   %6.1f %%   %s\n", name, area, 100.0 * result.mean,
+const char* filterName(PictureFilter filter) { return filter == PictureFilter::Sharp ? "sharp" : "fast"; }
+
+void printRow(const char* name, PictureFilter filter, const char* area, const Measured& result, const char* note) {
+    std::printf("%-26s %-6s %-7s %6.1f %%   %6.1f %%   %s\n", name, filterName(filter), area, 100.0 * result.mean,
                 100.0 * result.worst, note);
 }
 
 // Cases a and b: the texture under a uniform flow, default phases as the
 // program starts them without a document.
-void runUniformCase(const char* name, const ImageGrid& picture, Vec2 velocity, const std::string& writeFolder,
-                    const std::string& fileStem) {
+void runUniformCase(const char* name, const ImageGrid& picture, Vec2 velocity, PictureFilter filter,
+                    const std::string& writeFolder, const std::string& fileStem) {
     const double spacing = kDefaultPhaseSpacing;
     Animation animation(picture, uniformField(picture.width, picture.height, velocity), kDefaultPhaseSpacing,
-                        {-2.0 * spacing, -spacing, 0.0});
+                        {-2.0 * spacing, -spacing, 0.0}, filter);
     std::vector<Area> areas;
     areas.push_back(Area{"all", std::vector<std::uint8_t>(static_cast<std::size_t>(picture.cellCount()), 1)});
     const Measured result = measureLoop(animation, picture, areas)[0];
@@ -310,11 +317,12 @@ void runUniformCase(const char* name, const ImageGrid& picture, Vec2 velocity, c
     char note[96];
     std::snprintf(note, sizeof(note), "%.2f px/s, layers up to %.2f px apart", speed,
                   speed * 2.0f * kDefaultPhaseSpacing);
-    printRow(name, "all", result, note);
+    printRow(name, filter, "all", result, note);
     const std::vector<std::uint8_t> shown = readOutput(animation.targets.output, picture.width, picture.height);
     writePicture(writeFolder, fileStem + "-picture.png", reinterpret_cast<const std::uint8_t*>(picture.data()),
                  picture.width, picture.height);
-    writePicture(writeFolder, fileStem + "-loop.png", shown.data(), picture.width, picture.height);
+    writePicture(writeFolder, fileStem + "-loop-" + filterName(filter) + ".png", shown.data(), picture.width,
+                 picture.height);
 }
 
 std::vector<std::uint8_t> readFileBytes(const char* path) {
@@ -324,11 +332,11 @@ std::vector<std::uint8_t> readFileBytes(const char* path) {
 
 // Case c: the working folder's flow document, its phases as the program takes
 // them from a document.
-void runSceneCase(const std::string& writeFolder) {
+void runSceneCase(PictureFilter filter, const std::string& writeFolder) {
     const std::vector<std::uint8_t> bytes = readFileBytes("vorna2.flw");
     FlowDocument document;
     if (!decodeFlowDocument(bytes.data(), bytes.size(), &document)) {
-        std::printf("%-28s (no flow document \"vorna2.flw\" here)\n", "c scene");
+        std::printf("%-26s (no flow document \"vorna2.flw\" here)\n", "c scene");
         return;
     }
     const ImageGrid& picture = document.picture;
@@ -343,7 +351,7 @@ void runSceneCase(const std::string& writeFolder) {
         areas[area].pixels[i] = 1;
     }
     const double spacing = document.phaseSpacing;
-    Animation animation(picture, field, document.phaseSpacing, {2.0 * spacing, spacing, 0.0});
+    Animation animation(picture, field, document.phaseSpacing, {2.0 * spacing, spacing, 0.0}, filter);
     const std::vector<Measured> results = measureLoop(animation, picture, areas);
     for (std::size_t a = 0; a < areas.size(); ++a) {
         std::int64_t count = 0;
@@ -352,12 +360,13 @@ void runSceneCase(const std::string& writeFolder) {
         char note[96];
         std::snprintf(note, sizeof(note), "from %.0f px/s, %.0f %% of the picture", speeds[a],
                       100.0 * count / field.cellCount());
-        printRow("c scene", areas[a].name, results[a], note);
+        printRow("c scene", filter, areas[a].name, results[a], note);
     }
     const std::vector<std::uint8_t> shown = readOutput(animation.targets.output, picture.width, picture.height);
     writePicture(writeFolder, "c-scene-picture.png", reinterpret_cast<const std::uint8_t*>(picture.data()),
                  picture.width, picture.height);
-    writePicture(writeFolder, "c-scene-loop.png", shown.data(), picture.width, picture.height);
+    writePicture(writeFolder, std::string("c-scene-loop-") + filterName(filter) + ".png", shown.data(),
+                 picture.width, picture.height);
 }
 
 // ---- the cost -----------------------------------------------------------------
@@ -390,9 +399,10 @@ Cost measureCost(int frames, Step step) {
     return Cost{times[frames / 2], cpu};
 }
 
-void runCost() {
+void runCost(PictureFilter filter) {
     ImageGrid picture = makePhotoLikePicture(costWidth, costHeight);
-    Animation animation(picture, swirlField(costWidth, costHeight), kDefaultPhaseSpacing, {-1.0, -0.5, 0.0});
+    Animation animation(picture, swirlField(costWidth, costHeight), kDefaultPhaseSpacing, {-1.0, -0.5, 0.0},
+                        filter);
     animation.frame(0.0, 0.0f);  // builds the programs and the geometry
     glFinish();
     double t = 0.0;
@@ -403,12 +413,11 @@ void runCost() {
     const Cost displaceCost = measureCost(costFrames, [&](int) {
         RenderTargets& targets = animation.targets;
         displacePass(targets.picture, targets.current[0], targets.current[1], targets.current[2], 0.25f, 0.5f,
-                     0.25f, targets.output);
+                     0.25f, targets.output, filter);
     });
-    std::printf("\npasses at %d x %d, %d frames: per frame %.1f ms wall (median), %.1f ms CPU (mean);\n"
-                "  the displace pass alone %.1f ms wall, %.1f ms CPU\n",
-                costWidth, costHeight, costFrames, frameCost.wall, frameCost.cpu, displaceCost.wall,
-                displaceCost.cpu);
+    std::printf("%s filter: per frame %.1f ms wall (median), %.1f ms CPU (mean); the displace pass alone "
+                "%.1f ms wall, %.1f ms CPU\n",
+                filterName(filter), frameCost.wall, frameCost.cpu, displaceCost.wall, displaceCost.cpu);
 }
 
 }  // namespace
@@ -420,17 +429,23 @@ int main(int argc, char** argv) {
     }
     const BenchGl gl(argv[0], "run it in a scene folder");
 
-    std::printf("%-28s %-8s %8s   %8s\n", "case", "area", "sharp", "softest");
+    const PictureFilter filters[] = {PictureFilter::Fast, PictureFilter::Sharp};
+    std::printf("%-26s %-6s %-7s %8s   %8s\n", "case", "filter", "area", "sharp", "softest");
     {
         const ImageGrid texture = makePhotoLikePicture(textureWidth, textureHeight);
         // Diagonal (3, 4, 5), so both axes read between texels.
         const float slowSpeed = slowLayerSpread / (2.0f * kDefaultPhaseSpacing);
-        runUniformCase("a texture, slow uniform", texture, Vec2{0.6f * slowSpeed, 0.8f * slowSpeed}, writeFolder,
-                       "a-texture");
-        runUniformCase("b texture, fast uniform", texture, Vec2{0.6f * fastSpeed, 0.8f * fastSpeed}, writeFolder,
-                       "b-texture");
-        runSceneCase(writeFolder);
+        for (const PictureFilter filter : filters) {
+            runUniformCase("a texture, slow uniform", texture, Vec2{0.6f * slowSpeed, 0.8f * slowSpeed}, filter,
+                           writeFolder, "a-texture");
+        }
+        for (const PictureFilter filter : filters) {
+            runUniformCase("b texture, fast uniform", texture, Vec2{0.6f * fastSpeed, 0.8f * fastSpeed}, filter,
+                           writeFolder, "b-texture");
+        }
+        for (const PictureFilter filter : filters) runSceneCase(filter, writeFolder);
     }
-    runCost();
+    std::printf("\npasses at %d x %d, %d frames each:\n", costWidth, costHeight, costFrames);
+    for (const PictureFilter filter : filters) runCost(filter);
     return 0;
 }

@@ -28,6 +28,7 @@ struct PassResources {
     PassObjects identity;
     PassObjects advect;
     PassObjects displace;
+    PassObjects sharpDisplace;        // displace.frag with SHARP_FILTER defined
     GLuint triangleBuffer = 0;        // the shared geometry: 3 vertices of (x, y, z)
     GLuint triangleVertexArray = 0;
 };
@@ -43,10 +44,11 @@ void releasePassObjects(PassObjects& pass) {
 
 // What every pass does first: a linked program, the pass's framebuffer bound with
 // the target as its only colour attachment, the viewport at the target's size.
-void beginPass(PassObjects& pass, const char* fragmentFile, Texture& target) {
+// A defineName builds the fragment file's variant with that name defined.
+void beginPass(PassObjects& pass, const char* fragmentFile, const char* defineName, Texture& target) {
     // 1. Program, built once; a program that won't link ends the run.
     if (pass.program.linked == 0) {
-        pass.program = loadProgram(passVertexFile, fragmentFile);
+        pass.program = loadProgram(passVertexFile, fragmentFile, defineName);
         if (pass.program.linked == 0) {
             std::printf("%s\n", pass.program.log.c_str());
             exitWithFailure();
@@ -112,12 +114,12 @@ void drawFullscreenTriangle(GLint location) {
 }
 
 void identityPass(Texture& target) {
-    beginPass(passResources.identity, "identity.frag", target);
+    beginPass(passResources.identity, "identity.frag", nullptr, target);
     drawPass(passResources.identity.program);
 }
 
 void advectPass(Texture& image, Texture& flow, Texture& target, float dt) {
-    beginPass(passResources.advect, "advect.frag", target);
+    beginPass(passResources.advect, "advect.frag", nullptr, target);
     ShaderProgram& program = passResources.advect.program;
     setTargetSize(program, target);
     bindSampler(program, "image", image);
@@ -127,9 +129,11 @@ void advectPass(Texture& image, Texture& flow, Texture& target, float dt) {
 }
 
 void displacePass(Texture& image, Texture& uvs0, Texture& uvs1, Texture& uvs2, float w0, float w1,
-                  float w2, Texture& target) {
-    beginPass(passResources.displace, "displace.frag", target);
-    ShaderProgram& program = passResources.displace.program;
+                  float w2, Texture& target, PictureFilter filter) {
+    const bool sharp = filter == PictureFilter::Sharp;
+    PassObjects& pass = sharp ? passResources.sharpDisplace : passResources.displace;
+    beginPass(pass, "displace.frag", sharp ? "SHARP_FILTER" : nullptr, target);
+    ShaderProgram& program = pass.program;
     setTargetSize(program, target);
     setUniform(program, "w0", w0);
     setUniform(program, "w1", w1);
@@ -146,6 +150,7 @@ void releasePassObjects() {
     releasePassObjects(r.identity);
     releasePassObjects(r.advect);
     releasePassObjects(r.displace);
+    releasePassObjects(r.sharpDisplace);
     if (r.triangleVertexArray != 0) glDeleteVertexArrays(1, &r.triangleVertexArray);
     if (r.triangleBuffer != 0) glDeleteBuffers(1, &r.triangleBuffer);
     r.triangleVertexArray = 0;

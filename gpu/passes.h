@@ -29,11 +29,21 @@ void identityPass(Texture& target);
 // way the preview particles do.
 void advectPass(Texture& image, Texture& flow, Texture& target, float dt);
 
-// Renders sum_k w_k * picture(uvs_k) into target.
-void displacePass(Texture& image, Texture& uvs0, Texture& uvs1, Texture& uvs2, float w0, float w1,
-                  float w2, Texture& target);
+// How the displace pass reads the picture between texels. Both are cubics
+// that show the picture exactly at whole positions; Sharp keeps more of its
+// finest detail at about two and a half times the cost of the pass.
+enum class PictureFilter {
+    Fast,   // 4 x 4 texels: the window's default
+    Sharp,  // 6 x 6 texels: the video export's, and the window's on request
+};
 
-// Deletes the three programs, their framebuffers and the shared geometry.
+// Renders sum_k w_k * picture(uvs_k) into target. The Sharp filter is the
+// same "displace.frag" built with SHARP_FILTER defined, a program of its own
+// built on its first use.
+void displacePass(Texture& image, Texture& uvs0, Texture& uvs1, Texture& uvs2, float w0, float w1,
+                  float w2, Texture& target, PictureFilter filter);
+
+// Deletes the programs, their framebuffers and the shared geometry.
 // Call while the context that made them is current, before it is destroyed:
 // nothing else ever deletes them. A pass called afterwards builds its objects
 // afresh, reading its shader files again.

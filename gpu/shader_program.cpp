@@ -147,12 +147,24 @@ void reportUnreadableShader(const char* path, const std::string& source) {
 
 }  // namespace
 
-ShaderProgram loadProgram(const char* vertexPath, const char* fragmentPath) {
+std::string withDefine(const std::string& source, const char* name) {
+    const std::string define = std::string("#define ") + name + "\n";
+    // The #version line (only comments and blank lines may come before it).
+    const std::size_t version = source.rfind("#version", 0) == 0 ? 0 : source.find("\n#version");
+    if (version == std::string::npos) return define + source;
+    const std::size_t lineEnd = source.find('\n', version + 1);
+    if (lineEnd == std::string::npos) return source + "\n" + define;
+    return source.substr(0, lineEnd + 1) + define + source.substr(lineEnd + 1);
+}
+
+ShaderProgram loadProgram(const char* vertexPath, const char* fragmentPath, const char* defineName) {
     const std::string fragmentSource = readTextFile(fragmentPath);
     reportUnreadableShader(fragmentPath, fragmentSource);
     const std::string vertexSource = readTextFile(vertexPath);
     reportUnreadableShader(vertexPath, vertexSource);
-    return ShaderProgram(vertexSource, fragmentSource);
+    // An unreadable file stays empty, so that it fails to link as before.
+    const bool variant = defineName != nullptr && !fragmentSource.empty();
+    return ShaderProgram(vertexSource, variant ? withDefine(fragmentSource, defineName) : fragmentSource);
 }
 
 void bindSampler(ShaderProgram& program, const char* name, Texture& texture) {

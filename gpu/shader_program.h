@@ -62,8 +62,14 @@ std::string readTextFile(const char* path);
 // as a failed link.
 GLuint compileShader(GLenum type, const std::string& source);
 
-// Reads the fragment file, then the vertex file, and builds the program.
-ShaderProgram loadProgram(const char* vertexPath, const char* fragmentPath);
+// The source with "#define <name>" on the line after its #version directive
+// (which must stay the first directive), or as its first line when it has
+// none: one shader file builds variants of a program that way.
+std::string withDefine(const std::string& source, const char* name);
+
+// Reads the fragment file, then the vertex file, and builds the program; with
+// a defineName, the fragment source is built withDefine(source, defineName).
+ShaderProgram loadProgram(const char* vertexPath, const char* fragmentPath, const char* defineName = nullptr);
 
 // Binds the texture to the named sampler's unit and sets the sampler uniform;
 // leaves that unit active and the program in use. An unknown name prints

@@ -129,7 +129,8 @@ TEST_F(ExportFramesTest, TheWarmUpGivesTheFramesOfAFullRun) {
     const ExportStart start = findExportStart(timing, 0.7f, state.layerPhase);
     const float step = static_cast<float>(exportFrameStep(timing));
     for (std::int64_t j = 0; j <= start.firstFrame + 3; ++j) {
-        animateLayers(exportGridTime(timing, j), step, state.phaseSpacing, state.layerPhase, state.targets);
+        animateLayers(exportGridTime(timing, j), step, state.phaseSpacing, state.layerPhase, state.targets,
+                      ExportFrames().filter);
     }
     glUseProgram(0);
     std::vector<std::uint8_t> shown(frames[3].size());

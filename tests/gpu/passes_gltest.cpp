@@ -36,30 +36,41 @@ FlowGrid uniformField(std::int32_t width, std::int32_t height, Vec2 velocity) {
     return field;
 }
 
-void runFrame(RenderTargets& targets, double t, float advectStep, std::array<double, 3>& phases) {
-    animateLayers(t, advectStep, phaseSpacing, phases, targets);
+void runFrame(RenderTargets& targets, double t, float advectStep, std::array<double, 3>& phases,
+              PictureFilter filter = PictureFilter::Fast) {
+    animateLayers(t, advectStep, phaseSpacing, phases, targets, filter);
 }
+
+// The picture filters, for the properties both must keep.
+struct FilterCase {
+    PictureFilter filter;
+    const char* name;
+};
+constexpr FilterCase filterCases[] = {{PictureFilter::Fast, "fast"}, {PictureFilter::Sharp, "sharp"}};
 
 // The loop must show the still picture exactly when nothing flows: identity
 // layers address texel centres and the three weights sum to one, through
 // every reset.
 TEST(Passes, ZeroFlowShowsTheStillPictureThroughEveryFrame) {
     const ImageGrid picture = makeTestPicture(37, 23);
-    RenderTargets targets;
-    createRenderTargets(picture, targets);
-    const double start = 0.3;
-    std::array<double, 3> phases = startPhases(start);
-    for (int frame = 0; frame < 100; ++frame) {
-        const double t = start + frame * frameTime;
-        runFrame(targets, t, frame == 0 ? 0.0f : static_cast<float>(frameTime), phases);
-        if (frame % 9 != 0) continue;
-        const std::vector<std::uint8_t> shown = readRgbaBytes(targets.output);
-        const std::uint8_t* expected = reinterpret_cast<const std::uint8_t*>(picture.data());
-        int worst = 0;
-        for (std::size_t i = 0; i < shown.size(); ++i) {
-            worst = std::max(worst, std::abs(int(shown[i]) - int(expected[i])));
+    for (const FilterCase& c : filterCases) {
+        SCOPED_TRACE(c.name);
+        RenderTargets targets;
+        createRenderTargets(picture, targets);
+        const double start = 0.3;
+        std::array<double, 3> phases = startPhases(start);
+        for (int frame = 0; frame < 100; ++frame) {
+            const double t = start + frame * frameTime;
+            runFrame(targets, t, frame == 0 ? 0.0f : static_cast<float>(frameTime), phases, c.filter);
+            if (frame % 9 != 0) continue;
+            const std::vector<std::uint8_t> shown = readRgbaBytes(targets.output);
+            const std::uint8_t* expected = reinterpret_cast<const std::uint8_t*>(picture.data());
+            int worst = 0;
+            for (std::size_t i = 0; i < shown.size(); ++i) {
+                worst = std::max(worst, std::abs(int(shown[i]) - int(expected[i])));
+            }
+            ASSERT_EQ(worst, 0) << "frame " << frame;
         }
-        ASSERT_EQ(worst, 0) << "frame " << frame;
     }
 }
 
@@ -122,37 +133,42 @@ TEST(Passes, TheDisplacedPictureMovesWithTheFlowBetweenTexels) {
         }
     }
     const Vec2 velocity{2.3f, -1.7f};
-    RenderTargets targets;
-    createRenderTargets(picture, targets);
-    uploadFlowField(uniformField(width, height, velocity), targets.flow);
+    for (const FilterCase& c : filterCases) {
+        SCOPED_TRACE(c.name);
+        RenderTargets targets;
+        createRenderTargets(picture, targets);
+        uploadFlowField(uniformField(width, height, velocity), targets.flow);
 
-    // Phases long past: every layer is reset in the first frame and advanced
-    // by its whole age, so each layer's mapping is as old as its phase says.
-    std::array<double, 3> phases = startPhases(-4.0);
-    for (int frame = 0; frame < 100; ++frame) {
-        const double t = frame * frameTime;
-        const float step = frame == 0 ? 0.0f : static_cast<float>(frameTime);
-        std::array<double, 3> planned = phases;
-        const LayerPlan plan = planLayers(t, step, phaseSpacing, planned);
-        runFrame(targets, t, step, phases);
-        if (frame % 11 != 5) continue;
+        // Phases long past: every layer is reset in the first frame and
+        // advanced by its whole age, so each layer's mapping is as old as its
+        // phase says.
+        std::array<double, 3> phases = startPhases(-4.0);
+        for (int frame = 0; frame < 100; ++frame) {
+            const double t = frame * frameTime;
+            const float step = frame == 0 ? 0.0f : static_cast<float>(frameTime);
+            std::array<double, 3> planned = phases;
+            const LayerPlan plan = planLayers(t, step, phaseSpacing, planned);
+            runFrame(targets, t, step, phases, c.filter);
+            if (frame % 11 != 5) continue;
 
-        const std::vector<std::uint8_t> shown = readRgbaBytes(targets.output);
-        double worst = 0.0;
-        for (std::int32_t y = 0; y < height; ++y) {
-            for (std::int32_t x = 0; x < width; ++x) {
-                double expected = 0.0;
-                for (int layer = 0; layer < 3; ++layer) {
-                    const double age = t - phases[layer];
-                    expected += plan.weight[layer] * smoothPictureValue(float(x - velocity.x * age),
-                                                                      float(y - velocity.y * age), width, height);
+            const std::vector<std::uint8_t> shown = readRgbaBytes(targets.output);
+            double worst = 0.0;
+            for (std::int32_t y = 0; y < height; ++y) {
+                for (std::int32_t x = 0; x < width; ++x) {
+                    double expected = 0.0;
+                    for (int layer = 0; layer < 3; ++layer) {
+                        const double age = t - phases[layer];
+                        expected += plan.weight[layer] * smoothPictureValue(float(x - velocity.x * age),
+                                                                          float(y - velocity.y * age), width,
+                                                                          height);
+                    }
+                    const std::uint8_t got = shown[(static_cast<std::size_t>(y) * width + x) * 4];
+                    worst = std::max(worst, std::abs(got - expected));
                 }
-                const std::uint8_t got = shown[(static_cast<std::size_t>(y) * width + x) * 4];
-                worst = std::max(worst, std::abs(got - expected));
             }
+            // Half a unit of rounding in the picture, half in the output.
+            ASSERT_LE(worst, 1.0) << "frame " << frame;
         }
-        // Half a unit of rounding in the picture, half in the output.
-        ASSERT_LE(worst, 1.0) << "frame " << frame;
     }
 }
 
@@ -233,28 +249,30 @@ TEST(Passes, EachWeightGoesWithItsOwnLayer) {
 
     const std::array<float, 3> weightCases[] = {
         {1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}, {0.6f, 0.3f, 0.1f}};
-    for (const std::array<float, 3>& w : weightCases) {
-        SCOPED_TRACE(::testing::Message() << "weights " << w[0] << " " << w[1] << " " << w[2]);
-        displacePass(targets.picture, targets.current[0], targets.current[1], targets.current[2], w[0], w[1],
-                     w[2], targets.output);
-        const std::vector<std::uint8_t> shown = readRgbaBytes(targets.output);
-        int worst = 0;
-        for (std::int32_t y = 0; y < height; ++y) {
-            for (std::int32_t x = 0; x < width; ++x) {
-                for (int channel = 0; channel < 4; ++channel) {
-                    float expected = 0.0f;
-                    for (int layer = 0; layer < 3; ++layer) {
-                        const Rgba8& seen = picture.at(mirroredIndex(x + shifts[layer][0], width),
-                                                       mirroredIndex(y + shifts[layer][1], height));
-                        const std::uint8_t bytes[4] = {seen.r, seen.g, seen.b, seen.a};
-                        expected += w[layer] * bytes[channel];
+    for (const FilterCase& c : filterCases) {
+        for (const std::array<float, 3>& w : weightCases) {
+            SCOPED_TRACE(::testing::Message() << c.name << ", weights " << w[0] << " " << w[1] << " " << w[2]);
+            displacePass(targets.picture, targets.current[0], targets.current[1], targets.current[2], w[0], w[1],
+                         w[2], targets.output, c.filter);
+            const std::vector<std::uint8_t> shown = readRgbaBytes(targets.output);
+            int worst = 0;
+            for (std::int32_t y = 0; y < height; ++y) {
+                for (std::int32_t x = 0; x < width; ++x) {
+                    for (int channel = 0; channel < 4; ++channel) {
+                        float expected = 0.0f;
+                        for (int layer = 0; layer < 3; ++layer) {
+                            const Rgba8& seen = picture.at(mirroredIndex(x + shifts[layer][0], width),
+                                                           mirroredIndex(y + shifts[layer][1], height));
+                            const std::uint8_t bytes[4] = {seen.r, seen.g, seen.b, seen.a};
+                            expected += w[layer] * bytes[channel];
+                        }
+                        const int got = shown[(static_cast<std::size_t>(y) * width + x) * 4 + channel];
+                        worst = std::max(worst, std::abs(got - static_cast<int>(std::lround(expected))));
                     }
-                    const int got = shown[(static_cast<std::size_t>(y) * width + x) * 4 + channel];
-                    worst = std::max(worst, std::abs(got - static_cast<int>(std::lround(expected))));
                 }
             }
+            EXPECT_LE(worst, 1);
         }
-        EXPECT_LE(worst, 1);
     }
 }
 
@@ -262,7 +280,7 @@ TEST(Passes, ViewportAndSizeFollowTheTarget) {
     RenderTargets targets;
     createRenderTargets(makeTestPicture(9, 7), targets);
     displacePass(targets.picture, targets.current[0], targets.current[1], targets.current[2],
-                 1.0f, 0.0f, 0.0f, targets.output);
+                 1.0f, 0.0f, 0.0f, targets.output, PictureFilter::Fast);
     GLint viewport[4] = {};
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(viewport[2], 9);

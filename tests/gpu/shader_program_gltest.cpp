@@ -190,4 +190,32 @@ TEST(ReadTextFile, ReadsEveryByteAndGivesEmptyForAMissingFile) {
     EXPECT_EQ(readTextFile(::testing::TempDir().c_str()), "") << "a directory reads as empty";
 }
 
+// The define must follow the #version line, which has to stay the first
+// directive for the source to compile at all.
+TEST(WithDefine, GoesRightAfterTheVersionLine) {
+    struct Case {
+        const char* source;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"#version 130\nvoid main() {}\n", "#version 130\n#define SHARP\nvoid main() {}\n"},
+        {"// comment\n#version 130\r\nbody", "// comment\n#version 130\r\n#define SHARP\nbody"},
+        {"#version 130", "#version 130\n#define SHARP\n"},
+        {"void main() {}\n", "#define SHARP\nvoid main() {}\n"},
+        {"", "#define SHARP\n"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(withDefine(c.source, "SHARP"), c.expected) << c.source;
+}
+
+// The variant really is built with the name defined: a fragment shader that
+// only compiles with it.
+TEST(WithDefine, BuildsTheVariantOfAShaderFile) {
+    const std::string vertex =
+        "#version 130\nin vec3 position;\nvoid main() { gl_Position = vec4(position, 1.0); }\n";
+    const std::string fragment = "#version 130\n#ifndef VARIANT\n#error VARIANT is not defined\n#endif\n"
+                                 "void main() { gl_FragColor = vec4(1.0); }\n";
+    EXPECT_EQ(ShaderProgram(vertex, fragment).linked, GL_FALSE);
+    EXPECT_EQ(ShaderProgram(vertex, withDefine(fragment, "VARIANT")).linked, GL_TRUE);
+}
+
 }  // namespace
