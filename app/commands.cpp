@@ -42,6 +42,10 @@ void runCommands(AppState& state) {
     if (keyDown(Key::G)) state.showGuides = !state.showGuides;
     if (keyDown(Key::P)) state.showParticles = !state.showParticles;
     if (keyDown(Key::M)) state.showMask = !state.showMask;
+    if (keyDown(Key::F)) {
+        const bool sharp = state.pictureFilter == PictureFilter::Sharp;
+        state.pictureFilter = sharp ? PictureFilter::Fast : PictureFilter::Sharp;
+    }
 
     if (mouseDown(MouseButton::Left) || mousePressed(MouseButton::Left)) return;
     const bool shift = keyActive(Key::Shift);

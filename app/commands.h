@@ -9,7 +9,8 @@
 
 // Once a frame, after the input stages: G, P and M toggle the guides, the
 // particles and the mask tint (drawing only: the particles keep moving while
-// hidden); Ctrl+S saves; Ctrl+Z undoes the newest guide edit or mask
+// hidden); F toggles the sharper picture filter of the video export; Ctrl+S
+// saves; Ctrl+Z undoes the newest guide edit or mask
 // stroke, Ctrl+Y or Ctrl+Shift+Z redoes it; an undo or redo of a guide edit
 // raises flowDirty, so the flow follows as after any edit.
 void runCommands(AppState& state);

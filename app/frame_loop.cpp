@@ -38,7 +38,8 @@ bool runFrame(AppState& state) {
     const float advectStep = state.flowDirty ? 0.0f : static_cast<float>(state.previousFrameDuration);
 
     // 3. The window; leave at once on a close request or Escape held.
-    const std::string title = windowTitle(state.sceneName, guideSegments.size(), hasUnsavedChanges(state));
+    const std::string title = windowTitle(state.sceneName, guideSegments.size(), hasUnsavedChanges(state),
+                                          state.pictureFilter == PictureFilter::Sharp);
     WindowBegin(0, title.c_str(), Opts().showMaximized(true).margins(0, 0, 0, 0));
     if (windowCloseRequest() || keyPressed(Key::Escape)) return false;
 

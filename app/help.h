@@ -25,6 +25,8 @@ inline constexpr HelpLine controlsHelp[] = {
      "left press would grab ringed in cyan, the guide a right click would delete in red"},
     {"P", "hide or show the particles (on at start; they keep moving while hidden)"},
     {"M", "show or hide the mask as a pink tint (off at start)"},
+    {"F", "preview the sharper picture filter that stillflow-export uses (off at start; slower, the title "
+          "says \"sharp filter\" while on)"},
 };
 
 // Whether the command line asks for help (--help or -h anywhere after the

@@ -3,10 +3,11 @@
 #include <filesystem>
 #include <system_error>
 
-std::string windowTitle(const std::string& sceneName, std::size_t guideCount, bool unsaved) {
+std::string windowTitle(const std::string& sceneName, std::size_t guideCount, bool unsaved, bool sharpFilter) {
     std::string title = unsaved ? "*" : "";
     title += sceneName;
     title += " - " + std::to_string(guideCount) + (guideCount == 1 ? " guide" : " guides");
+    if (sharpFilter) title += " - sharp filter";
     title += " - Stillflow";
     return title;
 }

@@ -22,7 +22,8 @@
     KEY(Y, 0x59, SDLK_y)                             \
     KEY(G, 0x47, SDLK_g)                             \
     KEY(P, 0x50, SDLK_p)                             \
-    KEY(M, 0x4D, SDLK_m)
+    KEY(M, 0x4D, SDLK_m)                             \
+    KEY(F, 0x46, SDLK_f)
 
 // BUTTON(name, code, scriptWord, sdlButtons...): `MouseButton::name` with its
 // code; the script word, in any case ("press left"); any of the SDL buttons

@@ -47,9 +47,10 @@ TEST(Help, TheCommandLineAsksForHelpWithDashDashHelpOrDashH) {
 }
 
 TEST(WindowTitle, NamesTheSceneTheGuidesAndUnsavedChanges) {
-    EXPECT_EQ(windowTitle("waterfall", 575, false), "waterfall - 575 guides - Stillflow");
-    EXPECT_EQ(windowTitle("waterfall", 1, true), "*waterfall - 1 guide - Stillflow");
-    EXPECT_EQ(windowTitle("my photo", 0, true), "*my photo - 0 guides - Stillflow");
+    EXPECT_EQ(windowTitle("waterfall", 575, false, false), "waterfall - 575 guides - Stillflow");
+    EXPECT_EQ(windowTitle("waterfall", 1, true, false), "*waterfall - 1 guide - Stillflow");
+    EXPECT_EQ(windowTitle("my photo", 0, true, false), "*my photo - 0 guides - Stillflow");
+    EXPECT_EQ(windowTitle("pond", 2, true, true), "*pond - 2 guides - sharp filter - Stillflow");
 }
 
 }  // namespace
