@@ -80,6 +80,11 @@ void applyInputEvent(InputTracker& tracker, const InputEvent& event) {
     case InputEventType::KeyUp: {
         const int k = guiKeyIndex(event.key);
         if (k < 0) break;
+        const bool modifier = event.key == Key::Ctrl || event.key == Key::Shift;
+        if (modifier && s.keyHeld[k]) {
+            tracker.keyReleaseDeferred[k] = true;
+            break;
+        }
         release(s.keyWentDown[k], s.keyHeld[k], nullptr, tracker.keyReleaseDeferred[k]);
         break;
     }

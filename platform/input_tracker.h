@@ -10,6 +10,9 @@
 //   - a press and a release of the same button (or key) within one frame
 //     shows as down and held in that frame and as up in the next, so that a
 //     quick click is still seen as held for a whole frame;
+//   - a release of Ctrl or Shift always shows in the next frame: a chord
+//     whose modifier goes up in the same frame as its letter goes down (a
+//     quick Ctrl+S on a slow frame) is still a chord;
 //   - a close request, once made, stays.
 
 #include "platform/gui.h"

@@ -68,6 +68,32 @@ TEST(InputTracker, AClickWithinOneFrameIsHeldForThatFrameAndUpInTheNext) {
               R, K);
 }
 
+// Ctrl (or Shift) going up in the frame its letter goes down, before or
+// after it, is still held in that frame, so the chord is seen; it is up in
+// the next.
+TEST(InputTracker, AModifierReleasedWithItsLetterIsHeldThroughThatFrame) {
+    for (const Key modifier : {Key::Ctrl, Key::Shift}) {
+        for (const bool releaseFirst : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << "modifier " << static_cast<int>(modifier) << ", release first "
+                                              << releaseFirst);
+            InputTracker tracker;
+            startInputFrame(tracker);
+            applyInputEvent(tracker, keyDownEvent(modifier));
+            startInputFrame(tracker);
+            if (releaseFirst) applyInputEvent(tracker, keyUpEvent(modifier));
+            applyInputEvent(tracker, keyDownEvent(Key::S));
+            if (!releaseFirst) applyInputEvent(tracker, keyUpEvent(modifier));
+            guiSetInputState(tracker.state);
+            EXPECT_TRUE(keyDown(Key::S));
+            EXPECT_TRUE(keyPressed(modifier));
+            startInputFrame(tracker);
+            guiSetInputState(tracker.state);
+            EXPECT_FALSE(keyPressed(modifier));
+            EXPECT_TRUE(keyPressed(Key::S));
+        }
+    }
+}
+
 TEST(InputTracker, RepeatsAndStrayReleasesChangeNothing) {
     const auto L = MouseButton::Left;
     const auto K = Key::X;
