@@ -5,6 +5,7 @@
 
 #include "flow/document.h"
 #include "flow/guides.h"
+#include "gpu/passes.h"
 #include "platform/fatal_error.h"
 #include "platform/gui.h"
 
@@ -43,8 +44,14 @@ void runCommands(AppState& state) {
     if (keyDown(Key::P)) state.showParticles = !state.showParticles;
     if (keyDown(Key::M)) state.showMask = !state.showMask;
     if (keyDown(Key::F)) {
-        const bool sharp = state.pictureFilter == PictureFilter::Sharp;
-        state.pictureFilter = sharp ? PictureFilter::Fast : PictureFilter::Sharp;
+        if (state.pictureFilter == PictureFilter::Sharp) {
+            state.pictureFilter = PictureFilter::Fast;
+        } else if (preparePictureFilter(PictureFilter::Sharp)) {
+            state.pictureFilter = PictureFilter::Sharp;
+        } else {
+            reportProblem("the sharp filter is not available: displace.frag does not build with SHARP_FILTER "
+                          "defined; the window keeps the fast filter");
+        }
     }
 
     if (mouseDown(MouseButton::Left) || mousePressed(MouseButton::Left)) return;

@@ -1,6 +1,7 @@
 #include "gpu/passes.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "gpu/shader_program.h"
 #include "platform/fatal_error.h"
@@ -126,6 +127,19 @@ void advectPass(Texture& image, Texture& flow, Texture& target, float dt) {
     bindSampler(program, "flow", flow);
     setUniform(program, "dt", dt);
     drawPass(program);
+}
+
+bool preparePictureFilter(PictureFilter filter) {
+    const bool sharp = filter == PictureFilter::Sharp;
+    PassObjects& pass = sharp ? passResources.sharpDisplace : passResources.displace;
+    if (pass.program.linked != 0) return true;
+    ShaderProgram program = loadProgram(passVertexFile, "displace.frag", sharp ? "SHARP_FILTER" : nullptr);
+    if (program.linked == 0) {
+        std::printf("%s\n", program.log.c_str());
+        return false;
+    }
+    pass.program = std::move(program);
+    return true;
 }
 
 void displacePass(Texture& image, Texture& uvs0, Texture& uvs1, Texture& uvs2, float w0, float w1,

@@ -43,6 +43,13 @@ enum class PictureFilter {
 void displacePass(Texture& image, Texture& uvs0, Texture& uvs1, Texture& uvs2, float w0, float w1,
                   float w2, Texture& target, PictureFilter filter);
 
+// Builds the displace program of `filter` now, unless it is built already.
+// Unlike a pass, a program that does not link does not end the run: its log
+// is printed, nothing is kept and the answer is false, so that a window can
+// stay with the filter it shows rather than lose the user's work over a
+// shader file whose variant is broken.
+bool preparePictureFilter(PictureFilter filter);
+
 // Deletes the programs, their framebuffers and the shared geometry.
 // Call while the context that made them is current, before it is destroyed:
 // nothing else ever deletes them. A pass called afterwards builds its objects

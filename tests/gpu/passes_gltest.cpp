@@ -372,4 +372,30 @@ TEST_F(PassesDeathTest, UnusedSamplerIsReportedEveryCallAndThePassStillDraws) {
         ::testing::ExitedWithCode(0), "sampler flow does not exist!\n.*sampler flow does not exist!\n");
 }
 
+// A displace.frag whose sharp variant does not build: asking for the sharp
+// filter says no without ending the run, and the fast one still draws.
+TEST_F(PassesDeathTest, ABrokenSharpVariantIsRefusedAndTheFastFilterKeepsDrawing) {
+    const std::string vertexSource = readTextFile("pass.vert");
+    const std::string displaceSource = readTextFile("displace.frag");
+    ASSERT_FALSE(vertexSource.empty() || displaceSource.empty()) << "run with the shaders folder as working directory";
+    EXPECT_EXIT(
+        {
+            printToStderr();
+            const ScratchFolder& folder = enterScratchFolder();
+            folder.writeFile("pass.vert", vertexSource);
+            folder.writeFile("displace.frag",
+                             displaceSource + "\n#ifdef SHARP_FILTER\n#error no sharp variant here\n#endif\n");
+            if (preparePictureFilter(PictureFilter::Sharp)) std::exit(2);
+            if (!preparePictureFilter(PictureFilter::Fast)) std::exit(3);
+            const ImageGrid picture = makeTestPicture(5, 4);
+            RenderTargets targets;
+            createRenderTargets(picture, targets);
+            displacePass(targets.picture, targets.current[0], targets.current[1], targets.current[2], 1.0f, 0.0f,
+                         0.0f, targets.output, PictureFilter::Fast);
+            const std::vector<std::uint8_t> shown = readRgbaBytes(targets.output);
+            std::exit(std::memcmp(shown.data(), picture.data(), shown.size()) == 0 ? 0 : 4);
+        },
+        ::testing::ExitedWithCode(0), "no sharp variant here");
+}
+
 }  // namespace
