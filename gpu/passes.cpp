@@ -43,6 +43,16 @@ void releasePassObjects(PassObjects& pass) {
     pass.framebuffer = 0;
 }
 
+// The displace program of each filter: one file, the sharp one built with
+// SHARP_FILTER defined.
+constexpr const char* displaceFile = "displace.frag";
+PassObjects& displaceObjects(PictureFilter filter) {
+    return filter == PictureFilter::Sharp ? passResources.sharpDisplace : passResources.displace;
+}
+const char* displaceDefine(PictureFilter filter) {
+    return filter == PictureFilter::Sharp ? "SHARP_FILTER" : nullptr;
+}
+
 // What every pass does first: a linked program, the pass's framebuffer bound with
 // the target as its only colour attachment, the viewport at the target's size.
 // A defineName builds the fragment file's variant with that name defined.
@@ -130,10 +140,9 @@ void advectPass(Texture& image, Texture& flow, Texture& target, float dt) {
 }
 
 bool preparePictureFilter(PictureFilter filter) {
-    const bool sharp = filter == PictureFilter::Sharp;
-    PassObjects& pass = sharp ? passResources.sharpDisplace : passResources.displace;
+    PassObjects& pass = displaceObjects(filter);
     if (pass.program.linked != 0) return true;
-    ShaderProgram program = loadProgram(passVertexFile, "displace.frag", sharp ? "SHARP_FILTER" : nullptr);
+    ShaderProgram program = loadProgram(passVertexFile, displaceFile, displaceDefine(filter));
     if (program.linked == 0) {
         std::printf("%s\n", program.log.c_str());
         return false;
@@ -144,9 +153,8 @@ bool preparePictureFilter(PictureFilter filter) {
 
 void displacePass(Texture& image, Texture& uvs0, Texture& uvs1, Texture& uvs2, float w0, float w1,
                   float w2, Texture& target, PictureFilter filter) {
-    const bool sharp = filter == PictureFilter::Sharp;
-    PassObjects& pass = sharp ? passResources.sharpDisplace : passResources.displace;
-    beginPass(pass, "displace.frag", sharp ? "SHARP_FILTER" : nullptr, target);
+    PassObjects& pass = displaceObjects(filter);
+    beginPass(pass, displaceFile, displaceDefine(filter), target);
     ShaderProgram& program = pass.program;
     setTargetSize(program, target);
     setUniform(program, "w0", w0);
