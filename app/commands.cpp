@@ -46,6 +46,9 @@ void runCommands(AppState& state) {
     if (keyDown(Key::F)) {
         if (state.pictureFilter == PictureFilter::Sharp) {
             state.pictureFilter = PictureFilter::Fast;
+        } else if (!displaceHasSharpFilter()) {
+            reportProblem("displace.frag here has no sharp filter (it was written before there was one); the "
+                          "shader files of a scene made now by stillflow-new can replace this folder's");
         } else if (preparePictureFilter(PictureFilter::Sharp)) {
             state.pictureFilter = PictureFilter::Sharp;
         } else {

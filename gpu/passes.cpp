@@ -139,6 +139,10 @@ void advectPass(Texture& image, Texture& flow, Texture& target, float dt) {
     drawPass(program);
 }
 
+bool displaceHasSharpFilter() {
+    return readTextFile(displaceFile).find(displaceDefine(PictureFilter::Sharp)) != std::string::npos;
+}
+
 bool preparePictureFilter(PictureFilter filter) {
     PassObjects& pass = displaceObjects(filter);
     if (pass.program.linked != 0) return true;

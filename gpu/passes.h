@@ -43,6 +43,11 @@ enum class PictureFilter {
 void displacePass(Texture& image, Texture& uvs0, Texture& uvs1, Texture& uvs2, float w0, float w1,
                   float w2, Texture& target, PictureFilter filter);
 
+// Whether the working directory's "displace.frag" has a sharp filter of its
+// own (it mentions SHARP_FILTER). Files written before there was one build
+// the same picture for both filters.
+bool displaceHasSharpFilter();
+
 // Builds the displace program of `filter` now, unless it is built already.
 // Unlike a pass, a program that does not link does not end the run: its log
 // is printed, nothing is kept and the answer is false, so that a window can

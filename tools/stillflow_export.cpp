@@ -29,7 +29,9 @@
 #include "app/scene_files.h"
 #include "app/startup.h"
 #include "media/audio_decoding.h"
+#include "gpu/passes.h"
 #include "media/video_encoding.h"
+#include "platform/fatal_error.h"
 #include "platform/terminal.h"
 
 namespace fs = std::filesystem;
@@ -271,6 +273,11 @@ void exportScene(const Options& options, const char* argv0) {
     //    the process before any file exists.
     ExportFrames frames;
     startExportFrames(state, timing, options.overlay, frames);
+    if (!displaceHasSharpFilter()) {
+        reportProblem("displace.frag here has no sharp filter (it was written before there was one), so the "
+                      "video keeps the filter it has; the shader files of a scene made now by stillflow-new can "
+                      "replace this folder's");
+    }
 
     // 4. The output, under a temporary name until complete.
     VideoSettings settings;

@@ -349,4 +349,26 @@ TEST(Export, FailuresLeaveTheFolderAsItWas) {
     EXPECT_EQ(probe(scene.dir() / "old.gif").frames, 15);
 }
 
+// A scene folder whose displace.frag predates the sharp filter: the export
+// and F in the program each say so in one line and go on with the filter the
+// file has.
+TEST(Export, AnOlderDisplaceShaderIsNamedAndKept) {
+    Scene scene("export-older-shader");
+    prepareScene(scene);
+    std::string older = scene.readFile("displace.frag");
+    for (std::size_t at = older.find("SHARP_FILTER"); at != std::string::npos; at = older.find("SHARP_FILTER"))
+        older.replace(at, 12, "OTHER_FILTER");
+    scene.writeFile("displace.frag", older);
+
+    const ExportRun run = runExport(scene, "-q --loops 1 loop.gif");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("displace.frag here has no sharp filter"), std::string::npos) << run.err;
+    EXPECT_EQ(probe(scene.dir() / "loop.gif").frames, 15);
+
+    scene.writeScript("2 keydown F\n3 keyup F\n");
+    const ProgramRun program = scene.run(66, 50, 6);
+    EXPECT_EQ(program.exitCode, 0) << program.err;
+    EXPECT_NE(program.err.find("displace.frag here has no sharp filter"), std::string::npos) << program.err;
+}
+
 }  // namespace
