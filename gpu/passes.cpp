@@ -53,18 +53,25 @@ const char* displaceDefine(PictureFilter filter) {
     return filter == PictureFilter::Sharp ? "SHARP_FILTER" : nullptr;
 }
 
+// Builds the pass's program unless it is built; a defineName builds the
+// fragment file's variant with that name defined. A program that does not
+// link has its log printed and is not kept: false.
+bool buildPassProgram(PassObjects& pass, const char* fragmentFile, const char* defineName) {
+    if (pass.program.linked != 0) return true;
+    ShaderProgram program = loadProgram(passVertexFile, fragmentFile, defineName);
+    if (program.linked == 0) {
+        std::printf("%s\n", program.log.c_str());
+        return false;
+    }
+    pass.program = std::move(program);
+    return true;
+}
+
 // What every pass does first: a linked program, the pass's framebuffer bound with
 // the target as its only colour attachment, the viewport at the target's size.
-// A defineName builds the fragment file's variant with that name defined.
 void beginPass(PassObjects& pass, const char* fragmentFile, const char* defineName, Texture& target) {
     // 1. Program, built once; a program that won't link ends the run.
-    if (pass.program.linked == 0) {
-        pass.program = loadProgram(passVertexFile, fragmentFile, defineName);
-        if (pass.program.linked == 0) {
-            std::printf("%s\n", pass.program.log.c_str());
-            exitWithFailure();
-        }
-    }
+    if (!buildPassProgram(pass, fragmentFile, defineName)) exitWithFailure();
 
     // 2. Framebuffer.
     if (pass.framebuffer == 0) glGenFramebuffers(1, &pass.framebuffer);
@@ -144,15 +151,7 @@ bool displaceHasSharpFilter() {
 }
 
 bool preparePictureFilter(PictureFilter filter) {
-    PassObjects& pass = displaceObjects(filter);
-    if (pass.program.linked != 0) return true;
-    ShaderProgram program = loadProgram(passVertexFile, displaceFile, displaceDefine(filter));
-    if (program.linked == 0) {
-        std::printf("%s\n", program.log.c_str());
-        return false;
-    }
-    pass.program = std::move(program);
-    return true;
+    return buildPassProgram(displaceObjects(filter), displaceFile, displaceDefine(filter));
 }
 
 void displacePass(Texture& image, Texture& uvs0, Texture& uvs1, Texture& uvs2, float w0, float w1,
