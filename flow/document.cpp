@@ -12,11 +12,7 @@
 #include <system_error>
 #include <utility>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "platform/safe_file.h"
 
 // Contents
 //   1. byte input from a file or from memory
@@ -310,51 +306,6 @@ std::vector<std::uint8_t> encodeFlowDocument(const FlowDocument& document) {
     return bytes;
 }
 
-namespace {
-
-// The system's reason; a stream that failed without one was cut short.
-std::string describeError(int error) {
-    return error != 0 ? std::strerror(error) : "the data could not be written completely";
-}
-
-// Asks the system to put the file's bytes on the disk before the rename makes
-// them the document: otherwise a power cut could leave the renamed file empty.
-bool syncToDisk(std::FILE* file) {
-#ifdef _WIN32
-    return _commit(_fileno(file)) == 0;
-#else
-    return fsync(fileno(file)) == 0;
-#endif
-}
-
-// Writes all of `bytes` to a fresh file at `path`; on failure says why and
-// removes what it began.
-bool writeNewFile(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string* error) {
-    auto fail = [&](const std::string& why) {
-        if (error) *error = why;
-        std::remove(path.c_str());
-        return false;
-    };
-    errno = 0;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        if (error) *error = "cannot create " + path + ": " + describeError(errno);
-        return false;
-    }
-    errno = 0;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
-                         std::fflush(file) == 0 && syncToDisk(file);
-    const int writeErrno = errno;
-    // A full disk may only show when the buffered tail is flushed on close.
-    errno = 0;
-    const bool closed = std::fclose(file) == 0;
-    if (!written) return fail("cannot write " + path + ": " + describeError(writeErrno));
-    if (!closed) return fail("cannot write " + path + ": " + describeError(errno));
-    return true;
-}
-
-}  // namespace
-
 bool writeFlowDocument(const char* path, const FlowDocument& document, std::string* error) {
     if (!path || !*path) {
         if (error) *error = "no file name";
@@ -365,18 +316,10 @@ bool writeFlowDocument(const char* path, const FlowDocument& document, std::stri
         if (error) *error = "nothing to write: no picture, or a mask of another size";
         return false;
     }
-    // The new document goes to a file of its own in the same folder (the
-    // rename below never crosses file systems), and replaces the old one in
-    // one step only once it is complete, so a failure anywhere leaves the old
-    // document as it was.
-    const std::string target = path;
-    const std::string temporary = target + ".saving";
-    if (!writeNewFile(temporary, bytes, error)) return false;
-    std::error_code renameError;
-    std::filesystem::rename(temporary, target, renameError);
-    if (renameError) {
-        if (error) *error = "cannot replace " + target + ": " + renameError.message();
-        std::remove(temporary.c_str());
+    // The old document stands until the new one is complete on the disk.
+    std::string reason;
+    if (!writeFileSafely(path, bytes.data(), bytes.size(), reason)) {
+        if (error) *error = reason;
         return false;
     }
     return true;

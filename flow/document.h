@@ -89,9 +89,9 @@ bool decodeFlowDocument(const std::uint8_t* bytes, std::size_t size, FlowDocumen
 // result when the picture is empty or the mask is of another size.
 std::vector<std::uint8_t> encodeFlowDocument(const FlowDocument& document);
 
-// Writes encodeFlowDocument's bytes to `path` safely: into "<path>.saving" in
-// the same folder, flushed to the disk, then renamed over `path`. On false
-// (nothing to encode, or a file that cannot be written completely or put in
-// place) `path` is as it was, no temporary file is left, and `error`, if
-// given, holds one line saying why.
+// Writes encodeFlowDocument's bytes to `path` through writeFileSafely
+// (platform/safe_file.h): under a temporary name beside it, synced to the
+// disk, then renamed over it. On false (nothing to encode, or a file that
+// cannot be written completely or put in place) `path` is as it was, no
+// temporary file is left, and `error`, if given, holds one line saying why.
 bool writeFlowDocument(const char* path, const FlowDocument& document, std::string* error = nullptr);

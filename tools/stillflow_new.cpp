@@ -7,8 +7,8 @@
 // with no guides.
 //
 // The folder is built under a temporary name beside DIR and renamed into
-// place at the end, so a failure leaves nothing behind; a DIR that exists and
-// is not an empty folder is refused. Failures print one line on stderr and
+// place at the end, once every file is on the disk, so a failure leaves
+// nothing behind; a DIR that exists and is not an empty folder is refused. Failures print one line on stderr and
 // end with exit code 1 (2 for a wrong command line).
 
 #include <algorithm>
@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <random>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -30,6 +29,7 @@
 #include "image/scaling.h"
 #include "media/audio_decoding.h"
 #include "media/wav_writing.h"
+#include "platform/safe_file.h"
 
 namespace fs = std::filesystem;
 
@@ -193,47 +193,24 @@ void checkTarget(const fs::path& dir) {
     if (!fs::is_directory(parent, error)) throw Failure{"the folder " + quoted(parent) + " does not exist"};
 }
 
-// A new, empty folder beside `dir` that no one else uses.
-fs::path makeStagingFolder(const fs::path& dir) {
-    const fs::path parent = dir.has_parent_path() ? dir.parent_path() : fs::path(".");
-    std::random_device seed;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        const fs::path staging = parent / (".stillflow-new-" + std::to_string(seed()));
-        std::error_code error;
-        if (fs::create_directory(staging, error)) return staging;
-        if (error) throw Failure{"cannot create a folder in " + quoted(parent) + ": " + error.message()};
-    }
-    throw Failure{"cannot create a folder in " + quoted(parent)};
-}
-
-// Removes the staging folder unless the scene was moved into place.
-struct StagingGuard {
-    fs::path path;
-    bool kept = false;
-    ~StagingGuard() {
-        if (kept || path.empty()) return;
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-};
-
 void makeScene(const Options& options) {
     checkTarget(options.dir);
     // The photo is read before anything is created, so a photo that cannot
     // be used creates nothing at all.
     const ImageGrid picture = preparePicture(options);
 
-    StagingGuard staging{makeStagingFolder(options.dir)};
-    writePicture(staging.path / pictureFileName, picture);
-    if (options.overlay) writeOverlay(*options.overlay, staging.path / overlayFileName, picture);
-    if (options.music) writeMusic(*options.music, staging.path / musicFileName);
-    writeShaders(staging.path);
-
-    // rename replaces an empty folder of that name, and only an empty one.
-    std::error_code error;
-    fs::rename(staging.path, options.dir, error);
-    if (error) throw Failure{"cannot create " + quoted(options.dir) + ": " + error.message()};
-    staging.kept = true;
+    // The files go into a folder of their own beside DIR, which becomes DIR
+    // (replacing it only when empty) once every file is on the disk; a
+    // failure before removes it with what it holds.
+    StagedFolder staging;
+    std::string error;
+    if (!staging.open(options.dir.string(), error)) throw Failure{error};
+    const fs::path folder = staging.path();
+    writePicture(folder / pictureFileName, picture);
+    if (options.overlay) writeOverlay(*options.overlay, folder / overlayFileName, picture);
+    if (options.music) writeMusic(*options.music, folder / musicFileName);
+    writeShaders(folder);
+    if (!staging.commit(error)) throw Failure{error};
 
     std::printf("made %s: a %d x %d picture%s%s and the shaders\n", options.dir.string().c_str(), picture.width,
                 picture.height, options.overlay ? ", an overlay" : "", options.music ? ", music" : "");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "support/file_size_limit.h"
 #include "support/scratch_folder.h"
 
 namespace {
@@ -366,41 +368,45 @@ TEST_F(FlowDocumentTest, TheWriterRefusesWhatTheFormatCannotHold) {
 }
 
 // Saving replaces the old document only once the new one is complete: a
-// temporary that cannot be created, or a rename that fails, leaves the old
-// bytes, no temporary, and one line saying why.
+// write that meets a full disk, or a rename that fails, leaves the old bytes,
+// no temporary, and one line saying why.
 TEST_F(FlowDocumentTest, AFailedWriteLeavesTheOldDocumentAndSaysWhy) {
     FlowDocument older;
     older.picture = ImageGrid(3, 3);
     older.guides = {{1, 2, 3, 4}};
     FlowDocument newer = older;
+    newer.picture = ImageGrid(40, 40);  // 8 kB: more than the disk below holds
     newer.guides.push_back({5, 6, 7, 8});
     const fs::path path = scratch_.path() / "kept.flw";
-    const fs::path temporary = scratch_.path() / "kept.flw.saving";
     ASSERT_TRUE(writeFlowDocument(path.string().c_str(), older));
     const Bytes olderBytes = encodeFlowDocument(older);
 
-    // The temporary's name is taken by a folder: it cannot be created.
-    fs::create_directory(temporary);
-    std::string error;
-    EXPECT_FALSE(writeFlowDocument(path.string().c_str(), newer, &error));
-    EXPECT_NE(error.find("kept.flw.saving"), std::string::npos) << error;
-    EXPECT_EQ(error.find('\n'), std::string::npos);
+    // A disk that is full after 4 kB (also for a root user).
+    const LimitedRun run = runWithFileSizeLimit(4096, [&](std::string& error) {
+        return writeFlowDocument(path.string().c_str(), newer, &error);
+    });
+    EXPECT_FALSE(run.returned);
+    EXPECT_NE(run.error.find("kept.flw"), std::string::npos) << run.error;
+    EXPECT_EQ(run.error.find('\n'), std::string::npos);
     EXPECT_EQ(readBytes(path), olderBytes);
-    fs::remove(temporary);
 
     // The document's own name is a folder with something in it: the rename fails.
     const fs::path folderPath = scratch_.path() / "folder.flw";
     fs::create_directories(folderPath / "inside");
-    error.clear();
+    std::string error;
     EXPECT_FALSE(writeFlowDocument(folderPath.string().c_str(), newer, &error));
     EXPECT_NE(error.find("folder.flw"), std::string::npos) << error;
     EXPECT_TRUE(fs::is_directory(folderPath / "inside"));
-    EXPECT_FALSE(fs::exists(scratch_.path() / "folder.flw.saving"));
 
-    // A successful write replaces the old bytes and leaves no temporary.
+    // A successful write replaces the old bytes; no temporary is left by any.
     ASSERT_TRUE(writeFlowDocument(path.string().c_str(), newer, &error)) << error;
     EXPECT_EQ(readBytes(path), encodeFlowDocument(newer));
-    EXPECT_FALSE(fs::exists(temporary));
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(scratch_.path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"folder.flw", "kept.flw"}));
 }
 
 }  // namespace

@@ -52,13 +52,19 @@ std::string Scene::readFile(const char* fileName) const { return readWhole(dir()
 
 bool Scene::exists(const char* fileName) const { return fs::exists(dir() / fileName); }
 
-ProgramRun Scene::run(int width, int height, int frames, const std::string& extraOptions) const {
+ProgramRun Scene::run(int width, int height, int frames, const std::string& extraOptions,
+                      std::uint64_t fileSizeLimit) const {
     ProgramRun result;
     result.grabDir = dir() / "grabs";
     fs::remove_all(result.grabDir);
     fs::create_directories(result.grabDir);
     std::ostringstream command;
-    command << "cd '" << dir().string() << "' && '" << STILLFLOW_BINARY << "' -platform offscreen -size " << width
+    command << "cd '" << dir().string() << "' && ";
+    // The shell's ulimit counts 512-byte blocks; with SIGXFSZ ignored (which
+    // the program inherits), a write past the limit fails instead of
+    // ending the program.
+    if (fileSizeLimit > 0) command << "ulimit -f " << fileSizeLimit / 512 << " && trap '' XFSZ && ";
+    command << "'" << STILLFLOW_BINARY << "' -platform offscreen -size " << width
             << "x" << height << " -frames " << frames << " -grab '" << result.grabDir.string() << "'";
     if (fs::exists(dir() / "input.txt")) command << " -script input.txt";
     command << " " << extraOptions << " >stdout.txt 2>stderr.txt";

@@ -2,6 +2,7 @@
 // Runs the built program offscreen in a scratch scene folder and reads back
 // what it printed and grabbed. For whole-program tests.
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -35,7 +36,10 @@ public:
 
     // Runs the program in the scene folder with -platform offscreen, the
     // given size and frame count, grabbing every frame, plus extra options.
-    ProgramRun run(int width, int height, int frames, const std::string& extraOptions = "") const;
+    // A fileSizeLimit above 0 lets no file the program writes grow beyond
+    // that many bytes (rounded down to 512), the way a full disk stops it.
+    ProgramRun run(int width, int height, int frames, const std::string& extraOptions = "",
+                   std::uint64_t fileSizeLimit = 0) const;
 
     // Frame k of the last run's grabs; an empty grid if it is missing.
     ImageGrid grab(int frame) const;
