@@ -1,125 +1,76 @@
 #include "app/composition.h"
 
-#include <GL/glew.h>
-#include <GL/glu.h>
-
-#include <cmath>
-
 #include "edit/brush.h"
-#include "edit/guide_draw.h"
+#include "edit/guide_marks.h"
 #include "edit/tools.h"
 #include "edit/view.h"
-#include "flow/particle_draw.h"
+#include "gpu/drawing.h"
 #include "platform/gui.h"
 
 namespace {
 
-constexpr int circleSegments = 40;
-// 2 pi as the float the outline's angles are formed from.
-constexpr float circleFullTurn = 6.2831850f;
-
-// White, opaque: the pictures are drawn unchanged.
-constexpr GLfloat pictureColour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
 // The mask tint: a full mask cell shows as this colour at this opacity.
-constexpr GLfloat maskTintColour[4] = {1.0f, 0.2f, 0.6f, 0.5f};
+constexpr Colour maskTintColour = {1.0f, 0.2f, 0.6f, 0.5f};
 
-// The picture rectangle (0, 0)-(W, H) with the whole texture on it, first
-// row at the top, in one colour at every vertex.
-void drawPictureQuad(float width, float height, const GLfloat* colour) {
-    glBegin(GL_QUADS);
-    glColor4fv(colour);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex2f(0.0f, 0.0f);
-    glColor4fv(colour);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex2f(width, 0.0f);
-    glColor4fv(colour);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex2f(width, height);
-    glColor4fv(colour);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex2f(0.0f, height);
-    glEnd();
-}
+// The guide marks, one style a list.
+constexpr GLfloat guideWidth = 1.5f;  // window pixels
+constexpr Colour guideColour = {1.0f, 0.85f, 0.1f, 1.0f};         // yellow
+constexpr GLfloat targetWidth = 2.0f;
+constexpr Colour deleteTargetColour = {1.0f, 0.25f, 0.2f, 1.0f};  // red
+constexpr Colour grabTargetColour = {0.2f, 0.9f, 1.0f, 1.0f};     // cyan
 
-void drawBlendedTexturedPicture(Texture& texture, float width, float height,
-                                const GLfloat* colour = pictureColour) {
-    glEnable(GL_TEXTURE_2D);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    texture.bind();
-    drawPictureQuad(width, height, colour);
-    glDisable(GL_BLEND);
-    glDisable(GL_TEXTURE_2D);
-}
-
-// The mask as an alpha texture, tinted by the vertex colour (the default
-// texture environment multiplies them), so that an empty cell leaves the
-// picture as it is. Made again only when the brush changed the mask.
+// The mask as a tint over the picture, so that an empty cell leaves the
+// picture as it is. Its texture is made again only when the brush changed
+// the mask.
 void drawMaskTint(AppState& state, float width, float height) {
     if (state.mask.empty()) return;
     if (state.maskTintStale) {
-        replaceTexture(state.maskTexture, GL_ALPHA8, state.mask.width, state.mask.height, GL_ALPHA,
-                       GL_UNSIGNED_BYTE, state.mask.data(), {});
+        uploadMaskTint(state.mask, state.maskTexture);
         state.maskTintStale = false;
     }
-    drawBlendedTexturedPicture(state.maskTexture, width, height, maskTintColour);
+    drawPicture(state.maskTexture, width, height, maskTintColour);
+}
+
+// The guides as arrows and pin rings, then the guide a right click would
+// delete over them, then the ring of the endpoint a left press would grab.
+void drawGuideMarks(const GuideMarks& marks) {
+    drawHaloedLines({{&marks.guides, guideWidth, guideColour},
+                     {&marks.deleteTarget, targetWidth, deleteTargetColour},
+                     {&marks.grabTarget, targetWidth, grabTargetColour}});
 }
 
 }  // namespace
-
-void drawCircleOutline(Vec2 centre, float radius) {
-    glBegin(GL_LINE_LOOP);
-    for (int i = 0; i < circleSegments; ++i) {
-        // The angle in float; cos and sin in double, narrowed before the
-        // float multiplication by the radius.
-        const float angle = static_cast<float>(i) * circleFullTurn / static_cast<float>(circleSegments);
-        const float x = centre.x + static_cast<float>(std::cos(static_cast<double>(angle))) * radius;
-        const float y = centre.y + static_cast<float>(std::sin(static_cast<double>(angle))) * radius;
-        glVertex2f(x, y);
-    }
-    glEnd();
-}
 
 void composeFrame(AppState& state) {
     const float pictureWidth = static_cast<float>(state.picture.width);
     const float pictureHeight = static_cast<float>(state.picture.height);
 
-    // 1. Draw into the widget again, after the passes' framebuffers.
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    // 1. Draw into the widget again, after the passes' framebuffers, with
+    // unit 0 active (the passes leave another unit active).
+    drawIntoWindow();
     state.targets.output.bind();
-    glViewport(0, 0, widgetWidth(), widgetHeight());
 
     // 2. Picture coordinates: the window's top-left corner shows picture
     // point a, its bottom-right corner point b, so picture y runs down.
     const Vec2 a = screenToPicture(state.view, Vec2{0.0f, 0.0f});
     const Vec2 b = screenToPicture(state.view, Vec2{state.view.width, state.view.height});
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluOrtho2D(a.x, b.x, b.y, a.y);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    setPictureProjection(widgetWidth(), widgetHeight(), a.x, b.x, b.y, a.y);
 
     // 3. The animated picture.
-    drawBlendedTexturedPicture(state.targets.output, pictureWidth, pictureHeight);
+    drawPicture(state.targets.output, pictureWidth, pictureHeight);
 
     // 4. Particles, untextured; P hides them (they keep moving).
-    if (state.showParticles) drawParticles(state.previewParticles);
+    if (state.showParticles) drawParticles(state.previewParticles.data(), state.previewParticles.size());
 
     // 5. The overlay covers animation and particles where it is opaque. A
     // missing overlay picture is simply not drawn.
-    if (!state.overlayPicture.empty()) {
-        drawBlendedTexturedPicture(state.overlayTexture, pictureWidth, pictureHeight);
-    }
+    if (!state.overlayPicture.empty()) drawPicture(state.overlayTexture, pictureWidth, pictureHeight);
 
     // 6. M: the mask as a tint, over the overlay so that every stroke shows.
     if (state.showMask) drawMaskTint(state, pictureWidth, pictureHeight);
 
-    // 7. The brush outline in the two mask modes, one window pixel wide.
-    if (ToolMode == toolPaintMask || ToolMode == toolClearMask) {
-        glColor3f(1.0f, 1.0f, 1.0f);
-        drawCircleOutline(state.cursorPosition, brushRadius);
-    }
+    // 7. The brush outline in the two mask modes.
+    if (ToolMode == toolPaintMask || ToolMode == toolClearMask) drawBrushOutline(state.cursorPosition, brushRadius);
 
     // 8. G: the guides above everything, the overlay included, so that guides
     // under its opaque parts can still be found; the targets of the next
@@ -134,8 +85,7 @@ void composeFrame(AppState& state) {
     }
 
     // 9. Blending and line smoothing off for whatever draws next.
-    glDisable(GL_BLEND);
-    glDisable(GL_LINE_SMOOTH);
+    endPictureDrawing();
 }
 
 void composePictureFrame(AppState& state, bool withOverlay) {
@@ -146,21 +96,15 @@ void composePictureFrame(AppState& state, bool withOverlay) {
     //    unit active); cleared as the window is, so a translucent picture
     //    shows on black.
     state.targets.output.bind();
-    glViewport(0, 0, state.picture.width, state.picture.height);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
+    clearToTransparentBlack();
 
     // 2. Picture coordinates with y running up the framebuffer: memory order
     // of a read-back is then the picture's own row order.
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluOrtho2D(0.0, pictureWidth, 0.0, pictureHeight);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    setPictureProjection(state.picture.width, state.picture.height, 0.0, pictureWidth, 0.0, pictureHeight);
 
     // 3. The animated picture and the overlay, blended as on screen.
-    drawBlendedTexturedPicture(state.targets.output, pictureWidth, pictureHeight);
+    drawPicture(state.targets.output, pictureWidth, pictureHeight);
     if (withOverlay && !state.overlayPicture.empty()) {
-        drawBlendedTexturedPicture(state.overlayTexture, pictureWidth, pictureHeight);
+        drawPicture(state.overlayTexture, pictureWidth, pictureHeight);
     }
 }

@@ -11,14 +11,10 @@
 // Leaves point smoothing on, the colour white and the point size 12.
 void composeFrame(AppState& state);
 
-// A closed outline of 40 segments in the current colour; the first vertex
-// lies at angle 0, to the right of the centre.
-void drawCircleOutline(Vec2 centre, float radius);
-
 // Draws the frame as an exported video shows it, into the framebuffer bound
 // now, which must be picture-sized: the animated picture and, when
 // withOverlay and the scene has one, the overlay picture over it; no
 // particles, no brush outline. The picture's top row lands in GL row 0, so
-// glReadPixels returns rows top row first, as picture files store them.
+// a read-back returns rows top row first, as picture files store them.
 // Leaves blending off.
 void composePictureFrame(AppState& state, bool withOverlay);

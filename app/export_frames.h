@@ -5,16 +5,14 @@
 // framebuffer of the export's, and read back through two pixel buffers so
 // that reading frame k overlaps rendering frame k + 1.
 
-#include <GL/glew.h>
-
-#include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "app/app_state.h"
 #include "app/export_timing.h"
+#include "gpu/frame_readback.h"
 #include "gpu/passes.h"
-#include "gpu/texture.h"
 
 // The export's GL objects and where it stands. Made by startExportFrames,
 // released by releaseExportFrames while the context is current.
@@ -27,10 +25,11 @@ struct ExportFrames {
     PictureFilter filter = PictureFilter::Sharp;
     int width = 0;                             // the picture's size: the frames'
     int height = 0;
-    GLuint framebuffer = 0;                    // draws into `colour`
-    Texture colour;                            // RGBA8, picture-sized
-    std::array<GLuint, 2> packBuffers{};       // frame k reads back into buffer k % 2
+    FrameReadback readback;                    // picture-sized; frame k reads back into slot k % 2
     std::int64_t rendered = -1;                // the last frame rendered
+    // Why rendering stopped, when an animation pass could not draw after the
+    // warm-up (renderAllExportFrames then returns false).
+    std::optional<PassFailure> passFailure;
 };
 
 // Makes the framebuffer and pixel buffers, synthesises the flow if the
@@ -38,14 +37,15 @@ struct ExportFrames {
 // the warm-up: every grid step from start.warmUpStart up to frame 0
 // (warmUpLayers), so that every layer has been reset at least once. Every
 // pass has run once by then, so a shader that is missing or does not link
-// has ended the process (as in the program) before the caller writes
-// anything. The scene's phases are those of start-up (readSceneDocument with
-// now = 0).
-void startExportFrames(AppState& state, const ExportTiming& timing, bool withOverlay, ExportFrames& frames);
+// comes back here, its logs printed as the program prints them, before the
+// caller writes anything. The scene's phases are those of start-up
+// (readSceneDocument with now = 0).
+[[nodiscard]] std::optional<PassFailure> startExportFrames(AppState& state, const ExportTiming& timing,
+                                                           bool withOverlay, ExportFrames& frames);
 
 // Renders frame k (the next one after the last rendered: frames go in order)
-// and starts its read-back.
-void renderExportFrame(AppState& state, ExportFrames& frames, std::int64_t k);
+// and starts its read-back; a pass that cannot draw leaves frame k unrendered.
+[[nodiscard]] std::optional<PassFailure> renderExportFrame(AppState& state, ExportFrames& frames, std::int64_t k);
 
 // The second half of renderExportFrame, for measuring the halves apart:
 // composes the output of the last animated step and starts its read-back as
@@ -60,7 +60,8 @@ void finishReadingExportFrame(ExportFrames& frames, std::int64_t k);
 
 // Renders frames 0 .. frameCount - 1 and hands each to `consume` in order,
 // reading frame k back while frame k + 1 renders. Stops when consume returns
-// false and returns false then.
+// false, or when a pass cannot draw (frames.passFailure says why), and
+// returns false then.
 using ExportFrameConsumer = std::function<bool(const std::uint8_t* rgba, std::int64_t k)>;
 bool renderAllExportFrames(AppState& state, ExportFrames& frames, const ExportFrameConsumer& consume);
 

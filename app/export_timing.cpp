@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/schedule.h"
+#include "app/layer_plan.h"
 
 namespace {
 

@@ -1,7 +1,5 @@
 #include "app/frame_loop.h"
 
-#include <GL/glew.h>
-
 #include "app/app_clock.h"
 #include "app/commands.h"
 #include "app/composition.h"
@@ -13,6 +11,7 @@
 #include "edit/view.h"
 #include "flow/guides.h"
 #include "flow/particles.h"
+#include "gpu/drawing.h"
 #include "platform/gui.h"
 
 namespace {
@@ -29,7 +28,7 @@ constexpr int sizePolicyExpanding = 7;
 
 }  // namespace
 
-bool runFrame(AppState& state) {
+bool runFrame(AppState& state, std::optional<PassFailure>& failure) {
     // 1. The frame's time. Two counter queries, one after the other.
     const double frameStartMs = appClockMilliseconds();
     const double t = appClockSeconds();
@@ -70,8 +69,7 @@ bool runFrame(AppState& state) {
     runCommands(state);
 
     // 7. Clear; synthesise the flow when the guides changed.
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
+    clearToTransparentBlack();
     synthesizeFlow(state, t);
 
     // 8. Preview particles.
@@ -79,9 +77,11 @@ bool runFrame(AppState& state) {
     refreshParticles(state.previewParticles, state.lastReseedTime, appClockSeconds(), state.picture.width,
                      state.picture.height);
 
-    // 9. The three UV layers and the displaced picture.
-    animateLayers(t, advectStep, state.phaseSpacing, state.layerPhase, state.targets, state.pictureFilter);
-    glUseProgram(0);
+    // 9. The three UV layers and the displaced picture. A pass that cannot
+    // draw ends the loop here: none of this frame reaches the screen.
+    failure = animateLayers(t, advectStep, state.phaseSpacing, state.layerPhase, state.targets, state.pictureFilter);
+    if (failure) return false;
+    useFixedFunctionPipeline();
 
     // 10. On screen.
     composeFrame(state);
@@ -97,7 +97,9 @@ bool runFrame(AppState& state) {
     return true;
 }
 
-void runFrameLoop(AppState& state) {
-    while (runFrame(state)) {
+std::optional<PassFailure> runFrameLoop(AppState& state) {
+    std::optional<PassFailure> failure;
+    while (runFrame(state, failure)) {
     }
+    return failure;
 }

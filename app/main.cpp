@@ -8,6 +8,7 @@
 #include "app/frame_loop.h"
 #include "app/help.h"
 #include "app/startup.h"
+#include "platform/fatal_error.h"
 
 int main(int argc, char** argv) {
     // Before anything else: no window, no file.
@@ -17,7 +18,10 @@ int main(int argc, char** argv) {
     }
     AppState state;
     startUp(state, argc, argv);
-    runFrameLoop(state);
+    const std::optional<PassFailure> failure = runFrameLoop(state);
     shutDown(state);
+    // An animation pass that cannot draw ends the run before its frame shows;
+    // its logs (the link log, or "incomplete FBO!") are on standard output.
+    if (failure) fatalError("%s", failure->reason.c_str());
     return 0;
 }

@@ -1,10 +1,7 @@
 #include "app/picture_limits.h"
 
-#include <GL/glew.h>
-
 #include <cstdio>
 
-#include "gpu/gpu_limits.h"
 #include "platform/memory.h"
 
 namespace {
@@ -50,15 +47,6 @@ PictureLimits limitsBeforeGpu() {
     return limits;
 }
 
-PictureLimits limitsOfGpu() {
-    PictureLimits limits;
-    limits.largestSide = largestTextureSide();
-    limits.sideOwner = "this GPU";
-    limits.availableBytes = availableMemoryBytes();
-    limits.askGpu = true;
-    return limits;
-}
-
 std::uint64_t pictureTextureBytes(std::int32_t width, std::int32_t height, PictureUse use) {
     const std::uint64_t perPixel = use == PictureUse::animated ? kAnimatedGpuBytesPerPixel : kOverlayGpuBytesPerPixel;
     return pixelCount(width, height) * perPixel;
@@ -89,9 +77,8 @@ std::string pictureSizeProblem(std::int32_t width, std::int32_t height, PictureU
         return text;
     }
     // 3. The GPU's own answer for its largest texture of this size.
-    if (limits.askGpu) {
-        const GLint largestFormat = use == PictureUse::animated ? GL_RG32F : GL_RGBA8;
-        if (!textureSizeSupported(largestFormat, width, height)) {
+    if (limits.gpuTakesPicture) {
+        if (!limits.gpuTakesPicture(use, width, height)) {
             std::snprintf(text, sizeof text, "%d x %d pixels, larger than %s can hold in one texture", width,
                           height, limits.sideOwner);
             return text;

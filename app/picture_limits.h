@@ -15,14 +15,18 @@ struct PictureLimits {
     std::int32_t largestSide = 0;      // widest and tallest picture the GPU takes
     const char* sideOwner = "";        // who sets largestSide, for messages ("this GPU")
     std::uint64_t availableBytes = 0;  // memory the run can take; 0: unknown, not checked
-    bool askGpu = false;               // also ask the GL implementation (context current)
+    // Asks the GL implementation (context current) whether it could create
+    // the largest texture a picture of this use and size needs; null: not asked.
+    bool (*gpuTakesPicture)(PictureUse use, std::int32_t width, std::int32_t height) = nullptr;
 };
 
 // Before the GL context exists: no GPU offers wider textures than
 // kLargestAnyGpuSide, and the machine's available memory.
 PictureLimits limitsBeforeGpu();
 // Once the context is current: the GPU's own texture and viewport limits,
-// its answer for the textures' sizes, and the available memory.
+// its answer for the textures' sizes, and the available memory. The one
+// function here that talks to GL: it lives with the GL side of app/
+// (picture_limits_of_gpu.cpp), the rest is plain arithmetic.
 PictureLimits limitsOfGpu();
 
 // Bytes the run holds for a picture of this size and use, on the CPU and on

@@ -1,7 +1,5 @@
 #include "app/startup.h"
 
-#include <GL/glew.h>
-
 #include <cstdio>
 #include <string>
 
@@ -11,6 +9,8 @@
 #include "app/window_title.h"
 #include "flow/document.h"
 #include "flow/particles.h"
+#include "gpu/drawing.h"
+#include "gpu/gl_runtime.h"
 #include "gpu/gpu_limits.h"
 #include "gpu/passes.h"
 #include "gpu/render_targets.h"
@@ -89,8 +89,7 @@ void uploadOverlay(AppState& state, const PictureLimits& gpuLimits) {
     std::string problem = pictureSizeProblem(overlay.width, overlay.height, PictureUse::overlay, gpuLimits);
     if (problem.empty()) {
         clearGlErrors();
-        state.overlayTexture.upload(GL_RGBA8, overlay.width, overlay.height, GL_RGBA, GL_UNSIGNED_BYTE,
-                                    overlay.data());
+        uploadOverlayPicture(overlay, state.overlayTexture);
         if (!gpuRanOutOfMemory()) return;
         problem = std::to_string(overlay.width) + " x " + std::to_string(overlay.height) +
                   " pixels, more than the GPU has memory for";
@@ -183,7 +182,7 @@ void startUp(AppState& state, int& argc, char** argv) {
     guiInit(argc, argv);
     state.context.emplace();
     state.context->makeCurrent();
-    glewInit();
+    loadGlFunctions();
 
     // 5. GPU resources; the window is not shown before the first frame.
     createSceneTextures(state);
@@ -215,7 +214,7 @@ void startUpOffscreen(AppState& state, const char* argv0) {
     guiInit(guiArgumentCount, guiArguments);
     state.context.emplace();
     state.context->makeCurrent();
-    glewInit();
+    loadGlFunctions();
 
     createSceneTextures(state);
     readSceneDocument(state, 0.0);

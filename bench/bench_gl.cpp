@@ -1,9 +1,8 @@
 #include "bench/bench_gl.h"
 
-#include <GL/glew.h>
-
 #include <vector>
 
+#include "gpu/gl_runtime.h"
 #include "gpu/passes.h"
 #include "gpu/shader_program.h"
 #include "platform/fatal_error.h"
@@ -17,10 +16,14 @@ BenchGl::BenchGl(const char* argv0, const char* whereToRun) {
     guiInit(count, args.data());
     context_.emplace();
     context_->makeCurrent();
-    glewInit();
+    loadGlFunctions();
 }
 
 BenchGl::~BenchGl() {
     releasePassObjects();
     context_.reset();
+}
+
+void requireDrawn(const std::optional<PassFailure>& failure) {
+    if (failure) fatalError("%s", failure->reason.c_str());
 }

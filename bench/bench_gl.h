@@ -1,12 +1,13 @@
 #pragma once
 // The GL set-up the benchmarks of the passes share: the offscreen platform
 // with a 64 x 64 widget and the one GL context, made current the way the
-// program makes it (guiInit, GLContext, makeCurrent, glewInit). The passes
-// read their shader files from the working directory, so that is checked
-// first.
+// program makes it (guiInit, GLContext, makeCurrent, loadGlFunctions). The
+// passes read their shader files from the working directory, so that is
+// checked first.
 
 #include <optional>
 
+#include "gpu/passes.h"
 #include "platform/gui.h"
 
 class BenchGl {
@@ -22,3 +23,8 @@ public:
 private:
     std::optional<GLContext> context_;
 };
+
+// Ends the benchmark with exit code 1, after the line "<name>: <reason>",
+// when a pass could not draw: a figure of passes that did not run means
+// nothing.
+void requireDrawn(const std::optional<PassFailure>& failure);

@@ -10,12 +10,12 @@
 // Run it in a scene folder: make_demo_scene DIR && cd DIR && export_bench
 // (the demo scene is 1280 x 720).
 
-#include <GL/glew.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +25,9 @@
 #include "app/schedule.h"
 #include "app/startup.h"
 #include "app/synthesize_flow.h"
+#include "gpu/drawing.h"
+#include "gpu/gl_runtime.h"
+#include "gpu/passes.h"
 #include "media/audio_decoding.h"
 #include "media/video_encoding.h"
 
@@ -56,6 +59,14 @@ struct Split {
     double readBack = 0.0;
 };
 
+// A figure of passes that did not run means nothing: the bench ends with the
+// line the export would print.
+void requireDrawn(const std::optional<PassFailure>& failure) {
+    if (!failure) return;
+    std::fprintf(stderr, "export_bench: %s\n", failure->reason.c_str());
+    std::exit(1);
+}
+
 // Composition and read-back of the current output into `pixels`, the way
 // the export hands a frame to the encoder.
 void readBackFrame(AppState& state, ExportFrames& frames, std::int64_t k, std::vector<std::uint8_t>& pixels) {
@@ -73,17 +84,17 @@ Split timePassesAndReadBack(AppState& state, const ExportTiming& timing, ExportF
                             std::vector<std::vector<std::uint8_t>>& pixels) {
     Split split;
     auto start = Clock::now();
-    startExportFrames(state, timing, true, frames);
-    glFinish();
+    requireDrawn(startExportFrames(state, timing, true, frames));
+    waitForGpu();
     split.passes += secondsSince(start);
     const float step = static_cast<float>(exportFrameStep(timing));
     pixels.resize(static_cast<std::size_t>(timing.frameCount));
     for (std::int64_t k = 0; k < timing.frameCount; ++k) {
         start = Clock::now();
-        animateLayers(exportGridTime(timing, frames.start.firstFrame + k), step, state.phaseSpacing,
-                      state.layerPhase, state.targets, frames.filter);
-        glUseProgram(0);
-        glFinish();
+        requireDrawn(animateLayers(exportGridTime(timing, frames.start.firstFrame + k), step, state.phaseSpacing,
+                                   state.layerPhase, state.targets, frames.filter));
+        useFixedFunctionPipeline();
+        waitForGpu();
         split.passes += secondsSince(start);
         start = Clock::now();
         readBackFrame(state, frames, k, pixels[static_cast<std::size_t>(k)]);
@@ -111,7 +122,7 @@ double timeEncoding(const ExportFrames& frames, const std::vector<std::vector<st
 double timeWholeExport(AppState& state, const ExportTiming& timing, const fs::path& path) {
     const auto start = Clock::now();
     ExportFrames frames;
-    startExportFrames(state, timing, true, frames);
+    requireDrawn(startExportFrames(state, timing, true, frames));
     VideoOutput output;
     std::string error;
     bool ok = openVideo(output, path.string(), mp4Settings(frames, timing), error);

@@ -6,7 +6,6 @@
 // Run it from the build's shaders/ folder: the passes read their shader files
 // from the working directory, as the program does.
 
-#include <GL/glew.h>
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -20,6 +19,7 @@
 #include "bench/bench_gl.h"
 #include "flow/grid.h"
 #include "gpu/flow_upload.h"
+#include "gpu/gl_runtime.h"
 #include "gpu/passes.h"
 #include "gpu/render_targets.h"
 
@@ -69,8 +69,9 @@ void BM_AnimateLayersFrame(benchmark::State& state) {
     Scene& s = *scene;
     for (auto _ : state) {
         s.t += frameTime;
-        animateLayers(s.t, static_cast<float>(frameTime), phaseSpacing, s.phases, s.targets, PictureFilter::Fast);
-        glFinish();
+        requireDrawn(animateLayers(s.t, static_cast<float>(frameTime), phaseSpacing, s.phases, s.targets,
+                                   PictureFilter::Fast));
+        waitForGpu();
     }
 }
 BENCHMARK(BM_AnimateLayersFrame)->Iterations(benchFrames)->Unit(benchmark::kMillisecond);
@@ -79,9 +80,9 @@ void BM_AdvectPass(benchmark::State& state) {
     Scene& s = *scene;
     for (auto _ : state) {
         RenderTargets& r = s.targets;
-        advectPass(r.current[0], r.flow, r.scratch[0], static_cast<float>(frameTime));
+        requireDrawn(advectPass(r.current[0], r.flow, r.scratch[0], static_cast<float>(frameTime)));
         std::swap(r.current[0], r.scratch[0]);
-        glFinish();
+        waitForGpu();
     }
 }
 BENCHMARK(BM_AdvectPass)->Iterations(benchFrames / 3)->Unit(benchmark::kMillisecond);
@@ -92,11 +93,12 @@ void BM_DisplacePass(benchmark::State& state) {
     Scene& s = *scene;
     RenderTargets& r = s.targets;
     const PictureFilter filter = state.range(0) == 1 ? PictureFilter::Sharp : PictureFilter::Fast;
-    displacePass(r.picture, r.current[0], r.current[1], r.current[2], 0.25f, 0.5f, 0.25f, r.output, filter);
-    glFinish();
+    requireDrawn(displacePass(r.picture, r.current[0], r.current[1], r.current[2], 0.25f, 0.5f, 0.25f, r.output, filter));
+    waitForGpu();
     for (auto _ : state) {
-        displacePass(r.picture, r.current[0], r.current[1], r.current[2], 0.25f, 0.5f, 0.25f, r.output, filter);
-        glFinish();
+        requireDrawn(
+            displacePass(r.picture, r.current[0], r.current[1], r.current[2], 0.25f, 0.5f, 0.25f, r.output, filter));
+        waitForGpu();
     }
 }
 BENCHMARK(BM_DisplacePass)->Arg(0)->Arg(1)->Iterations(benchFrames / 3)->Unit(benchmark::kMillisecond);
@@ -113,8 +115,8 @@ int main(int argc, char** argv) {
         uploadFlowField(makeSwirl(), owned.targets.flow);
         // The first frame builds the programs and the geometry; keep that out
         // of the figures.
-        animateLayers(owned.t, 0.0f, phaseSpacing, owned.phases, owned.targets, PictureFilter::Fast);
-        glFinish();
+        requireDrawn(animateLayers(owned.t, 0.0f, phaseSpacing, owned.phases, owned.targets, PictureFilter::Fast));
+        waitForGpu();
         scene = &owned;
         benchmark::RunSpecifiedBenchmarks();
         scene = nullptr;

@@ -31,7 +31,6 @@
 // `--write DIR` also writes each case's picture and its last measured frame
 // as PNG files into DIR, to look at side by side.
 
-#include <GL/glew.h>
 #include <stb_image_write.h>
 
 #include <algorithm>
@@ -53,6 +52,8 @@
 #include "flow/grid.h"
 #include "flow/synthesis.h"
 #include "gpu/flow_upload.h"
+#include "gpu/frame_readback.h"
+#include "gpu/gl_runtime.h"
 #include "gpu/passes.h"
 #include "gpu/render_targets.h"
 
@@ -99,7 +100,7 @@ struct Animation {
     }
 
     void frame(double t, float advectStep) {
-        animateLayers(t, advectStep, phaseSpacing, phases, targets, filter);
+        requireDrawn(animateLayers(t, advectStep, phaseSpacing, phases, targets, filter));
     }
 };
 
@@ -237,11 +238,7 @@ double meanAbsLaplacian(const std::vector<float>& y, std::int32_t width, std::in
 }
 
 std::vector<std::uint8_t> readOutput(Texture& output, std::int32_t width, std::int32_t height) {
-    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(width) * height * 4u);
-    output.bind();
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    return rgba;
+    return readTextureRgba8(output, width, height);
 }
 
 struct Area {
@@ -390,7 +387,7 @@ Cost measureCost(int frames, Step step) {
     for (int frame = 0; frame < frames; ++frame) {
         const auto begin = std::chrono::steady_clock::now();
         step(frame);
-        glFinish();
+        waitForGpu();
         const auto end = std::chrono::steady_clock::now();
         times.push_back(std::chrono::duration<double, std::milli>(end - begin).count());
     }
@@ -404,7 +401,7 @@ void runCost(PictureFilter filter) {
     Animation animation(picture, swirlField(costWidth, costHeight), kDefaultPhaseSpacing, {-1.0, -0.5, 0.0},
                         filter);
     animation.frame(0.0, 0.0f);  // builds the programs and the geometry
-    glFinish();
+    waitForGpu();
     double t = 0.0;
     const Cost frameCost = measureCost(costFrames, [&](int) {
         t += frameTime;
@@ -412,8 +409,8 @@ void runCost(PictureFilter filter) {
     });
     const Cost displaceCost = measureCost(costFrames, [&](int) {
         RenderTargets& targets = animation.targets;
-        displacePass(targets.picture, targets.current[0], targets.current[1], targets.current[2], 0.25f, 0.5f,
-                     0.25f, targets.output, filter);
+        requireDrawn(displacePass(targets.picture, targets.current[0], targets.current[1], targets.current[2],
+                                  0.25f, 0.5f, 0.25f, targets.output, filter));
     });
     std::printf("%s filter: per frame %.1f ms wall (median), %.1f ms CPU (mean); the displace pass alone "
                 "%.1f ms wall, %.1f ms CPU\n",

@@ -1,8 +1,8 @@
 #pragma once
 // What the guides look like on screen when they are shown: plain CPU
 // geometry in picture units, so that it follows pan and zoom, with sizes
-// fixed in viewport pixels, so that it reads the same at every zoom. Drawing
-// it is edit/guide_draw's.
+// fixed in viewport pixels, so that it reads the same at every zoom. The
+// composition draws it (gpu/drawing.h's drawHaloedLines), in its colours.
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Preview particles: 500 points that drift through the flow field on the CPU,
-// independent of the GPU animation. Plain CPU code; the GL step that draws
-// them lives in flow/particle_draw.h.
+// independent of the GPU animation. Plain CPU code; drawing them is
+// gpu/drawing.h's drawParticles, called by the composition.
 //
 // All randomness comes from particleRandom, one process-wide generator used by
 // nothing else and never reseeded, so every run scatters the same way.

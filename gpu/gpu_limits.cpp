@@ -20,6 +20,14 @@ bool textureSizeSupported(GLint internalFormat, std::int32_t width, std::int32_t
     return proxyWidth == width;
 }
 
+bool renderTargetsFit(std::int32_t width, std::int32_t height) {
+    return textureSizeSupported(GL_RG32F, width, height);
+}
+
+bool overlayTextureFits(std::int32_t width, std::int32_t height) {
+    return textureSizeSupported(GL_RGBA8, width, height);
+}
+
 void clearGlErrors() {
     // glGetError returns one flag at a time; a lost context keeps returning
     // its own, so the loop is bounded.

@@ -15,6 +15,12 @@ std::int32_t largestTextureSide();
 // within largestTextureSide whose storage exceeds what one texture may take.
 bool textureSizeSupported(GLint internalFormat, std::int32_t width, std::int32_t height);
 
+// textureSizeSupported for the largest texture of each use: the render
+// targets of a picture of this size (their largest format is the RG32F of
+// the flow and the UV layers), and the overlay picture's RGBA8 texture.
+bool renderTargetsFit(std::int32_t width, std::int32_t height);
+bool overlayTextureFits(std::int32_t width, std::int32_t height);
+
 // Forgets every GL error raised so far, so that a later gpuRanOutOfMemory
 // speaks of what came after it.
 void clearGlErrors();

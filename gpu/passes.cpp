@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <utility>
 
+#include "gpu/framebuffer.h"
+#include "gpu/gpu_buffer.h"
 #include "gpu/shader_program.h"
-#include "platform/fatal_error.h"
+#include "gpu/vertex_array.h"
 
 namespace {
 
@@ -16,7 +18,7 @@ constexpr const char* positionAttribute = "position";
 // What a pass keeps: built on its first call, then reused by every call.
 struct PassObjects {
     ShaderProgram program;
-    GLuint framebuffer = 0;
+    Framebuffer framebuffer;
 };
 
 // The triangle (-1,-1), (4,-1), (-1,4) covers clip space [-1, 1]^2 with one
@@ -30,8 +32,8 @@ struct PassResources {
     PassObjects advect;
     PassObjects displace;
     PassObjects sharpDisplace;        // displace.frag with SHARP_FILTER defined
-    GLuint triangleBuffer = 0;        // the shared geometry: 3 vertices of (x, y, z)
-    GLuint triangleVertexArray = 0;
+    GpuBuffer triangleBuffer;         // the shared geometry: 3 vertices of (x, y, z)
+    VertexArray triangleVertexArray;
 };
 // Never destroyed: a destructor running at process exit would call GL after
 // the context is gone. releasePassObjects() is the one release.
@@ -39,8 +41,7 @@ PassResources& passResources = *new PassResources;
 
 void releasePassObjects(PassObjects& pass) {
     pass.program = ShaderProgram();
-    if (pass.framebuffer != 0) glDeleteFramebuffers(1, &pass.framebuffer);
-    pass.framebuffer = 0;
+    pass.framebuffer = Framebuffer();
 }
 
 // The displace program of each filter: one file, the sharp one built with
@@ -55,27 +56,30 @@ const char* displaceDefine(PictureFilter filter) {
 
 // Builds the pass's program unless it is built; a defineName builds the
 // fragment file's variant with that name defined. A program that does not
-// link has its log printed and is not kept: false.
-bool buildPassProgram(PassObjects& pass, const char* fragmentFile, const char* defineName) {
-    if (pass.program.linked != 0) return true;
-    ShaderProgram program = loadProgram(passVertexFile, fragmentFile, defineName);
+// link has its log printed and is not kept.
+std::optional<PassFailure> buildPassProgram(PassObjects& pass, const char* fragmentFile, const char* defineName) {
+    if (pass.program.linked != 0) return std::nullopt;
+    PassFailure failure;
+    ShaderProgram program = loadProgram(passVertexFile, fragmentFile, defineName, &failure.reason);
     if (program.linked == 0) {
         std::printf("%s\n", program.log.c_str());
-        return false;
+        failure.kind = PassFailure::Kind::programNotLinked;
+        failure.linkLog = std::move(program.log);
+        return failure;
     }
     pass.program = std::move(program);
-    return true;
+    return std::nullopt;
 }
 
 // What every pass does first: a linked program, the pass's framebuffer bound with
 // the target as its only colour attachment, the viewport at the target's size.
-void beginPass(PassObjects& pass, const char* fragmentFile, const char* defineName, Texture& target) {
-    // 1. Program, built once; a program that won't link ends the run.
-    if (!buildPassProgram(pass, fragmentFile, defineName)) exitWithFailure();
+std::optional<PassFailure> beginPass(PassObjects& pass, const char* fragmentFile, const char* defineName,
+                                     Texture& target) {
+    // 1. Program, built once; a program that won't link stops the pass.
+    if (std::optional<PassFailure> failure = buildPassProgram(pass, fragmentFile, defineName)) return failure;
 
-    // 2. Framebuffer.
-    if (pass.framebuffer == 0) glGenFramebuffers(1, &pass.framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, pass.framebuffer);
+    // 2. Framebuffer, generated on the pass's first call.
+    glBindFramebuffer(GL_FRAMEBUFFER, pass.framebuffer.id());
 
     // 3. Attach the target (on whatever unit is active).
     const GLuint targetName = target.id();
@@ -83,16 +87,21 @@ void beginPass(PassObjects& pass, const char* fragmentFile, const char* defineNa
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, targetName, 0);
 
     // 4. A target the GPU can't render into (zero-sized, unrenderable format)
-    //    ends the run rather than animating nothing.
+    //    stops the pass rather than animating nothing.
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
         std::printf("incomplete FBO!\n");
-        exitWithFailure();
+        PassFailure failure;
+        failure.kind = PassFailure::Kind::framebufferIncomplete;
+        failure.reason = "the GPU cannot draw into the animation's " + std::to_string(target.width()) + " x " +
+                         std::to_string(target.height()) + " texture (its framebuffer is incomplete)";
+        return failure;
     }
 
     // 5. One fragment per target texel.
     const int height = target.height();
     const int width = target.width();
     glViewport(0, 0, width, height);
+    return std::nullopt;
 }
 
 // "size" is the target's size in texels, for turning texel positions into
@@ -112,52 +121,58 @@ void drawPass(ShaderProgram& program) {
 }  // namespace
 
 void drawFullscreenTriangle(GLint location) {
-    GLuint& triangleBuffer = passResources.triangleBuffer;
-    GLuint& triangleVertexArray = passResources.triangleVertexArray;
-    if (triangleBuffer == 0) {
-        glGenBuffers(1, &triangleBuffer);
-        glBindBuffer(GL_ARRAY_BUFFER, triangleBuffer);
+    GpuBuffer& triangleBuffer = passResources.triangleBuffer;
+    VertexArray& triangleVertexArray = passResources.triangleVertexArray;
+    if (triangleBuffer.empty()) {
+        glBindBuffer(GL_ARRAY_BUFFER, triangleBuffer.id());
         glBufferData(GL_ARRAY_BUFFER, sizeof(fullscreenTriangle), fullscreenTriangle, GL_STATIC_DRAW);
         glBindBuffer(GL_ARRAY_BUFFER, 0);
     }
-    if (triangleVertexArray == 0) {
-        glGenVertexArrays(1, &triangleVertexArray);
-        glBindVertexArray(triangleVertexArray);
-        glBindBuffer(GL_ARRAY_BUFFER, triangleBuffer);
+    if (triangleVertexArray.empty()) {
+        glBindVertexArray(triangleVertexArray.id());
+        glBindBuffer(GL_ARRAY_BUFFER, triangleBuffer.id());
         glVertexAttribPointer(static_cast<GLuint>(location), 3, GL_FLOAT, GL_FALSE, 0, nullptr);
         glEnableVertexAttribArray(static_cast<GLuint>(location));
     }
-    glBindVertexArray(triangleVertexArray);
+    glBindVertexArray(triangleVertexArray.id());
     glDrawArrays(GL_TRIANGLES, 0, 3);
 }
 
-void identityPass(Texture& target) {
-    beginPass(passResources.identity, "identity.frag", nullptr, target);
+std::optional<PassFailure> identityPass(Texture& target) {
+    if (std::optional<PassFailure> failure = beginPass(passResources.identity, "identity.frag", nullptr, target)) {
+        return failure;
+    }
     drawPass(passResources.identity.program);
+    return std::nullopt;
 }
 
-void advectPass(Texture& image, Texture& flow, Texture& target, float dt) {
-    beginPass(passResources.advect, "advect.frag", nullptr, target);
+std::optional<PassFailure> advectPass(Texture& image, Texture& flow, Texture& target, float dt) {
+    if (std::optional<PassFailure> failure = beginPass(passResources.advect, "advect.frag", nullptr, target)) {
+        return failure;
+    }
     ShaderProgram& program = passResources.advect.program;
     setTargetSize(program, target);
     bindSampler(program, "image", image);
     bindSampler(program, "flow", flow);
     setUniform(program, "dt", dt);
     drawPass(program);
+    return std::nullopt;
 }
 
 bool displaceHasSharpFilter() {
     return readTextFile(displaceFile).find(displaceDefine(PictureFilter::Sharp)) != std::string::npos;
 }
 
-bool preparePictureFilter(PictureFilter filter) {
+std::optional<PassFailure> preparePictureFilter(PictureFilter filter) {
     return buildPassProgram(displaceObjects(filter), displaceFile, displaceDefine(filter));
 }
 
-void displacePass(Texture& image, Texture& uvs0, Texture& uvs1, Texture& uvs2, float w0, float w1,
-                  float w2, Texture& target, PictureFilter filter) {
+std::optional<PassFailure> displacePass(Texture& image, Texture& uvs0, Texture& uvs1, Texture& uvs2, float w0,
+                                        float w1, float w2, Texture& target, PictureFilter filter) {
     PassObjects& pass = displaceObjects(filter);
-    beginPass(pass, displaceFile, displaceDefine(filter), target);
+    if (std::optional<PassFailure> failure = beginPass(pass, displaceFile, displaceDefine(filter), target)) {
+        return failure;
+    }
     ShaderProgram& program = pass.program;
     setTargetSize(program, target);
     setUniform(program, "w0", w0);
@@ -168,6 +183,7 @@ void displacePass(Texture& image, Texture& uvs0, Texture& uvs1, Texture& uvs2, f
     bindSampler(program, "uvs1", uvs1);
     bindSampler(program, "uvs2", uvs2);
     drawPass(program);
+    return std::nullopt;
 }
 
 void releasePassObjects() {
@@ -176,8 +192,6 @@ void releasePassObjects() {
     releasePassObjects(r.advect);
     releasePassObjects(r.displace);
     releasePassObjects(r.sharpDisplace);
-    if (r.triangleVertexArray != 0) glDeleteVertexArrays(1, &r.triangleVertexArray);
-    if (r.triangleBuffer != 0) glDeleteBuffers(1, &r.triangleBuffer);
-    r.triangleVertexArray = 0;
-    r.triangleBuffer = 0;
+    r.triangleVertexArray = VertexArray();
+    r.triangleBuffer = GpuBuffer();
 }

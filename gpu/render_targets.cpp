@@ -35,8 +35,13 @@ constexpr FormatType formatTypes[] = {
 };
 static_assert(sizeof(formatTypes) / sizeof(formatTypes[0]) == 36, "the table has 36 formats");
 
-// Both halves of a UV layer are linear and clamped: the advect pass reads
-// them between texels, and positions past the edge hold the edge's.
+// Both halves of a UV layer are linear and clamped. The shaders shipped with
+// the program read the layers with texelFetch and interpolate by hand in full
+// float precision, so no filter applies to them; the filter is for the
+// shader files a scene folder brings (they are read from its working
+// directory): "advect.frag" is promised its "image" layer linear and clamped,
+// so one that samples a layer with texture() reads it between texels and past
+// the edge as that promise says. The flow texture keeps the same promise.
 void createIdentityLayer(std::int32_t width, std::int32_t height, Texture& layer) {
     const FlowGrid identity = makeIdentityGrid(width, height);
     replaceTexture(layer, GL_RG32F, width, height, GL_RG, GL_FLOAT, identity.data(),

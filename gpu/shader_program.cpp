@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <utility>
 
-#include "platform/fatal_error.h"
-
 std::string readTextFile(const char* path) {
     std::FILE* file = std::fopen(path, "rb");
     if (!file) return std::string();
@@ -31,7 +29,7 @@ std::string readTextFile(const char* path) {
     return text;
 }
 
-GLuint compileShader(GLenum type, const std::string& source) {
+GLuint compileShader(GLenum type, const std::string& source, GLint* compiled) {
     const GLuint shader = glCreateShader(type);
     // One NUL-terminated string, no length array: the text ends at its first
     // NUL byte.
@@ -49,13 +47,17 @@ GLuint compileShader(GLenum type, const std::string& source) {
         log.resize(static_cast<std::size_t>(written < logLength ? written : logLength - 1));
         std::printf("%s\n", log.c_str());
     }
+    if (compiled) {
+        *compiled = 0;
+        glGetShaderiv(shader, GL_COMPILE_STATUS, compiled);
+    }
     return shader;
 }
 
 ShaderProgram::ShaderProgram(const std::string& vertexSource, const std::string& fragmentSource) {
     // 1. Compile both stages; a failed compile surfaces as a failed link.
-    const GLuint vertexShader = compileShader(GL_VERTEX_SHADER, vertexSource);
-    const GLuint fragmentShader = compileShader(GL_FRAGMENT_SHADER, fragmentSource);
+    const GLuint vertexShader = compileShader(GL_VERTEX_SHADER, vertexSource, &vertexCompiled);
+    const GLuint fragmentShader = compileShader(GL_FRAGMENT_SHADER, fragmentSource, &fragmentCompiled);
 
     // 2. Link and keep the status and log for the caller to report.
     const GLuint program = glCreateProgram();
@@ -110,7 +112,8 @@ ShaderProgram::~ShaderProgram() {
 
 ShaderProgram::ShaderProgram(ShaderProgram&& other) noexcept
     : id(other.id), linked(other.linked), log(std::move(other.log)),
-      samplers(std::move(other.samplers)) {
+      samplers(std::move(other.samplers)), vertexCompiled(other.vertexCompiled),
+      fragmentCompiled(other.fragmentCompiled) {
     other.id = 0;
     other.linked = 0;
 }
@@ -122,6 +125,8 @@ ShaderProgram& ShaderProgram::operator=(ShaderProgram&& other) noexcept {
     linked = other.linked;
     log = std::move(other.log);
     samplers = std::move(other.samplers);
+    vertexCompiled = other.vertexCompiled;
+    fragmentCompiled = other.fragmentCompiled;
     other.id = 0;
     other.linked = 0;
     return *this;
@@ -136,13 +141,29 @@ std::optional<std::size_t> ShaderProgram::findSampler(std::string_view name) con
 
 namespace {
 
-// The driver's complaint about an empty source ("unexpected end of file")
-// does not say which file was missing; this line on stderr does.
-void reportUnreadableShader(const char* path, const std::string& source) {
-    if (!source.empty()) return;
-    reportProblem("cannot read shader file \"%s\": it must be a readable, non-empty file in the working "
-                  "directory (stillflow-new and make_demo_scene write it)",
-                  path);
+// The file to blame for a program that did not link, in one line: the
+// driver's logs (on standard output) say what is wrong but not in which
+// file, and an empty source only makes it complain of an unexpected end.
+std::string linkFailureLine(const char* vertexPath, const std::string& vertexSource, const char* fragmentPath,
+                            const std::string& fragmentSource, const char* defineName,
+                            const ShaderProgram& program) {
+    const auto quoted = [](const char* path) { return std::string("\"") + path + "\""; };
+    const char* unreadable = fragmentSource.empty() ? fragmentPath : vertexSource.empty() ? vertexPath : nullptr;
+    if (unreadable) {
+        return "cannot read shader file " + quoted(unreadable) +
+               ": it must be a readable, non-empty file in the working directory (stillflow-new and "
+               "make_demo_scene write it)";
+    }
+    const std::string variant = defineName ? std::string(" with ") + defineName + " defined" : std::string();
+    if (program.fragmentCompiled == 0) {
+        return "shader file " + quoted(fragmentPath) + " does not compile" + variant +
+               " (the compiler's log is on standard output)";
+    }
+    if (program.vertexCompiled == 0) {
+        return "shader file " + quoted(vertexPath) + " does not compile (the compiler's log is on standard output)";
+    }
+    return "shader files " + quoted(vertexPath) + " and " + quoted(fragmentPath) + variant +
+           " compile but do not link (the linker's log is on standard output)";
 }
 
 }  // namespace
@@ -157,14 +178,17 @@ std::string withDefine(const std::string& source, const char* name) {
     return source.substr(0, lineEnd + 1) + define + source.substr(lineEnd + 1);
 }
 
-ShaderProgram loadProgram(const char* vertexPath, const char* fragmentPath, const char* defineName) {
+ShaderProgram loadProgram(const char* vertexPath, const char* fragmentPath, const char* defineName,
+                          std::string* failureLine) {
     const std::string fragmentSource = readTextFile(fragmentPath);
-    reportUnreadableShader(fragmentPath, fragmentSource);
     const std::string vertexSource = readTextFile(vertexPath);
-    reportUnreadableShader(vertexPath, vertexSource);
     // An unreadable file stays empty, so that it fails to link as before.
     const bool variant = defineName != nullptr && !fragmentSource.empty();
-    return ShaderProgram(vertexSource, variant ? withDefine(fragmentSource, defineName) : fragmentSource);
+    ShaderProgram program(vertexSource, variant ? withDefine(fragmentSource, defineName) : fragmentSource);
+    if (program.linked == 0 && failureLine) {
+        *failureLine = linkFailureLine(vertexPath, vertexSource, fragmentPath, fragmentSource, defineName, program);
+    }
+    return program;
 }
 
 void bindSampler(ShaderProgram& program, const char* name, Texture& texture) {

@@ -1,8 +1,9 @@
 #pragma once
 // ShaderProgram: a linked GL program with a table of its sampler uniforms,
 // each given a fixed texture unit at link time, plus the by-name binders the
-// passes use. Diagnostics go to standard output; nothing here ends the process
-// (the passes decide that).
+// passes use. The driver's logs and the binders' complaints go to standard
+// output; nothing here ends the process: a program that does not link says
+// so in `linked`, and loadProgram names the file to blame.
 
 #include <GL/glew.h>
 
@@ -26,17 +27,19 @@ public:
     GLint linked = 0;                  // GL_LINK_STATUS right after linking; 0 before any link
     std::string log;                   // program info log without its NUL
     std::vector<SamplerSlot> samplers; // active 1D/2D/3D/cube samplers, enumeration order
+    GLint vertexCompiled = 0;          // GL_COMPILE_STATUS of each stage; 0 before any build
+    GLint fragmentCompiled = 0;
 
     ShaderProgram() = default;
     // Compiles both sources (printing any compile log with "%s\n"), links,
-    // stores the link status and log, deletes the shader objects and fills the
-    // sampler table, whether or not the link succeeded.
+    // stores the compile and link status and the link log, deletes the shader
+    // objects and fills the sampler table, whether or not the link succeeded.
     ShaderProgram(const std::string& vertexSource, const std::string& fragmentSource);
     ~ShaderProgram();
 
     ShaderProgram(const ShaderProgram&) = delete;
     ShaderProgram& operator=(const ShaderProgram&) = delete;
-    // Takes all four fields; the source is left with id 0 and linked 0.
+    // Takes every field; the source is left with id 0 and linked 0.
     ShaderProgram(ShaderProgram&& other) noexcept;
     // Deletes this program's own GL program (if any) first.
     ShaderProgram& operator=(ShaderProgram&& other) noexcept;
@@ -58,9 +61,10 @@ static_assert(std::is_nothrow_move_assignable<ShaderProgram>::value,
 std::string readTextFile(const char* path);
 
 // Creates and compiles one shader, printing its info log with "%s\n" when the
-// driver gives one. The compile status is not checked: a broken shader shows
-// as a failed link.
-GLuint compileShader(GLenum type, const std::string& source);
+// driver gives one. A broken shader is returned all the same and shows as a
+// failed link; `compiled`, if given, receives its GL_COMPILE_STATUS, so that
+// a message can name the file that did not compile.
+GLuint compileShader(GLenum type, const std::string& source, GLint* compiled = nullptr);
 
 // The source with "#define <name>" on the line after its #version directive
 // (which must stay the first directive), or as its first line when it has
@@ -69,7 +73,12 @@ std::string withDefine(const std::string& source, const char* name);
 
 // Reads the fragment file, then the vertex file, and builds the program; with
 // a defineName, the fragment source is built withDefine(source, defineName).
-ShaderProgram loadProgram(const char* vertexPath, const char* fragmentPath, const char* defineName = nullptr);
+// A file that cannot be read counts as empty, which does not link. When the
+// program does not link and `failureLine` is given, it receives one line for
+// the user that names the file to blame (without a program name): a file
+// that could not be read, else one that did not compile, else both files.
+ShaderProgram loadProgram(const char* vertexPath, const char* fragmentPath, const char* defineName = nullptr,
+                          std::string* failureLine = nullptr);
 
 // Binds the texture to the named sampler's unit and sets the sampler uniform;
 // leaves that unit active and the program in use. An unknown name prints

@@ -19,6 +19,5 @@ const char* programName();
 void reportProblem(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Ends the process with exit code 1 after the caller printed its own
-// diagnostic, for lines whose text and stream are fixed (the animation
-// passes print a link log or "incomplete FBO!" on standard output).
+// diagnostic, flushing both streams first.
 [[noreturn]] void exitWithFailure();

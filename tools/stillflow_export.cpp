@@ -270,9 +270,11 @@ void exportScene(const Options& options, const char* argv0) {
     const ExportTiming timing = planTiming(options, state, sound ? &*sound : nullptr);
 
     // 3. The warm-up builds the passes' shaders, so a missing shader ends
-    //    the process before any file exists.
+    //    the run before any file exists (its logs are on standard output).
     ExportFrames frames;
-    startExportFrames(state, timing, options.overlay, frames);
+    if (const std::optional<PassFailure> failure = startExportFrames(state, timing, options.overlay, frames)) {
+        throw Failure{failure->reason};
+    }
     if (!displaceHasSharpFilter()) {
         reportProblem("displace.frag here has no sharp filter (it was written before there was one), so the "
                       "video keeps the filter it has; the shader files of a scene made now by stillflow-new can "
@@ -311,6 +313,7 @@ void exportScene(const Options& options, const char* argv0) {
         drawProgress(progress, k + 1);
         return true;
     });
+    if (!complete && frames.passFailure) error = frames.passFailure->reason;
     if (!complete && error.empty() && !interrupted) error = "cannot read the frames back from the GPU";
     if (complete && !finishVideo(output, error)) {
         clearProgress(progress);

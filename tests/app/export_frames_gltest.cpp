@@ -50,13 +50,13 @@ void makeScene(AppState& state, int width, int height, const std::vector<GuideSe
 
 std::vector<Frame> renderFrames(AppState& state, const ExportTiming& timing) {
     ExportFrames frames;
-    startExportFrames(state, timing, true, frames);
+    EXPECT_FALSE(startExportFrames(state, timing, true, frames));
     std::vector<Frame> result;
     const std::size_t bytes = static_cast<std::size_t>(frames.width) * frames.height * 4u;
-    renderAllExportFrames(state, frames, [&](const std::uint8_t* rgba, std::int64_t) {
+    EXPECT_TRUE(renderAllExportFrames(state, frames, [&](const std::uint8_t* rgba, std::int64_t) {
         result.emplace_back(rgba, rgba + bytes);
         return true;
-    });
+    }));
     releaseExportFrames(frames);
     return result;
 }
@@ -129,8 +129,8 @@ TEST_F(ExportFramesTest, TheWarmUpGivesTheFramesOfAFullRun) {
     const ExportStart start = findExportStart(timing, 0.7f, state.layerPhase);
     const float step = static_cast<float>(exportFrameStep(timing));
     for (std::int64_t j = 0; j <= start.firstFrame + 3; ++j) {
-        animateLayers(exportGridTime(timing, j), step, state.phaseSpacing, state.layerPhase, state.targets,
-                      ExportFrames().filter);
+        ASSERT_FALSE(animateLayers(exportGridTime(timing, j), step, state.phaseSpacing, state.layerPhase,
+                                   state.targets, ExportFrames().filter));
     }
     glUseProgram(0);
     std::vector<std::uint8_t> shown(frames[3].size());

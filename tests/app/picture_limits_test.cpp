@@ -43,7 +43,7 @@ TEST(PictureLimits, APictureIsRefusedBeyondTheSideLimitOrTheMemoryWithItsSizeInT
 TEST(PictureLimits, BeforeTheGpuIsKnownOnlyWhatNoGpuTakesIsRefusedBySide) {
     const PictureLimits limits = limitsBeforeGpu();
     EXPECT_EQ(limits.largestSide, 32768);
-    EXPECT_FALSE(limits.askGpu);
+    EXPECT_EQ(limits.gpuTakesPicture, nullptr);
     EXPECT_NE(pictureSizeProblem(32769, 3, PictureUse::overlay, limits).find("any GPU"), std::string::npos);
     EXPECT_EQ(pictureSizeProblem(1920, 1080, PictureUse::animated, limits), "");
 }

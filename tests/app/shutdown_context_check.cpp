@@ -124,11 +124,15 @@ int main() {
     AppState state;
     startUp(state, argc, args.data());
     installChecks();
-    runFrameLoop(state);
+    const bool passFailed = runFrameLoop(state).has_value();
     shutDown(state);
 
     fs::current_path(fs::temp_directory_path());
     scene.reset();
+    if (passFailed) {
+        std::fprintf(stderr, "shutdown_context_check: an animation pass could not draw\n");
+        return 1;
+    }
     if (programDeletes != 3) {
         std::fprintf(stderr, "shutdown_context_check: the shutdown deleted %d pass programs, not 3\n",
                      programDeletes);

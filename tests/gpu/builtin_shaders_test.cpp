@@ -6,12 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 
-#include "gpu/shader_program.h"
-
 namespace {
+
+std::string readWholeFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
 
 TEST(BuiltinShaders, AreTheFilesOfTheShaderFolderByteForByte) {
     const std::filesystem::path folder = std::filesystem::path(STILLFLOW_SOURCE_DIR) / "shaders";
@@ -22,7 +27,7 @@ TEST(BuiltinShaders, AreTheFilesOfTheShaderFolderByteForByte) {
     for (const ShaderFileText& shader : builtinShaders()) {
         SCOPED_TRACE(shader.name);
         builtIn.insert(shader.name);
-        const std::string file = readTextFile((folder / shader.name).string().c_str());
+        const std::string file = readWholeFile(folder / shader.name);
         EXPECT_FALSE(file.empty());
         EXPECT_TRUE(file == shader.text) << "rebuild: shaders/" << shader.name << " changed";
     }

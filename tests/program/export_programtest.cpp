@@ -317,6 +317,8 @@ TEST(Export, FailuresLeaveTheFolderAsItWas) {
         {"missing-shader", "old.mp4", 1, "\"advect.frag\"", [](const Scene& scene) { scene.remove("advect.frag"); }},
         {"missing-last-shader", "old.gif", 1, "\"displace.frag\"",
          [](const Scene& scene) { scene.remove("displace.frag"); }},
+        {"shader-not-compiling", "old.mp4", 1, "shader file \"advect.frag\" does not compile",
+         [](const Scene& scene) { scene.writeFile("advect.frag", "#version 130\nvoid main() { broken }\n"); }},
         {"unknown-extension", "old.avi", 1, "cannot tell the format", [](const Scene&) {}},
         {"missing-folder", "nowhere/old.mp4", 1, "\"nowhere\" does not exist", [](const Scene&) {}},
         {"gif-with-music", "--music old.gif", 1, "GIF has no sound", [](const Scene&) {}},

@@ -60,7 +60,7 @@ TEST(Startup, UnusableWorkingPictureStopsBeforeTheWindowWithOneLineAndCode1) {
     }
 }
 
-TEST(Startup, MissingOrEmptyShaderFileEndsWithCode1AndOneLineNamingIt) {
+TEST(Startup, AShaderFileThatDoesNotBuildEndsWithCode1AndOneLineNamingIt) {
     struct Case {
         const char* name;
         void (*prepare)(const Scene&);
@@ -68,6 +68,8 @@ TEST(Startup, MissingOrEmptyShaderFileEndsWithCode1AndOneLineNamingIt) {
     const Case cases[] = {
         {"missing", [](const Scene& s) { s.remove("advect.frag"); }},
         {"empty", [](const Scene& s) { s.writeFile("advect.frag", ""); }},
+        {"not-compiling",
+         [](const Scene& s) { s.writeFile("advect.frag", "#version 130\nvoid main() { gl_FragColor = nothing; }\n"); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -79,7 +81,9 @@ TEST(Startup, MissingOrEmptyShaderFileEndsWithCode1AndOneLineNamingIt) {
         EXPECT_TRUE(scene.grab(0).empty());
         // The driver's logs stay on standard output; the one line on stderr
         // names the file.
+        EXPECT_FALSE(run.out.empty());
         EXPECT_EQ(countOccurrences(run.err, "\n"), 1) << run.err;
+        EXPECT_EQ(run.err.rfind("stillflow: ", 0), 0u) << run.err;
         EXPECT_NE(run.err.find("\"advect.frag\""), std::string::npos) << run.err;
         EXPECT_EQ(run.err.find("pass.vert"), std::string::npos) << run.err;
     }

@@ -1,4 +1,4 @@
-#include "app/schedule.h"
+#include "app/layer_plan.h"
 
 #include <gtest/gtest.h>
 

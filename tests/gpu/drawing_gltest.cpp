@@ -1,11 +1,12 @@
-// Drawing the preview particles into the 64 x 64 test widget.
+// Drawing in picture coordinates into the 64 x 64 test widget.
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
 
-#include "flow/particle_draw.h"
+#include "flow/particles.h"
+#include "gpu/drawing.h"
 #include "support/gl_test.h"
 
 namespace {
@@ -37,7 +38,7 @@ TEST(DrawParticles, DrawsEveryParticleAsAWhitePointAndLeavesBlendingOff) {
     particles.fill(Vec2{16.0f, 40.0f});
     particles[particleCount - 1] = Vec2{48.0f, 12.0f};  // the last one is drawn too
     glColor3f(0.0f, 0.0f, 1.0f);
-    drawParticles(particles);
+    drawParticles(particles.data(), particles.size());
     const std::vector<std::uint8_t> pixels = readDefaultFramebufferRgba8(side, side);
 
     EXPECT_GE(redAt(pixels, 16, 40), 250);

@@ -1,0 +1,69 @@
+#include "app/layer_plan.h"
+
+#include <cmath>
+#include <cstddef>
+
+#include "flow/document.h"
+
+namespace {
+
+// Used in place of a spacing the animation cannot run with (zero, negative,
+// not a number, too small or too large); the program's default.
+constexpr float fallbackPhaseSpacing = kDefaultPhaseSpacing;
+
+// 2*pi and 1/3 rounded to single precision, then used in double: the weights
+// are formed from exactly these two factors.
+constexpr double twoPi = 6.283185005187988;
+constexpr double oneThird = 0.3333333432674408;
+
+// Periods the catch-up adds one at a time before it jumps by a computed number
+// of them. Ordinary stalls (over a day at the default period) stay on the exact
+// repeated addition; the jump is for a period too small to move the phase.
+constexpr int maxCatchUpSteps = 1 << 16;
+
+// Moves `phase` forward by whole periods until phase < t <= phase + period.
+// Needs t > phase + period and period > 0 on entry.
+void catchUp(double t, double period, double& phase) {
+    for (int step = 0; step < maxCatchUpSteps; ++step) {
+        phase = phase + period;
+        if (!(t > phase + period)) return;
+    }
+    // Jump to the last whole period that starts before t. Rounding can leave
+    // it a period or so short; a period too small to move the phase at all
+    // ends with the phase at t (age 0).
+    const double periods = std::ceil((t - phase) / period) - 1.0;
+    if (periods > 0.0) phase = phase + periods * period;
+    for (int step = 0; step < 4 && t > phase + period; ++step) phase = phase + period;
+    if (t > phase + period) phase = t;
+}
+
+}  // namespace
+
+LayerPlan planLayers(double t, float advectStep, float phaseSpacing,
+                     std::array<double, 3>& layerPhase) {
+    const float spacing = isUsablePhaseSpacing(phaseSpacing) ? phaseSpacing : fallbackPhaseSpacing;
+    // The reset test uses p widened first, the weights p * 3 formed in single
+    // precision: the two differ in the last bits, deliberately kept apart.
+    const double period = static_cast<double>(spacing) * 3.0;
+    const double weightPeriod = static_cast<double>(spacing * 3.0f);
+
+    LayerPlan plan{};
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (t > layerPhase[i] + period) {
+            plan.reset[i] = true;
+            catchUp(t, period, layerPhase[i]);
+            // A fresh layer is advanced by its whole age at once, so its mapping
+            // is as old as its phase says.
+            plan.step[i] = static_cast<float>(t - layerPhase[i]);
+        } else {
+            plan.reset[i] = false;
+            plan.step[i] = advectStep;
+        }
+    }
+    for (std::size_t i = 0; i < 3; ++i) {
+        const double age = t - layerPhase[i];
+        plan.weight[i] =
+            static_cast<float>((1.0 - std::cos((age / weightPeriod) * twoPi)) * oneThird);
+    }
+    return plan;
+}

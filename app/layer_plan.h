@@ -1,0 +1,23 @@
+#pragma once
+// The decision of the animation's scheduling, alone: which UV layer is reset
+// in a frame, by how much each layer is advected, and the blend weights of
+// the displace pass. Plain arithmetic, no GL: the window's scheduling
+// (app/schedule.h) and the export's timing both run it.
+
+#include <array>
+
+struct LayerPlan {
+    bool reset[3];     // the layer's cycle ended: reset it to the identity first
+    float step[3];     // seconds to advect the layer by in this frame
+    float weight[3];   // the layer's weight in the displace pass
+};
+
+// Decides this frame's passes for time t (seconds) and moves each due layer's
+// phase forward by whole periods (3 * phaseSpacing) until
+// phase < t <= phase + period. A phaseSpacing that isUsablePhaseSpacing
+// refuses would make no usable period; the default 0.5 s is used instead.
+// The catch-up adds one period at a time, as long as that stays short; beyond
+// 65536 periods (a long stall, or a period too small to move the phase in
+// double precision) it jumps by a computed number of them, so it always ends.
+LayerPlan planLayers(double t, float advectStep, float phaseSpacing,
+                     std::array<double, 3>& layerPhase);

@@ -1,0 +1,7 @@
+#include "gpu/gl_runtime.h"
+
+#include <GL/glew.h>
+
+void loadGlFunctions() { glewInit(); }
+
+void waitForGpu() { glFinish(); }
