@@ -62,7 +62,10 @@ std::optional<PassFailure> buildPassProgram(PassObjects& pass, const char* fragm
     PassFailure failure;
     ShaderProgram program = loadProgram(passVertexFile, fragmentFile, defineName, &failure.reason);
     if (program.linked == 0) {
+        // Flushed, so that the log comes before whatever line the caller
+        // prints about it on standard error.
         std::printf("%s\n", program.log.c_str());
+        std::fflush(stdout);
         failure.kind = PassFailure::Kind::programNotLinked;
         failure.linkLog = std::move(program.log);
         return failure;
@@ -90,6 +93,7 @@ std::optional<PassFailure> beginPass(PassObjects& pass, const char* fragmentFile
     //    stops the pass rather than animating nothing.
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
         std::printf("incomplete FBO!\n");
+        std::fflush(stdout);
         PassFailure failure;
         failure.kind = PassFailure::Kind::framebufferIncomplete;
         failure.reason = "the GPU cannot draw into the animation's " + std::to_string(target.width()) + " x " +
