@@ -315,12 +315,14 @@ void printToStderr() {
     dup2(STDERR_FILENO, STDOUT_FILENO);
 }
 
-// 0 when `failure` is of `kind` and its line has `says` in it; else 2, with
-// what came back on standard error.
+// 0 when `failure` is of `kind`, its line has `says` in it and a program
+// that did not link brings its link log; else 2, with what came back on
+// standard error.
 int exitCodeFor(const std::optional<PassFailure>& failure, PassFailure::Kind kind, const std::string& says) {
     if (!failure) return 2;
     std::fprintf(stderr, "reason: %s\n", failure->reason.c_str());
-    return failure->kind == kind && failure->reason.find(says) != std::string::npos ? 0 : 2;
+    const bool logKept = kind != PassFailure::Kind::programNotLinked || !failure->linkLog.empty();
+    return failure->kind == kind && failure->reason.find(says) != std::string::npos && logKept ? 0 : 2;
 }
 
 class PassesDeathTest : public ::testing::Test {
