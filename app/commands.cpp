@@ -49,7 +49,7 @@ void runCommands(AppState& state) {
         } else if (!displaceHasSharpFilter()) {
             reportProblem("displace.frag here has no sharp filter (it was written before there was one); the "
                           "shader files of a scene made now by stillflow-new can replace this folder's");
-        } else if (preparePictureFilter(PictureFilter::Sharp)) {
+        } else if (preparePictureFilter(PictureFilter::Sharp).has_value()) {
             // Its logs are on standard output; the user's work is worth more
             // than the filter, so the window stays on the one it shows.
             reportProblem("the sharp filter is not available: displace.frag does not build with SHARP_FILTER "
