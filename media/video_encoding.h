@@ -1,7 +1,7 @@
 #pragma once
-// Writing frames as a video file (H.264 in MP4, VP9 in WebM), an animated
-// GIF that loops forever, or one PNG file per frame, through FFmpeg's
-// libraries, with an optional sound track.
+// Writing frames as a video file, an animated GIF or one PNG file per frame
+// (the formats of video_formats.h) through FFmpeg's libraries, with an
+// optional sound track.
 //
 // The output is written under a temporary name beside the target (for PNG
 // frames, into a temporary folder) and moved into place by finishVideo only
@@ -13,35 +13,7 @@
 #include <string>
 
 #include "media/pcm_audio.h"
-
-enum class VideoFormat { Unknown, Mp4, WebM, Gif, PngFrames };
-
-// The format a target's extension names (.mp4, .webm, .gif, .png; any case).
-VideoFormat videoFormatOfPath(const std::string& path);
-// "MP4", "WebM", "GIF", "PNG frames".
-const char* videoFormatName(VideoFormat format);
-// Whether the format can carry a sound track.
-bool videoFormatHasSound(VideoFormat format);
-// The quality scale of the format's codec (constant rate factor: lower is
-// better): its range and default. False for formats without one (GIF, PNG).
-bool videoQualityRange(VideoFormat format, int& lowest, int& highest, int& standard);
-
-// The file's frame size for frames of sourceWidth x sourceHeight: `width`
-// (0: the source's own) and the height that keeps the aspect ratio. MP4 and
-// WebM store 4:2:0 colour, which needs even sides: a width is rounded down to
-// even, a height to the nearest even, and a source of odd size kept at its
-// own size loses its last column or row rather than being resampled.
-struct VideoFrameSize {
-    int width = 0;
-    int height = 0;
-};
-VideoFrameSize videoFrameSize(VideoFormat format, int sourceWidth, int sourceHeight, int width);
-
-// The file name of frame k for a printf-style pattern holding one %d
-// conversion (flags 0 and a width allowed, "%%" for a percent sign), e.g.
-// "frame-%05d.png"; an empty string when the pattern holds no such number or
-// more than one.
-std::string frameFileName(const std::string& pattern, std::int64_t k);
+#include "media/video_formats.h"
 
 struct VideoSettings {
     VideoFormat format = VideoFormat::Unknown;
@@ -74,8 +46,12 @@ struct VideoOutput {
 // Sound is accepted at this rate only: the callers decode to it.
 constexpr int kVideoSoundRate = 48000;
 
-// Opens the encoder and the temporary output for `path`. On failure returns
-// false with a one-line reason in `error` and leaves nothing on disk.
+// Every call returns false on failure with a one-line reason in `error`
+// (without a trailing newline or a program's name): what went wrong, for the
+// caller to report.
+
+// Opens the encoder and the temporary output for `path`. On failure leaves
+// nothing on disk.
 bool openVideo(VideoOutput& output, const std::string& path, const VideoSettings& settings, std::string& error);
 
 // Encodes the next frame (sourceWidth x sourceHeight RGBA, rows top first).
