@@ -205,10 +205,10 @@ bool drainDecoder(AVCodecContext* codec, AVFrame* frame, Converter& converter, c
 
 }  // namespace
 
-bool decodeAudioFile(const char* path, PcmAudio* audio, std::string* error, const AudioDecodeOptions& options) {
+bool decodeAudioFile(const char* path, PcmAudio& audio, std::string& error, const AudioDecodeOptions& options) {
     std::string reason;
     auto fail = [&](std::string why) {
-        if (error) *error = std::move(why);
+        error = std::move(why);
         return false;
     };
     if (!path) return fail("no file named");
@@ -249,9 +249,9 @@ bool decodeAudioFile(const char* path, PcmAudio* audio, std::string* error, cons
         return fail("its sound is too long");
     }
 
-    audio->sampleRate = converter.outputRate;
-    audio->channels = converter.outputLayout.nb_channels;
-    audio->samples = std::move(samples);
+    audio.sampleRate = converter.outputRate;
+    audio.channels = converter.outputLayout.nb_channels;
+    audio.samples = std::move(samples);
     return true;
 }
 

@@ -15,9 +15,9 @@ struct AudioDecodeOptions {
 
 // Decodes the best audio stream of the file at `path`, converted to 16-bit
 // samples with min(file's channels, maxChannels) channels. On failure
-// returns false, leaves `audio` unchanged and, if `error` is given, puts a
-// one-line reason there (without a trailing newline).
-bool decodeAudioFile(const char* path, PcmAudio* audio, std::string* error, const AudioDecodeOptions& options = {});
+// returns false, leaves `audio` unchanged and puts a one-line reason in
+// `error` (without a trailing newline), as every media call does.
+bool decodeAudioFile(const char* path, PcmAudio& audio, std::string& error, const AudioDecodeOptions& options = {});
 
 // Silences FFmpeg's own log lines (stream probing notes, decoder warnings)
 // for the rest of the process, for tools that report failures in one line of

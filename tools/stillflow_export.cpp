@@ -225,7 +225,7 @@ PcmAudio readMusic() {
     options.sampleRate = kVideoSoundRate;
     options.maxChannels = 2;
     options.maxFrames = static_cast<std::int64_t>(kMaxExportSeconds) * kVideoSoundRate;
-    if (!decodeAudioFile(musicFileName, &sound, &reason, options)) {
+    if (!decodeAudioFile(musicFileName, sound, reason, options)) {
         throw Failure{std::string("cannot use ") + quoted(musicFileName) + " as the sound: " + reason};
     }
     if (sound.frameCount() == 0) throw Failure{quoted(musicFileName) + " holds no sound"};

@@ -168,7 +168,7 @@ void writeMusic(const fs::path& from, const fs::path& to) {
     std::string reason;
     AudioDecodeOptions options;
     options.maxFrames = maxWavFrames(options.maxChannels);
-    if (!decodeAudioFile(from.string().c_str(), &audio, &reason, options)) {
+    if (!decodeAudioFile(from.string().c_str(), audio, reason, options)) {
         throw Failure{"cannot use " + quoted(from) + " as music: " + reason};
     }
     if (!writeWavFile(to.string().c_str(), audio)) throw Failure{"cannot write " + quoted(to)};

@@ -148,7 +148,7 @@ TEST_F(AudioDecodingTest, SixteenBitWavSurvivesTheRoundTripSampleForSample) {
 
     PcmAudio decoded;
     std::string error;
-    ASSERT_TRUE(decodeAudioFile(path.c_str(), &decoded, &error)) << error;
+    ASSERT_TRUE(decodeAudioFile(path.c_str(), decoded, error)) << error;
     EXPECT_EQ(decoded.sampleRate, 44100);
     EXPECT_EQ(decoded.channels, 2);
     EXPECT_TRUE(decoded.samples == original.samples);
@@ -188,7 +188,7 @@ TEST_F(AudioDecodingTest, OtherEncodingsAndChannelCountsArriveAsSixteenBitMonoOr
         const std::string path = scratch_.writeFile("sound.wav", c.file);
         PcmAudio audio;
         std::string error;
-        ASSERT_TRUE(decodeAudioFile(path.c_str(), &audio, &error)) << error;
+        ASSERT_TRUE(decodeAudioFile(path.c_str(), audio, error)) << error;
         EXPECT_EQ(audio.sampleRate, c.rate);
         EXPECT_EQ(audio.channels, c.channels);
         EXPECT_EQ(audio.frameCount(), c.frames);
@@ -217,7 +217,7 @@ TEST_F(AudioDecodingTest, CompressedFormatsDecodeToTheirToneAndLength) {
         }
         PcmAudio audio;
         std::string error;
-        ASSERT_TRUE(decodeAudioFile(path.c_str(), &audio, &error)) << error;
+        ASSERT_TRUE(decodeAudioFile(path.c_str(), audio, error)) << error;
         ++decodedFormats;
         EXPECT_EQ(audio.sampleRate, 44100);
         EXPECT_EQ(audio.channels, 2);
@@ -249,7 +249,7 @@ TEST_F(AudioDecodingTest, AskedRateAndChannelsAreWhatComesOut) {
     options.maxChannels = 1;
     PcmAudio audio;
     std::string error;
-    ASSERT_TRUE(decodeAudioFile(path.c_str(), &audio, &error, options)) << error;
+    ASSERT_TRUE(decodeAudioFile(path.c_str(), audio, error, options)) << error;
     EXPECT_EQ(audio.sampleRate, 44100);
     EXPECT_EQ(audio.channels, 1);
     EXPECT_NEAR(static_cast<double>(audio.frameCount()), 44100.0, 64.0);
@@ -293,7 +293,7 @@ TEST_F(AudioDecodingTest, FilesWithoutUsableSoundAreRefusedWithAReasonAndChangeN
         AudioDecodeOptions options;
         options.maxFrames = c.maxFrames;
         options.sampleRate = c.sampleRate;
-        EXPECT_FALSE(decodeAudioFile(c.path.c_str(), &audio, &error, options));
+        EXPECT_FALSE(decodeAudioFile(c.path.c_str(), audio, error, options));
         EXPECT_FALSE(error.empty());
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;
         EXPECT_EQ(audio.sampleRate, 1);
