@@ -11,16 +11,19 @@
 // command line, 130 when interrupted); the output appears under its name
 // only once complete.
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "app/app_state.h"
@@ -28,8 +31,8 @@
 #include "app/export_timing.h"
 #include "app/scene_files.h"
 #include "app/startup.h"
-#include "media/audio_decoding.h"
 #include "gpu/passes.h"
+#include "media/audio_decoding.h"
 #include "media/video_encoding.h"
 #include "platform/fatal_error.h"
 #include "platform/terminal.h"
@@ -38,13 +41,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: stillflow-export [-C DIR] [--fps F] [--loops K | --seconds S] [--width W] [--music]\n"
-    "                        [--quality Q] [--no-overlay] [-q] OUTPUT.{mp4,webm,gif} | FRAME-%05d.png";
 constexpr double kDefaultFps = 30.0;
 // GL_MAX_TEXTURE_SIZE of current desktop drivers: no wider frame is useful.
 constexpr int kLargestWidth = 16384;
+constexpr int kExitFailure = 1;
+constexpr int kExitWrongCommandLine = 2;
 constexpr int kExitInterrupted = 130;
+// The help's widest line; its entries that list formats are wrapped to it.
+constexpr std::size_t kHelpColumns = 92;
+constexpr const char* kHelpIndent = "                 ";
 
 struct Options {
     std::string output;
@@ -59,14 +64,81 @@ struct Options {
     bool quiet = false;
 };
 
+// Why the export stops: the line main prints after the program's name, and
+// the exit code.
 struct Failure {
     std::string line;
-    int exitCode = 1;
+    int exitCode = kExitFailure;
 };
+
+bool fail(Failure& failure, std::string line, int exitCode = kExitFailure) {
+    failure.line = std::move(line);
+    failure.exitCode = exitCode;
+    return false;
+}
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
+// ---- the formats, as the table has them ------------------------------------------------
+
+bool isContainer(const VideoFormatRow& row) { return row.muxer != nullptr; }
+bool carriesSound(const VideoFormatRow& row) { return videoFormatHasSound(row.format); }
+bool hasQualityScale(const VideoFormatRow& row) { return row.quality.option != nullptr; }
+
+std::string range(const VideoQualityScale& quality) {
+    return std::to_string(quality.lowest) + "-" + std::to_string(quality.highest);
+}
+
+// "OUTPUT.{mp4,webm,gif} | FRAME-%05d.png"
+std::string outputSynopsis() {
+    std::vector<std::string> extensions, frames;
+    for (const VideoFormatRow& row : kVideoFormats) {
+        if (isContainer(row)) extensions.emplace_back(row.extension + 1);
+        else frames.push_back(std::string("FRAME-%05d") + row.extension);
+    }
+    return "OUTPUT.{" + joinList(extensions, ",", ",") + "} | " + joinList(frames, " | ", " | ");
+}
+
+std::string usage() {
+    return "usage: stillflow-export [-C DIR] [--fps F] [--loops K | --seconds S] [--width W] [--music]\n"
+           "                        [--quality Q] [--no-overlay] [-q] " +
+           outputSynopsis();
+}
+
+// The --quality values some format takes: the union of their ranges.
+void qualityBounds(int& lowest, int& highest) {
+    lowest = highest = 0;
+    bool first = true;
+    for (const VideoFormatRow& row : kVideoFormats) {
+        if (!hasQualityScale(row)) continue;
+        lowest = first ? row.quality.lowest : std::min(lowest, row.quality.lowest);
+        highest = first ? row.quality.highest : std::max(highest, row.quality.highest);
+        first = false;
+    }
+}
+
+// "0-51 for .mp4, 0-63 for .webm"
+std::string qualityRangesText() {
+    std::vector<std::string> ranges;
+    for (const VideoFormatRow& row : kVideoFormats) {
+        if (hasQualityScale(row)) ranges.push_back(range(row.quality) + " for " + row.extension);
+    }
+    return joinList(ranges, ", ", ", ");
+}
+
+// ".mp4, .webm, .gif, or frame-%05d.png for PNG frames"
+std::string outputNamesText() {
+    std::vector<std::string> names;
+    for (const VideoFormatRow& row : kVideoFormats) {
+        names.push_back(isContainer(row) ? std::string(row.extension)
+                                         : std::string(row.exampleName) + " for " + row.name);
+    }
+    return joinList(names, ", ", ", or ");
+}
+
 // ---- command line ------------------------------------------------------------------
+
+enum class Request { Export, Help, Version };
 
 bool parseNumber(const char* text, double& value) {
     char* end = nullptr;
@@ -82,25 +154,24 @@ bool parseInteger(const char* text, long lowest, long highest, int& value) {
     return true;
 }
 
-// Parses the arguments; on a wrong command line prints the reason and the
-// usage and returns nothing. `helpAsked`/`versionAsked` are set for those.
-std::optional<Options> parseArguments(int argc, char** argv, bool& helpAsked, bool& versionAsked) {
-    Options options;
+// Reads the arguments into `options`, or finds that help or the version is
+// asked for. A wrong command line fails with exit code 2.
+bool parseArguments(int argc, char** argv, Options& options, Request& request, Failure& failure) {
+    request = Request::Export;
     std::vector<std::string> positional;
-    auto wrong = [](const std::string& why) {
-        std::fprintf(stderr, "stillflow-export: %s\n%s\n", why.c_str(), kUsage);
-        return std::optional<Options>();
-    };
+    auto wrong = [&failure](const std::string& why) { return fail(failure, why, kExitWrongCommandLine); };
+    int lowestQuality = 0, highestQuality = 0;
+    qualityBounds(lowestQuality, highestQuality);
     const std::vector<std::string> valued = {"-C", "--fps", "--loops", "--seconds", "--width", "--quality"};
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "-h" || argument == "--help") {
-            helpAsked = true;
-            return std::nullopt;
+            request = Request::Help;
+            return true;
         }
         if (argument == "--version") {
-            versionAsked = true;
-            return std::nullopt;
+            request = Request::Version;
+            return true;
         }
         bool takesValue = false;
         for (const std::string& name : valued) takesValue = takesValue || argument == name;
@@ -123,8 +194,8 @@ std::optional<Options> parseArguments(int argc, char** argv, bool& helpAsked, bo
             if (!parseInteger(value, 2, kLargestWidth, options.width))
                 return wrong("--width takes a number of pixels from 2 to 16384");
         } else if (argument == "--quality") {
-            if (!parseInteger(value, 0, 63, options.quality))
-                return wrong("--quality takes a whole number (lower is better: 0-51 for .mp4, 0-63 for .webm)");
+            if (!parseInteger(value, lowestQuality, highestQuality, options.quality))
+                return wrong("--quality takes a whole number (lower is better: " + qualityRangesText() + ")");
         } else if (argument == "--music") {
             options.music = true;
         } else if (argument == "--no-overlay") {
@@ -140,31 +211,73 @@ std::optional<Options> parseArguments(int argc, char** argv, bool& helpAsked, bo
     if (positional.size() != 1) return wrong(positional.empty() ? "no output named" : "more than one output named");
     if (options.loops > 0 && options.seconds) return wrong("--loops and --seconds exclude each other");
     options.output = positional[0];
-    return options;
+    return true;
+}
+
+// One entry of the help: the option's name in a column of its own, the text
+// wrapped at word ends to kHelpColumns.
+std::string helpEntry(const char* name, const std::string& text) {
+    std::string entry = std::string("  ") + name;
+    entry.append(std::strlen(kHelpIndent) - entry.size(), ' ');
+    std::size_t lineStart = 0;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find(' ', at);
+        if (end == std::string::npos) end = text.size();
+        const std::string word = text.substr(at, end - at);
+        const bool lineHasWords = entry.size() - lineStart > std::strlen(kHelpIndent);
+        if (lineHasWords && entry.size() - lineStart + 1 + word.size() > kHelpColumns) {
+            entry += "\n";
+            lineStart = entry.size();
+            entry += kHelpIndent;
+        } else if (lineHasWords) {
+            entry += ' ';
+        }
+        entry += word;
+        at = end + 1;
+    }
+    return entry + "\n";
 }
 
 void printHelp() {
-    std::printf("%s\n", kUsage);
-    std::printf(
+    // What the help says of each format comes from the table: the outputs,
+    // which carry sound, the quality ranges.
+    std::vector<std::string> outputs, sounds, qualities;
+    for (const VideoFormatRow& row : kVideoFormats) {
+        if (isContainer(row)) {
+            outputs.push_back(std::string(row.extension) + " (" + row.helpNote + ")");
+        } else {
+            outputs.push_back(std::string("a ") + row.extension + " name with a frame number, as in frames/" +
+                              row.exampleName);
+        }
+        if (carriesSound(row)) sounds.emplace_back(row.extension);
+        if (hasQualityScale(row)) {
+            qualities.push_back(std::string(row.extension) + " " + range(row.quality) + ", default " +
+                                std::to_string(row.quality.standard));
+        }
+    }
+    std::string help = usage() + "\n";
+    help +=
         "Writes the animation of a scene folder as a video, an animated GIF or PNG frames, at the\n"
         "picture's own size and without the preview particles. By default a seamless loop of whole\n"
-        "periods: the frame after the last one is the first one again.\n"
-        "  OUTPUT         the extension picks the format: .mp4 (H.264), .webm (VP9), .gif (loops\n"
-        "                 forever), or a .png name with a frame number, as in frames/frame-%%05d.png\n"
+        "periods: the frame after the last one is the first one again.\n";
+    help += helpEntry("OUTPUT", "the extension picks the format: " + joinList(outputs, ", ", ", or "));
+    help +=
         "  -C DIR         the scene folder (default: the working directory); OUTPUT is then\n"
         "                 relative to DIR, as if the tool had been started there\n"
         "  --fps F        frames per second (default 30)\n"
         "  --loops K      whole periods of the loop (default: the fewest that last at least 3 s)\n"
         "  --seconds S    a length instead of whole periods\n"
-        "  --width W      output width; the height follows the picture's aspect ratio\n"
-        "  --music        add \"%s\" as the sound (.mp4, .webm); with no length, the video lasts\n"
-        "                 as long as the track\n"
-        "  --quality Q    constant rate factor, lower is better (.mp4 0-51, default 20; .webm 0-63,\n"
-        "                 default 31)\n"
+        "  --width W      output width; the height follows the picture's aspect ratio\n";
+    help += helpEntry("--music", "add " + quoted(musicFileName) + " as the sound (" + joinList(sounds, ", ", ", ") +
+                                     "); with no length, the video lasts as long as the track");
+    help += helpEntry("--quality Q",
+                      "constant rate factor, lower is better (" + joinList(qualities, "; ", "; ") + ")");
+    help +=
         "  --no-overlay   leave the overlay picture out\n"
         "  -q, --quiet    no progress bar and no summary line\n"
-        "  -h, --help     this help;  --version  the version\n",
-        musicFileName);
+        "  -h, --help     this help;  --version  the version\n";
+    std::fputs(help.c_str(), stdout);
 }
 
 // ---- interruption ---------------------------------------------------------------------
@@ -218,47 +331,72 @@ std::string sizeText(std::uint64_t bytes) {
 
 // ---- the export ---------------------------------------------------------------------------
 
-PcmAudio readMusic() {
-    PcmAudio sound;
+bool readMusic(PcmAudio& sound, Failure& failure) {
     std::string reason;
     AudioDecodeOptions options;
     options.sampleRate = kVideoSoundRate;
     options.maxChannels = 2;
     options.maxFrames = static_cast<std::int64_t>(kMaxExportSeconds) * kVideoSoundRate;
     if (!decodeAudioFile(musicFileName, sound, reason, options)) {
-        throw Failure{std::string("cannot use ") + quoted(musicFileName) + " as the sound: " + reason};
+        return fail(failure, std::string("cannot use ") + quoted(musicFileName) + " as the sound: " + reason);
     }
-    if (sound.frameCount() == 0) throw Failure{quoted(musicFileName) + " holds no sound"};
-    return sound;
+    if (sound.frameCount() == 0) return fail(failure, quoted(musicFileName) + " holds no sound");
+    return true;
 }
 
-ExportTiming planTiming(const Options& options, const AppState& state, const PcmAudio* sound) {
-    if (options.seconds) return planTimedExport(options.fps, *options.seconds);
+bool planTiming(const Options& options, const AppState& state, const PcmAudio* sound, ExportTiming& timing,
+                Failure& failure) {
+    if (options.seconds) {
+        timing = planTimedExport(options.fps, *options.seconds);
+        return true;
+    }
     if (sound && options.loops == 0) {
         const double seconds = static_cast<double>(sound->frameCount()) / sound->sampleRate;
-        return planTimedExport(options.fps, seconds);
+        timing = planTimedExport(options.fps, seconds);
+        return true;
     }
-    const ExportTiming timing = planLoopExport(state.phaseSpacing, options.fps, options.loops);
+    timing = planLoopExport(state.phaseSpacing, options.fps, options.loops);
     if (exportDuration(timing) > kMaxExportSeconds) {
-        throw Failure{"--loops " + std::to_string(options.loops) + " would last over an hour; ask for fewer"};
+        return fail(failure, "--loops " + std::to_string(options.loops) + " would last over an hour; ask for fewer");
     }
-    return timing;
+    return true;
 }
 
-void exportScene(const Options& options, const char* argv0) {
-    // 1. What can be refused before any work: the format, the sound's fit.
-    const VideoFormat format = videoFormatOfPath(options.output);
+// What the format refuses before any work: an unknown extension, music for a
+// format without sound.
+bool checkFormat(const Options& options, VideoFormat format, Failure& failure) {
     if (format == VideoFormat::Unknown) {
-        throw Failure{"cannot tell the format of " + quoted(options.output) +
-                      ": name it .mp4, .webm, .gif, or frame-%05d.png for PNG frames"};
+        return fail(failure, "cannot tell the format of " + quoted(options.output) + ": name it " + outputNamesText());
     }
     if (options.music && !videoFormatHasSound(format)) {
-        throw Failure{std::string(videoFormatName(format)) + " has no sound: use .mp4 or .webm with --music"};
+        return fail(failure, std::string(videoFormatName(format)) + " has no sound: use " +
+                                 videoExtensionList(carriesSound, ", ", " or ") + " with --music");
     }
+    return true;
+}
+
+// A --quality beyond the format's own range (the command line took any
+// format's).
+bool checkQuality(const Options& options, VideoFormat format, Failure& failure) {
+    int lowest = 0, highest = 0, standard = 0;
+    if (options.quality >= 0 && videoQualityRange(format, lowest, highest, standard) && options.quality > highest) {
+        return fail(failure, "--quality " + std::to_string(options.quality) + " is beyond " +
+                                 videoFormatName(format) + "'s range " + std::to_string(lowest) + "-" +
+                                 std::to_string(highest));
+    }
+    return true;
+}
+
+bool exportScene(const Options& options, const char* argv0, Failure& failure) {
+    // 1. What can be refused before any work: the format, the sound's fit.
+    const VideoFormat format = videoFormatOfPath(options.output);
+    if (!checkFormat(options, format, failure)) return false;
     if (options.sceneDir) {
         std::error_code error;
         fs::current_path(*options.sceneDir, error);
-        if (error) throw Failure{"cannot enter the scene folder " + quoted(*options.sceneDir) + ": " + error.message()};
+        if (error) {
+            return fail(failure, "cannot enter the scene folder " + quoted(*options.sceneDir) + ": " + error.message());
+        }
     }
 
     // 2. The scene, read as the program reads it (a picture that cannot be
@@ -266,14 +404,15 @@ void exportScene(const Options& options, const char* argv0) {
     AppState state;
     startUpOffscreen(state, argv0);
     std::optional<PcmAudio> sound;
-    if (options.music) sound = readMusic();
-    const ExportTiming timing = planTiming(options, state, sound ? &*sound : nullptr);
+    if (options.music && !readMusic(sound.emplace(), failure)) return false;
+    ExportTiming timing;
+    if (!planTiming(options, state, sound ? &*sound : nullptr, timing, failure)) return false;
 
     // 3. The warm-up builds the passes' shaders, so a missing shader ends
     //    the run before any file exists (its logs are on standard output).
     ExportFrames frames;
-    if (const std::optional<PassFailure> failure = startExportFrames(state, timing, options.overlay, frames)) {
-        throw Failure{failure->reason};
+    if (const std::optional<PassFailure> warmUp = startExportFrames(state, timing, options.overlay, frames)) {
+        return fail(failure, warmUp->reason);
     }
     if (!displaceHasSharpFilter()) {
         reportProblem("displace.frag here has no sharp filter (it was written before there was one), so the "
@@ -292,14 +431,10 @@ void exportScene(const Options& options, const char* argv0) {
     settings.frameCount = timing.frameCount;
     settings.quality = options.quality;
     settings.sound = sound ? &*sound : nullptr;
-    int lowest = 0, highest = 0, standard = 0;
-    if (options.quality >= 0 && videoQualityRange(format, lowest, highest, standard) && options.quality > highest) {
-        throw Failure{"--quality " + std::to_string(options.quality) + " is beyond " + videoFormatName(format) +
-                      "'s range " + std::to_string(lowest) + "-" + std::to_string(highest)};
-    }
+    if (!checkQuality(options, format, failure)) return false;
     VideoOutput output;
     std::string error;
-    if (!openVideo(output, options.output, settings, error)) throw Failure{error};
+    if (!openVideo(output, options.output, settings, error)) return fail(failure, error);
 
     // 5. Every frame, encoded as it is read back.
     std::signal(SIGINT, noteInterruption);
@@ -315,12 +450,10 @@ void exportScene(const Options& options, const char* argv0) {
     });
     if (!complete && frames.passFailure) error = frames.passFailure->reason;
     if (!complete && error.empty() && !interrupted) error = "cannot read the frames back from the GPU";
-    if (complete && !finishVideo(output, error)) {
-        clearProgress(progress);
-        throw Failure{error};
-    }
+    const bool finished = complete && finishVideo(output, error);
     clearProgress(progress);
-    if (!complete) throw interrupted ? Failure{"interrupted; nothing written", kExitInterrupted} : Failure{error};
+    if (!complete && interrupted) return fail(failure, "interrupted; nothing written", kExitInterrupted);
+    if (!finished) return fail(failure, error);
 
     // 6. The summary.
     if (!options.quiet) {
@@ -333,28 +466,33 @@ void exportScene(const Options& options, const char* argv0) {
     output = VideoOutput();
     releaseExportFrames(frames);
     shutDown(state);
+    return true;
+}
+
+// The one place the export ends on a failure: one line with the program's
+// name (and the usage after a wrong command line), then the exit code.
+int reportFailure(const Failure& failure) {
+    std::fprintf(stderr, "stillflow-export: %s\n", failure.line.c_str());
+    if (failure.exitCode == kExitWrongCommandLine) std::fprintf(stderr, "%s\n", usage().c_str());
+    return failure.exitCode;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool helpAsked = false, versionAsked = false;
-    const std::optional<Options> options = parseArguments(argc, argv, helpAsked, versionAsked);
-    if (helpAsked) {
+    Options options;
+    Request request = Request::Export;
+    Failure failure;
+    if (!parseArguments(argc, argv, options, request, failure)) return reportFailure(failure);
+    if (request == Request::Help) {
         printHelp();
         return 0;
     }
-    if (versionAsked) {
+    if (request == Request::Version) {
         std::printf("stillflow-export %s\n", STILLFLOW_VERSION);
         return 0;
     }
-    if (!options) return 2;
     quietMediaLibraryLogs();
-    try {
-        exportScene(*options, argc > 0 ? argv[0] : "stillflow-export");
-    } catch (const Failure& failure) {
-        std::fprintf(stderr, "stillflow-export: %s\n", failure.line.c_str());
-        return failure.exitCode;
-    }
+    if (!exportScene(options, argc > 0 ? argv[0] : "stillflow-export", failure)) return reportFailure(failure);
     return 0;
 }
