@@ -9,7 +9,11 @@
 //
 // Failures print one line on stderr and end with exit code 1 (2 for a wrong
 // command line, 130 when interrupted); the output appears under its name
-// only once complete.
+// only once complete. Every step returns its failure to main, which alone
+// prints it and ends the process.
+//
+// Sections: the formats as the table has them (usage, help and refusals
+// read it); the command line; interruption; progress; the export; failures.
 
 #include <algorithm>
 #include <atomic>
@@ -81,7 +85,7 @@ std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // ---- the formats, as the table has them ------------------------------------------------
 
-bool isContainer(const VideoFormatRow& row) { return row.muxer != nullptr; }
+bool isContainer(const VideoFormatRow& row) { return !videoFormatIsNumberedFiles(row.format); }
 bool carriesSound(const VideoFormatRow& row) { return videoFormatHasSound(row.format); }
 bool hasQualityScale(const VideoFormatRow& row) { return row.quality.option != nullptr; }
 
@@ -376,10 +380,11 @@ bool checkFormat(const Options& options, VideoFormat format, Failure& failure) {
 }
 
 // A --quality beyond the format's own range (the command line took any
-// format's).
+// format's). Formats without a quality scale ignore it.
 bool checkQuality(const Options& options, VideoFormat format, Failure& failure) {
     int lowest = 0, highest = 0, standard = 0;
-    if (options.quality >= 0 && videoQualityRange(format, lowest, highest, standard) && options.quality > highest) {
+    if (options.quality >= 0 && videoQualityRange(format, lowest, highest, standard) &&
+        (options.quality < lowest || options.quality > highest)) {
         return fail(failure, "--quality " + std::to_string(options.quality) + " is beyond " +
                                  videoFormatName(format) + "'s range " + std::to_string(lowest) + "-" +
                                  std::to_string(highest));
@@ -468,6 +473,8 @@ bool exportScene(const Options& options, const char* argv0, Failure& failure) {
     shutDown(state);
     return true;
 }
+
+// ---- failures ------------------------------------------------------------------------------
 
 // The one place the export ends on a failure: one line with the program's
 // name (and the usage after a wrong command line), then the exit code.
