@@ -177,7 +177,9 @@ bool StagedFile::open(const std::string& target, std::string& error, const Tempo
     NameDraws draws(draw);
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string candidate = temporaryNameBeside(target, draws.next());
-        const int descriptor = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        // Read and write: a writer may read back what it wrote (a video
+        // muxer moves its index to the front that way).
+        const int descriptor = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (descriptor >= 0) {
             descriptor_ = descriptor;
             target_ = target;

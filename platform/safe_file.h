@@ -57,8 +57,9 @@ public:
     bool open(const std::string& target, std::string& error, const TemporaryNameDraw& draw = {});
     bool isOpen() const { return descriptor_ >= 0; }
 
-    // The temporary's descriptor, open for writing; -1 when empty. Writes
-    // through it and through stream() must not be mixed.
+    // The temporary's descriptor, open for reading and writing (a writer may
+    // read back what it wrote); -1 when empty. Writes through it and through
+    // stream() must not be mixed.
     int descriptor() const { return descriptor_; }
     // A stdio stream on the descriptor, made on first use (null when empty
     // or when the stream cannot be made). commit() flushes and closes it.
