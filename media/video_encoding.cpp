@@ -2,10 +2,11 @@
 //
 // Sections
 //   1. the encoder's state and its release
-//   2. opening: the encoders, the picture conversion, the GIF palette graph,
+//   2. the container's file: FFmpeg's I/O on the staged file's descriptor
+//   3. opening: the encoders, the picture conversion, the GIF palette graph,
 //      the sound, the container
-//   3. frames: conversion, encoding, muxing; the sound alongside
-//   4. the calls of video_encoding.h
+//   4. frames: conversion, encoding, muxing; the sound alongside
+//   5. the calls of video_encoding.h
 #include "media/video_encoding.h"
 
 extern "C" {
@@ -23,10 +24,14 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
+#include <filesystem>
 
 #include "media/video_staging.h"
 
@@ -64,24 +69,129 @@ struct VideoEncoderState {
     std::int64_t audioFramesTotal = 0;   // sample frames in the file: the video's length
     std::int64_t audioFramesWritten = 0;
 
-    // Releases the libraries' objects first: the container's file is closed
-    // before the staging owner removes it.
-    ~VideoEncoderState() {
-        avcodec_free_context(&video);
-        avcodec_free_context(&audio);
-        if (format) {
-            if (!(format->oformat->flags & AVFMT_NOFILE) && format->pb) avio_closep(&format->pb);
-            avformat_free_context(format);
-        }
-        sws_freeContext(scaler);
-        swr_free(&resampler);
-        av_frame_free(&frame);
-        av_frame_free(&filtered);
-        av_frame_free(&audioFrame);
-        av_packet_free(&packet);
-        avfilter_graph_free(&graph);
-    }
+    // Releases the libraries' objects first: the muxer lets go of the
+    // staged file's descriptor before the staging owner closes and removes it.
+    ~VideoEncoderState();
 };
+
+namespace {
+
+// ---- 2. the container's file ----------------------------------------------------------------
+// The muxer writes the staged file through its descriptor, never by name.
+// MP4's faststart reads back what was written through a second context that
+// it asks the format's io_open for; it gets one on the same descriptor.
+// Each context keeps its own position and seeks to it on every call, so the
+// two can take turns.
+
+struct DescriptorCursor {
+    int descriptor = -1;
+    std::int64_t position = 0;
+};
+
+// FFmpeg's I/O buffer for the file: its own default size.
+constexpr int kFileBufferBytes = 32768;
+
+int writeToDescriptor(void* opaque, std::uint8_t* bytes, int size) {
+    auto& cursor = *static_cast<DescriptorCursor*>(opaque);
+    if (::lseek(cursor.descriptor, cursor.position, SEEK_SET) < 0) return AVERROR(errno);
+    int done = 0;
+    while (done < size) {
+        const ssize_t written = ::write(cursor.descriptor, bytes + done, static_cast<std::size_t>(size - done));
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) return AVERROR(errno);
+        if (written == 0) return AVERROR(EIO);
+        done += static_cast<int>(written);
+    }
+    cursor.position += size;
+    return size;
+}
+
+int readFromDescriptor(void* opaque, std::uint8_t* bytes, int size) {
+    auto& cursor = *static_cast<DescriptorCursor*>(opaque);
+    if (::lseek(cursor.descriptor, cursor.position, SEEK_SET) < 0) return AVERROR(errno);
+    for (;;) {
+        const ssize_t got = ::read(cursor.descriptor, bytes, static_cast<std::size_t>(size));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return AVERROR(errno);
+        if (got == 0) return AVERROR_EOF;
+        cursor.position += got;
+        return static_cast<int>(got);
+    }
+}
+
+std::int64_t seekDescriptor(void* opaque, std::int64_t offset, int whence) {
+    auto& cursor = *static_cast<DescriptorCursor*>(opaque);
+    whence &= ~AVSEEK_FORCE;
+    if (whence == AVSEEK_SIZE || whence == SEEK_END) {
+        const off_t end = ::lseek(cursor.descriptor, 0, SEEK_END);
+        if (end < 0) return AVERROR(errno);
+        if (whence == AVSEEK_SIZE) return end;
+        cursor.position = end + offset;
+    } else if (whence == SEEK_SET) {
+        cursor.position = offset;
+    } else if (whence == SEEK_CUR) {
+        cursor.position += offset;
+    } else {
+        return AVERROR(EINVAL);
+    }
+    return cursor.position;
+}
+
+// An I/O context on the descriptor from its start; null when out of memory.
+AVIOContext* openDescriptorIo(int descriptor, bool writing) {
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kFileBufferBytes));
+    auto* cursor = new DescriptorCursor{descriptor, 0};
+    AVIOContext* io = buffer ? avio_alloc_context(buffer, kFileBufferBytes, writing ? 1 : 0, cursor,
+                                                  writing ? nullptr : readFromDescriptor,
+                                                  writing ? writeToDescriptor : nullptr, seekDescriptor)
+                             : nullptr;
+    if (!io) {
+        av_free(buffer);
+        delete cursor;
+    }
+    return io;
+}
+
+// Frees the context (what a writing one buffers is flushed first) and
+// returns the first error it met, 0 for none.
+int closeDescriptorIo(AVIOContext** io) {
+    if (!*io) return 0;
+    if ((*io)->write_flag) avio_flush(*io);
+    const int error = (*io)->error;
+    delete static_cast<DescriptorCursor*>((*io)->opaque);
+    av_freep(&(*io)->buffer);
+    avio_context_free(io);
+    return error;
+}
+
+// The format's io_open and io_close2: reading back the file being written
+// (by the name the muxer knows it by), nothing else.
+int openReadBack(AVFormatContext* format, AVIOContext** io, const char* url, int flags, AVDictionary**) {
+    const auto* staged = static_cast<const VideoStaging*>(format->opaque);
+    if ((flags & AVIO_FLAG_WRITE) || !url || std::strcmp(url, format->url) != 0) return AVERROR(EPERM);
+    *io = openDescriptorIo(staged->file.descriptor(), false);
+    return *io ? 0 : AVERROR(ENOMEM);
+}
+
+int closeReadBack(AVFormatContext*, AVIOContext* io) { return closeDescriptorIo(&io); }
+
+}  // namespace
+
+VideoEncoderState::~VideoEncoderState() {
+    avcodec_free_context(&video);
+    avcodec_free_context(&audio);
+    if (format) {
+        closeDescriptorIo(&format->pb);
+        avformat_free_context(format);
+    }
+    sws_freeContext(scaler);
+    swr_free(&resampler);
+    av_frame_free(&frame);
+    av_frame_free(&filtered);
+    av_frame_free(&audioFrame);
+    av_packet_free(&packet);
+    avfilter_graph_free(&graph);
+}
 
 VideoOutput::VideoOutput() = default;
 VideoOutput::~VideoOutput() = default;
@@ -96,9 +206,7 @@ std::string libraryError(int code) {
     return text;
 }
 
-std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
-
-fs::path folderOf(const fs::path& path) { return path.has_parent_path() ? path.parent_path() : fs::path("."); }
+std::string inQuotes(const std::string& text) { return "\"" + text + "\""; }
 
 // Options of a row ("key=value:key=value") as FFmpeg's dictionary; null when
 // there are none. The caller frees it.
@@ -108,7 +216,7 @@ AVDictionary* rowOptions(const char* text) {
     return options;
 }
 
-// ---- 2. opening ---------------------------------------------------------------------------
+// ---- 3. opening ---------------------------------------------------------------------------
 const AVCodec* findEncoder(const VideoEncoderChoice& choice) {
     for (const char* name : {choice.preferred, choice.alternative}) {
         const AVCodec* codec = name ? avcodec_find_encoder_by_name(name) : nullptr;
@@ -344,55 +452,49 @@ bool openSoundEncoder(VideoEncoderState& s, std::string& error) {
     return true;
 }
 
+// The muxer on the staged file. The muxer knows the file by its temporary's
+// name, which only openReadBack compares against.
 bool openContainer(VideoEncoderState& s, const std::string& path, std::string& error) {
     if (!stageVideoFile(s.staged, path, error)) return false;
-    if (avformat_alloc_output_context2(&s.format, nullptr, s.row->muxer, s.staged.staging.string().c_str()) < 0 ||
-        !s.format) {
+    const std::string& temporary = s.staged.file.temporaryPath();
+    if (avformat_alloc_output_context2(&s.format, nullptr, s.row->muxer, temporary.c_str()) < 0 || !s.format) {
         error = std::string("this FFmpeg cannot write ") + s.row->name;
-        s.staged.staging.clear();
         return false;
     }
+    s.format->pb = openDescriptorIo(s.staged.file.descriptor(), true);
+    if (!s.format->pb) {
+        error = "not enough memory for the container";
+        return false;
+    }
+    s.format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    s.format->opaque = &s.staged;
+    s.format->io_open = openReadBack;
+    s.format->io_close2 = closeReadBack;
     return true;
 }
 
 bool startContainer(VideoEncoderState& s, std::string& error) {
-    const int opened = avio_open(&s.format->pb, s.staged.staging.string().c_str(), AVIO_FLAG_WRITE);
-    if (opened < 0) {
-        error = "cannot write in " + quoted(folderOf(s.staged.target)) + ": " + libraryError(opened);
-        s.staged.staging.clear();  // nothing was created
-        return false;
-    }
     AVDictionary* options = rowOptions(s.row->muxerOptions);
     const int written = avformat_write_header(s.format, &options);
     av_dict_free(&options);
     if (written < 0) {
-        error = "cannot start " + quoted(s.staged.target) + ": " + libraryError(written);
+        error = "cannot start " + inQuotes(s.staged.target) + ": " + libraryError(written);
         return false;
     }
     return true;
 }
 
-// ---- 3. frames ------------------------------------------------------------------------------
+// ---- 4. frames ------------------------------------------------------------------------------
 
 // Writes one encoded packet: into the container, or as the next frame's file.
 bool writePacket(VideoEncoderState& s, AVPacket* packet, AVCodecContext* codec, AVStream* stream,
                  std::string& error) {
-    if (!s.format) {
-        const fs::path name = stagedFramePath(s.staged, packet->pts);
-        std::ofstream file(name, std::ios::binary);
-        file.write(reinterpret_cast<const char*>(packet->data), packet->size);
-        file.close();
-        if (!file) {
-            error = "cannot write " + quoted(name) + " (is the disk full?)";
-            return false;
-        }
-        return true;
-    }
+    if (!s.format) return writeStagedFrame(s.staged, packet->pts, packet->data, static_cast<std::size_t>(packet->size), error);
     av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
     packet->stream_index = stream->index;
     const int written = av_interleaved_write_frame(s.format, packet);
     if (written < 0) {
-        error = "cannot write " + quoted(s.staged.target) + ": " + libraryError(written);
+        error = "cannot write " + inQuotes(s.staged.target) + ": " + libraryError(written);
         return false;
     }
     return true;
@@ -484,7 +586,7 @@ bool writeSoundUntil(VideoEncoderState& s, std::int64_t untilFrame, bool final, 
 
 }  // namespace
 
-// ---- 4. the calls of video_encoding.h -----------------------------------------------------------
+// ---- 5. the calls of video_encoding.h -----------------------------------------------------------
 
 bool openVideo(VideoOutput& output, const std::string& path, const VideoSettings& settings, std::string& error) {
     output.state = std::make_unique<VideoEncoderState>();
@@ -494,7 +596,7 @@ bool openVideo(VideoOutput& output, const std::string& path, const VideoSettings
     // 1. What the table refuses: an unknown format, a sound where the format
     //    has none, a frame name without its number.
     if (settings.format == VideoFormat::Unknown) {
-        error = "cannot tell the format of " + quoted(fs::path(path)) + ": name it " +
+        error = "cannot tell the format of " + inQuotes(path) + ": name it " +
                 videoExtensionList([](const VideoFormatRow&) { return true; }, ", ", " or ");
         return false;
     }
@@ -577,9 +679,9 @@ bool finishVideo(VideoOutput& output, std::string& error) {
     // 2. The container's index, and the file closed: a full disk shows here.
     if (s.format) {
         const int trailer = av_write_trailer(s.format);
-        const int closed = avio_closep(&s.format->pb);
+        const int closed = closeDescriptorIo(&s.format->pb);
         if (trailer < 0 || closed < 0) {
-            error = "cannot finish " + quoted(s.staged.target) + ": " +
+            error = "cannot finish " + inQuotes(s.staged.target) + ": " +
                     libraryError(trailer < 0 ? trailer : closed) + " (is the disk full?)";
             return false;
         }

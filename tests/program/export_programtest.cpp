@@ -48,13 +48,18 @@ std::string readWhole(const fs::path& path) {
     return text.str();
 }
 
-// Runs the export in the scene folder; its output files land there too.
-ExportRun runExport(const Scene& scene, const std::string& arguments) {
+// Runs the export in the scene folder; its output files land there too. A
+// fileSizeLimit above 0 lets no file it writes grow beyond that many bytes:
+// a full disk (the shell's ulimit counts 512-byte blocks; with SIGXFSZ
+// ignored, a write past the limit fails instead of ending the export).
+ExportRun runExport(const Scene& scene, const std::string& arguments, std::uint64_t fileSizeLimit = 0) {
     const fs::path out = scene.dir().parent_path() / (scene.dir().filename().string() + "-stdout.txt");
     const fs::path err = scene.dir().parent_path() / (scene.dir().filename().string() + "-stderr.txt");
     std::ostringstream command;
-    command << "cd '" << scene.dir().string() << "' && '" << STILLFLOW_EXPORT_BINARY << "' " << arguments << " >'"
-            << out.string() << "' 2>'" << err.string() << "'";
+    command << "cd '" << scene.dir().string() << "' && ";
+    if (fileSizeLimit > 0) command << "ulimit -f " << fileSizeLimit / 512 << " && trap '' XFSZ && ";
+    command << "'" << STILLFLOW_EXPORT_BINARY << "' " << arguments << " >'" << out.string() << "' 2>'" << err.string()
+            << "'";
     const int status = std::system(command.str().c_str());
     ExportRun run;
 #ifdef _WIN32
@@ -349,6 +354,38 @@ TEST(Export, FailuresLeaveTheFolderAsItWas) {
     scene.writeFile("old.gif", "older output");
     ASSERT_EQ(runExport(scene, "--loops 1 old.gif").exitCode, 0);
     EXPECT_EQ(probe(scene.dir() / "old.gif").frames, 15);
+}
+
+// A disk that fills up part-way: one line, exit code 1, the older output as
+// it was and no temporary file or folder left, whether the container's muxer
+// or the frame files meet the full disk, and whether the frames' folder
+// exists or was to be made.
+TEST(Export, AFullDiskLeavesTheOlderOutputAndNoTemporary) {
+    struct Case {
+        const char* output;
+        const char* older;  // a file the failure must leave as it was
+    };
+    const Case cases[] = {
+        {"old.mp4", "old.mp4"},
+        {"old.webm", "old.webm"},
+        {"old.gif", "old.gif"},
+        {"frame-%02d.png", "frame-00.png"},   // into the scene folder, which exists
+        {"frames/frame-%02d.png", "old.mp4"},  // into a folder made for them
+    };
+    for (const Case& c : cases) {
+        Scene scene("export-full-disk");
+        prepareScene(scene);
+        scene.writeFile(c.older, "older output");
+        const std::set<std::string> before = folderListing(scene.dir());
+        // 40 frames: every output is well over the limit, and so is each
+        // frame file.
+        const ExportRun run = runExport(scene, std::string("--fps 20 --loops 4 ") + c.output, 2048);
+        EXPECT_EQ(run.exitCode, 1) << c.output << ": " << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << c.output << ": " << run.err;
+        EXPECT_NE(run.err.find("File too large"), std::string::npos) << c.output << ": " << run.err;
+        EXPECT_EQ(folderListing(scene.dir()), before) << c.output;
+        EXPECT_EQ(scene.readFile(c.older), "older output") << c.output;
+    }
 }
 
 // A scene folder whose displace.frag predates the sharp filter: the export
