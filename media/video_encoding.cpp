@@ -489,7 +489,9 @@ bool startContainer(VideoEncoderState& s, std::string& error) {
 // Writes one encoded packet: into the container, or as the next frame's file.
 bool writePacket(VideoEncoderState& s, AVPacket* packet, AVCodecContext* codec, AVStream* stream,
                  std::string& error) {
-    if (!s.format) return writeStagedFrame(s.staged, packet->pts, packet->data, static_cast<std::size_t>(packet->size), error);
+    if (!s.format) {
+        return writeStagedFrame(s.staged, packet->pts, packet->data, static_cast<std::size_t>(packet->size), error);
+    }
     av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
     packet->stream_index = stream->index;
     const int written = av_interleaved_write_frame(s.format, packet);
@@ -542,8 +544,8 @@ bool fillSoundFrame(VideoEncoderState& s, std::int64_t first, int count, std::st
     const std::int64_t left = std::max<std::int64_t>(0, sound.frameCount() - first);
     const int fromTrack = static_cast<int>(std::min<std::int64_t>(left, count));
     if (fromTrack > 0) {
-        const auto* samples =
-            reinterpret_cast<const std::uint8_t*>(sound.samples.data() + first * static_cast<std::int64_t>(sound.channels));
+        const std::int16_t* next = sound.samples.data() + first * static_cast<std::int64_t>(sound.channels);
+        const auto* samples = reinterpret_cast<const std::uint8_t*>(next);
         // Same rate and channels: every sample comes out at once, none held.
         const int converted = swr_convert(s.resampler, f->extended_data, fromTrack, &samples, fromTrack);
         if (converted != fromTrack) {
