@@ -46,6 +46,9 @@ struct VideoEncoderState {
 
     // The picture.
     AVFormatContext* format = nullptr;   // null for formats of numbered files (PNG frames)
+    // The muxer's header written, and its trailer not yet: the muxer still
+    // holds what only av_write_trailer releases.
+    bool muxerOpen = false;
     AVCodecContext* video = nullptr;
     AVStream* videoStream = nullptr;
     SwsContext* scaler = nullptr;
@@ -165,11 +168,14 @@ int closeDescriptorIo(AVIOContext** io) {
 }
 
 // The format's io_open and io_close2: reading back the file being written
-// (by the name the muxer knows it by), nothing else.
+// (by the name the muxer knows it by), nothing else, and only while the
+// output is still wanted.
 int openReadBack(AVFormatContext* format, AVIOContext** io, const char* url, int flags, AVDictionary**) {
-    const auto* staged = static_cast<const VideoStaging*>(format->opaque);
-    if ((flags & AVIO_FLAG_WRITE) || !url || std::strcmp(url, format->url) != 0) return AVERROR(EPERM);
-    *io = openDescriptorIo(staged->file.descriptor(), false);
+    const auto& s = *static_cast<const VideoEncoderState*>(format->opaque);
+    if ((flags & AVIO_FLAG_WRITE) || !url || std::strcmp(url, format->url) != 0 || !s.muxerOpen) {
+        return AVERROR(EPERM);
+    }
+    *io = openDescriptorIo(s.staged.file.descriptor(), false);
     return *io ? 0 : AVERROR(ENOMEM);
 }
 
@@ -180,6 +186,14 @@ int closeReadBack(AVFormatContext*, AVIOContext* io) { return closeDescriptorIo(
 VideoEncoderState::~VideoEncoderState() {
     avcodec_free_context(&video);
     avcodec_free_context(&audio);
+    if (format && muxerOpen) {
+        // An abandoned output still ends its muxer, as the library requires
+        // (the GIF muxer frees the frame it holds back only there). With
+        // muxerOpen cleared first, MP4 is refused its read-back and does not
+        // move its data to the front of a file that is about to be removed.
+        muxerOpen = false;
+        av_write_trailer(format);
+    }
     if (format) {
         closeDescriptorIo(&format->pb);
         avformat_free_context(format);
@@ -467,7 +481,7 @@ bool openContainer(VideoEncoderState& s, const std::string& path, std::string& e
         return false;
     }
     s.format->flags |= AVFMT_FLAG_CUSTOM_IO;
-    s.format->opaque = &s.staged;
+    s.format->opaque = &s;
     s.format->io_open = openReadBack;
     s.format->io_close2 = closeReadBack;
     return true;
@@ -477,6 +491,7 @@ bool startContainer(VideoEncoderState& s, std::string& error) {
     AVDictionary* options = rowOptions(s.row->muxerOptions);
     const int written = avformat_write_header(s.format, &options);
     av_dict_free(&options);
+    s.muxerOpen = written >= 0;
     if (written < 0) {
         error = "cannot start " + inQuotes(s.staged.target) + ": " + libraryError(written);
         return false;
@@ -681,6 +696,7 @@ bool finishVideo(VideoOutput& output, std::string& error) {
     // 2. The container's index, and the file closed: a full disk shows here.
     if (s.format) {
         const int trailer = av_write_trailer(s.format);
+        s.muxerOpen = false;
         const int closed = closeDescriptorIo(&s.format->pb);
         if (trailer < 0 || closed < 0) {
             error = "cannot finish " + inQuotes(s.staged.target) + ": " +
