@@ -9,7 +9,6 @@
 #include <optional>
 #include <string>
 
-#include "app/scene_files.h"
 #include "edit/history.h"
 #include "edit/view.h"
 #include "flow/document.h"

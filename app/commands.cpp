@@ -5,6 +5,7 @@
 
 #include "flow/document.h"
 #include "flow/guides.h"
+#include "flow/scene_files.h"
 #include "gpu/passes.h"
 #include "platform/fatal_error.h"
 #include "platform/gui.h"

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <string>
 
-#include "app/scene_files.h"
+#include "flow/scene_files.h"
 
 namespace {
 

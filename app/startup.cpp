@@ -9,6 +9,7 @@
 #include "app/window_title.h"
 #include "flow/document.h"
 #include "flow/particles.h"
+#include "flow/scene_files.h"
 #include "gpu/drawing.h"
 #include "gpu/gl_runtime.h"
 #include "gpu/gpu_limits.h"

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "flow/scene_files.h"
 #include "gpu/gl_runtime.h"
 #include "gpu/passes.h"
 #include "gpu/shader_program.h"
@@ -9,7 +10,7 @@
 
 BenchGl::BenchGl(const char* argv0, const char* whereToRun) {
     setProgramName(argv0);
-    if (readTextFile("pass.vert").empty()) fatalError("no pass.vert here; %s", whereToRun);
+    if (readTextFile(passVertexFileName).empty()) fatalError("no %s here; %s", passVertexFileName, whereToRun);
     static char platform[] = "-platform", offscreen[] = "offscreen", size[] = "-size", side[] = "64x64";
     std::vector<char*> args = {const_cast<char*>(argv0), platform, offscreen, size, side, nullptr};
     int count = static_cast<int>(args.size()) - 1;

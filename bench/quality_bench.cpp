@@ -50,6 +50,7 @@
 #include "bench/bench_gl.h"
 #include "flow/document.h"
 #include "flow/grid.h"
+#include "flow/scene_files.h"
 #include "flow/synthesis.h"
 #include "gpu/flow_upload.h"
 #include "gpu/frame_readback.h"
@@ -330,10 +331,10 @@ std::vector<std::uint8_t> readFileBytes(const char* path) {
 // Case c: the working folder's flow document, its phases as the program takes
 // them from a document.
 void runSceneCase(PictureFilter filter, const std::string& writeFolder) {
-    const std::vector<std::uint8_t> bytes = readFileBytes("vorna2.flw");
+    const std::vector<std::uint8_t> bytes = readFileBytes(flowDocumentFileName);
     FlowDocument document;
     if (!decodeFlowDocument(bytes.data(), bytes.size(), &document)) {
-        std::printf("%-26s (no flow document \"vorna2.flw\" here)\n", "c scene");
+        std::printf("%-26s (no flow document \"%s\" here)\n", "c scene", flowDocumentFileName);
         return;
     }
     const ImageGrid& picture = document.picture;

@@ -14,6 +14,7 @@
 #include "demo/overlay.h"
 #include "demo/picture.h"
 #include "flow/document.h"
+#include "flow/scene_files.h"
 
 namespace fs = std::filesystem;
 
@@ -68,8 +69,8 @@ bool writeDemoScene(const fs::path& dir, bool rewrite) {
 
     // 1. The working picture, and from where its features ended up, the
     //    guides; painted only when the picture or the document is written.
-    const fs::path picturePath = dir / "vornapozadi.png";
-    const fs::path documentPath = dir / "vorna2.flw";
+    const fs::path picturePath = dir / pictureFileName;
+    const fs::path documentPath = dir / flowDocumentFileName;
     const bool keepPicture = keepExisting(picturePath, rewrite);
     const bool keepDocument = keepExisting(documentPath, rewrite);
     std::optional<PaintCanvas> canvas;
@@ -81,13 +82,13 @@ bool writeDemoScene(const fs::path& dir, bool rewrite) {
     if (!keepPicture && !writePng(picturePath, picture)) return false;
 
     // 2. The overlay.
-    const fs::path overlayPath = dir / "vorex.png";
+    const fs::path overlayPath = dir / overlayFileName;
     if (!keepExisting(overlayPath, rewrite) && !writePng(overlayPath, overlayToImage(paintOverlay()))) {
         return false;
     }
 
     // 3. The music.
-    const fs::path trackPath = dir / "track.wav";
+    const fs::path trackPath = dir / musicFileName;
     if (!keepExisting(trackPath, rewrite)) {
         if (!writeBytes(trackPath, encodeWav(renderTrack()))) return false;
         std::printf("wrote %s (%.1f s loop)\n", trackPath.string().c_str(),

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "flow/scene_files.h"
 #include "gpu/framebuffer.h"
 #include "gpu/gpu_buffer.h"
 #include "gpu/shader_program.h"
@@ -10,9 +11,8 @@
 
 namespace {
 
-// Every pass program shares this vertex shader, so "position" has the same
-// location in each.
-constexpr const char* passVertexFile = "pass.vert";
+// Every pass program shares the vertex shader passVertexFileName, so
+// "position" has the same location in each.
 constexpr const char* positionAttribute = "position";
 
 // What a pass keeps: built on its first call, then reused by every call.
@@ -46,7 +46,6 @@ void releasePassObjects(PassObjects& pass) {
 
 // The displace program of each filter: one file, the sharp one built with
 // SHARP_FILTER defined.
-constexpr const char* displaceFile = "displace.frag";
 PassObjects& displaceObjects(PictureFilter filter) {
     return filter == PictureFilter::Sharp ? passResources.sharpDisplace : passResources.displace;
 }
@@ -60,7 +59,7 @@ const char* displaceDefine(PictureFilter filter) {
 std::optional<PassFailure> buildPassProgram(PassObjects& pass, const char* fragmentFile, const char* defineName) {
     if (pass.program.linked != 0) return std::nullopt;
     PassFailure failure;
-    ShaderProgram program = loadProgram(passVertexFile, fragmentFile, defineName, &failure.reason);
+    ShaderProgram program = loadProgram(passVertexFileName, fragmentFile, defineName, &failure.reason);
     if (program.linked == 0) {
         // Flushed, so that the log comes before whatever line the caller
         // prints about it on standard error.
@@ -143,7 +142,7 @@ void drawFullscreenTriangle(GLint location) {
 }
 
 std::optional<PassFailure> identityPass(Texture& target) {
-    if (std::optional<PassFailure> failure = beginPass(passResources.identity, "identity.frag", nullptr, target)) {
+    if (std::optional<PassFailure> failure = beginPass(passResources.identity, identityFragmentFileName, nullptr, target)) {
         return failure;
     }
     drawPass(passResources.identity.program);
@@ -151,7 +150,7 @@ std::optional<PassFailure> identityPass(Texture& target) {
 }
 
 std::optional<PassFailure> advectPass(Texture& image, Texture& flow, Texture& target, float dt) {
-    if (std::optional<PassFailure> failure = beginPass(passResources.advect, "advect.frag", nullptr, target)) {
+    if (std::optional<PassFailure> failure = beginPass(passResources.advect, advectFragmentFileName, nullptr, target)) {
         return failure;
     }
     ShaderProgram& program = passResources.advect.program;
@@ -164,17 +163,17 @@ std::optional<PassFailure> advectPass(Texture& image, Texture& flow, Texture& ta
 }
 
 bool displaceHasSharpFilter() {
-    return readTextFile(displaceFile).find(displaceDefine(PictureFilter::Sharp)) != std::string::npos;
+    return readTextFile(displaceFragmentFileName).find(displaceDefine(PictureFilter::Sharp)) != std::string::npos;
 }
 
 std::optional<PassFailure> preparePictureFilter(PictureFilter filter) {
-    return buildPassProgram(displaceObjects(filter), displaceFile, displaceDefine(filter));
+    return buildPassProgram(displaceObjects(filter), displaceFragmentFileName, displaceDefine(filter));
 }
 
 std::optional<PassFailure> displacePass(Texture& image, Texture& uvs0, Texture& uvs1, Texture& uvs2, float w0,
                                         float w1, float w2, Texture& target, PictureFilter filter) {
     PassObjects& pass = displaceObjects(filter);
-    if (std::optional<PassFailure> failure = beginPass(pass, displaceFile, displaceDefine(filter), target)) {
+    if (std::optional<PassFailure> failure = beginPass(pass, displaceFragmentFileName, displaceDefine(filter), target)) {
         return failure;
     }
     ShaderProgram& program = pass.program;

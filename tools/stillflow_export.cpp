@@ -33,7 +33,7 @@
 #include "app/app_state.h"
 #include "app/export_frames.h"
 #include "app/export_timing.h"
-#include "app/scene_files.h"
+#include "flow/scene_files.h"
 #include "app/startup.h"
 #include "gpu/passes.h"
 #include "media/audio_decoding.h"

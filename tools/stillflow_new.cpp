@@ -21,8 +21,8 @@
 #include <system_error>
 #include <vector>
 
-#include "app/scene_files.h"
 #include "flow/grid.h"
+#include "flow/scene_files.h"
 #include "gpu/builtin_shaders.h"
 #include "image/photo.h"
 #include "image/png_writing.h"
@@ -231,9 +231,9 @@ int main(int argc, char** argv) {
             "Makes the scene folder DIR (default: the photo's name without its extension) for stillflow:\n"
             "  PHOTO           any picture the program reads; a JPEG's EXIF orientation is applied\n"
             "  --max-side N    scale down so that the longer side is at most N pixels (default %d; 0: no limit)\n"
-            "  --overlay FILE  a picture drawn over the animation where it is opaque (vorex.png)\n"
-            "  --music FILE    the music, from WAV, MP3, OGG, FLAC, M4A, ... (track.wav)\n",
-            kDefaultMaxSide);
+            "  --overlay FILE  a picture drawn over the animation where it is opaque (%s)\n"
+            "  --music FILE    the music, from WAV, MP3, OGG, FLAC, M4A, ... (%s)\n",
+            kDefaultMaxSide, overlayFileName, musicFileName);
         return 0;
     }
     if (!options) return 2;

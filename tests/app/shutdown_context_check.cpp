@@ -24,6 +24,7 @@
 #include "app/frame_loop.h"
 #include "app/startup.h"
 #include "flow/document.h"
+#include "flow/scene_files.h"
 #include "support/pictures.h"
 #include "support/scene.h"
 

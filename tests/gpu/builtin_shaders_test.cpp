@@ -11,6 +11,8 @@
 #include <set>
 #include <string>
 
+#include "flow/scene_files.h"
+
 namespace {
 
 std::string readWholeFile(const std::filesystem::path& path) {
@@ -32,7 +34,7 @@ TEST(BuiltinShaders, AreTheFilesOfTheShaderFolderByteForByte) {
         EXPECT_TRUE(file == shader.text) << "rebuild: shaders/" << shader.name << " changed";
     }
     EXPECT_EQ(builtIn, onDisk);
-    for (const char* name : {"pass.vert", "identity.frag", "advect.frag", "displace.frag"}) {
+    for (const char* name : shaderFileNames) {
         EXPECT_EQ(builtIn.count(name), 1u) << name;
     }
 }

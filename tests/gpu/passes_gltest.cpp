@@ -16,6 +16,7 @@
 
 #include "app/schedule.h"
 #include "flow/grid.h"
+#include "flow/scene_files.h"
 #include "gpu/flow_upload.h"
 #include "gpu/passes.h"
 #include "gpu/shader_program.h"
@@ -345,8 +346,8 @@ TEST_F(PassesDeathTest, ZeroSizedTargetIsAnIncompleteFramebufferAndTheRunGoesOn)
 // logs on standard output and answers with one line naming the file to
 // blame; nothing is kept, so the next call tries again.
 TEST_F(PassesDeathTest, ShaderFilesThatDoNotBuildAreNamedInTheFailure) {
-    const std::string vertexSource = readTextFile("pass.vert");
-    const std::string advectSource = readTextFile("advect.frag");
+    const std::string vertexSource = readTextFile(passVertexFileName);
+    const std::string advectSource = readTextFile(advectFragmentFileName);
     ASSERT_FALSE(vertexSource.empty() || advectSource.empty()) << "run with the shaders folder as working directory";
     struct Case {
         const char* name;
@@ -372,8 +373,8 @@ TEST_F(PassesDeathTest, ShaderFilesThatDoNotBuildAreNamedInTheFailure) {
             {
                 printToStderr();
                 const ScratchFolder& folder = enterScratchFolder();
-                if (c.vertex) folder.writeFile("pass.vert", std::string(c.vertex));
-                if (c.fragment) folder.writeFile("advect.frag", std::string(c.fragment));
+                if (c.vertex) folder.writeFile(passVertexFileName, std::string(c.vertex));
+                if (c.fragment) folder.writeFile(advectFragmentFileName, std::string(c.fragment));
                 RenderTargets targets;
                 createRenderTargets(makeTestPicture(4, 4), targets);
                 const std::optional<PassFailure> failure =
@@ -381,8 +382,8 @@ TEST_F(PassesDeathTest, ShaderFilesThatDoNotBuildAreNamedInTheFailure) {
                 const int code = exitCodeFor(failure, PassFailure::Kind::programNotLinked, c.says);
                 // Nothing was kept: with the files put right, the pass builds
                 // and draws.
-                folder.writeFile("pass.vert", vertexSource);
-                folder.writeFile("advect.frag", advectSource);
+                folder.writeFile(passVertexFileName, vertexSource);
+                folder.writeFile(advectFragmentFileName, advectSource);
                 const bool drawsNow = !advectPass(targets.current[0], targets.flow, targets.scratch[0], 0.1f);
                 std::exit(code != 0 ? code : drawsNow ? 0 : 3);
             },
@@ -393,7 +394,7 @@ TEST_F(PassesDeathTest, ShaderFilesThatDoNotBuildAreNamedInTheFailure) {
 // An advect shader that declares "flow" but never reads it: the pass reports
 // the sampler on every call and still draws. Its files are read only once.
 TEST_F(PassesDeathTest, UnusedSamplerIsReportedEveryCallAndThePassStillDraws) {
-    const std::string vertexSource = readTextFile("pass.vert");
+    const std::string vertexSource = readTextFile(passVertexFileName);
     ASSERT_FALSE(vertexSource.empty()) << "run with the shaders folder as working directory";
     const std::string fragmentSource =
         "#version 130\n"
@@ -404,13 +405,13 @@ TEST_F(PassesDeathTest, UnusedSamplerIsReportedEveryCallAndThePassStillDraws) {
         {
             printToStderr();
             const ScratchFolder& folder = enterScratchFolder();
-            folder.writeFile("pass.vert", vertexSource);
-            folder.writeFile("advect.frag", fragmentSource);
+            folder.writeFile(passVertexFileName, vertexSource);
+            folder.writeFile(advectFragmentFileName, fragmentSource);
             RenderTargets targets;
             createRenderTargets(makeTestPicture(4, 3), targets);
             if (advectPass(targets.current[0], targets.flow, targets.scratch[0], 0.1f)) std::exit(3);
-            std::remove("advect.frag");
-            std::remove("pass.vert");
+            std::remove(advectFragmentFileName);
+            std::remove(passVertexFileName);
             if (advectPass(targets.current[0], targets.flow, targets.scratch[0], 0.1f)) std::exit(3);
             const std::vector<float> drawn = readRgFloats(targets.scratch[0]);
             // Texel (2, 1) of the identity, plus the shader's 0.5.
@@ -424,15 +425,15 @@ TEST_F(PassesDeathTest, UnusedSamplerIsReportedEveryCallAndThePassStillDraws) {
 // filter says no, naming the file and the variant, and the fast one still
 // draws.
 TEST_F(PassesDeathTest, ABrokenSharpVariantIsRefusedAndTheFastFilterKeepsDrawing) {
-    const std::string vertexSource = readTextFile("pass.vert");
-    const std::string displaceSource = readTextFile("displace.frag");
+    const std::string vertexSource = readTextFile(passVertexFileName);
+    const std::string displaceSource = readTextFile(displaceFragmentFileName);
     ASSERT_FALSE(vertexSource.empty() || displaceSource.empty()) << "run with the shaders folder as working directory";
     EXPECT_EXIT(
         {
             printToStderr();
             const ScratchFolder& folder = enterScratchFolder();
-            folder.writeFile("pass.vert", vertexSource);
-            folder.writeFile("displace.frag",
+            folder.writeFile(passVertexFileName, vertexSource);
+            folder.writeFile(displaceFragmentFileName,
                              displaceSource + "\n#ifdef SHARP_FILTER\n#error no sharp variant here\n#endif\n");
             if (exitCodeFor(preparePictureFilter(PictureFilter::Sharp), PassFailure::Kind::programNotLinked,
                             "\"displace.frag\" does not compile with SHARP_FILTER defined") != 0) {

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 
+#include "flow/scene_files.h"
 #include "support/pictures.h"
 #include "support/scene.h"
 
@@ -51,7 +52,7 @@ TEST(Composition, FittedViewShowsThePicturePixelForPixelAndUpright) {
     Scene scene("pixel-for-pixel");
     // Large enough that the particles leave most pixels uncovered.
     const ImageGrid picture = patternPicture(480, 320);
-    scene.writePicture("vornapozadi.png", picture);
+    scene.writePicture(pictureFileName, picture);
     const ProgramRun run = scene.run(480, 320, 5);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const ImageGrid grab = scene.grab(4);
@@ -66,19 +67,19 @@ TEST(Composition, OverlayAlphaDecidesWhereAnimationAndParticlesShow) {
     const ImageGrid picture = patternPicture(64, 48);
 
     Scene opaque("opaque-overlay");
-    opaque.writePicture("vornapozadi.png", picture);
+    opaque.writePicture(pictureFileName, picture);
     const Rgba8 leaf{20, 140, 60, 255};
-    opaque.writePicture("vorex.png", makePicture(64, 48, [&](int, int) { return leaf; }));
+    opaque.writePicture(overlayFileName, makePicture(64, 48, [&](int, int) { return leaf; }));
     ASSERT_EQ(opaque.run(64, 48, 5).exitCode, 0);
     const ImageGrid covered = opaque.grab(4);
     for (int y = 0; y < covered.height; ++y)
         for (int x = 0; x < covered.width; ++x) ASSERT_TRUE(sameColour(pixel(covered, x, y), leaf)) << x << "," << y;
 
     Scene bare("no-overlay");
-    bare.writePicture("vornapozadi.png", picture);
+    bare.writePicture(pictureFileName, picture);
     Scene clear("clear-overlay");
-    clear.writePicture("vornapozadi.png", picture);
-    clear.writePicture("vorex.png", makePicture(64, 48, [](int, int) { return Rgba8{255, 0, 0, 0}; }));
+    clear.writePicture(pictureFileName, picture);
+    clear.writePicture(overlayFileName, makePicture(64, 48, [](int, int) { return Rgba8{255, 0, 0, 0}; }));
     ASSERT_EQ(bare.run(64, 48, 5).exitCode, 0);
     ASSERT_EQ(clear.run(64, 48, 5).exitCode, 0);
     const ImageGrid withoutOverlay = bare.grab(4);
@@ -91,9 +92,9 @@ TEST(Composition, OverlayAlphaDecidesWhereAnimationAndParticlesShow) {
 
 TEST(Composition, OverlayOfAnotherSizeIsStretchedOverThePicture) {
     Scene scene("stretched-overlay");
-    scene.writePicture("vornapozadi.png", patternPicture(64, 48));
+    scene.writePicture(pictureFileName, patternPicture(64, 48));
     const Rgba8 corners[4] = {{200, 0, 0, 255}, {0, 200, 0, 255}, {0, 0, 200, 255}, {200, 200, 0, 255}};
-    scene.writePicture("vorex.png", makePicture(2, 2, [&](int x, int y) { return corners[y * 2 + x]; }));
+    scene.writePicture(overlayFileName, makePicture(2, 2, [&](int x, int y) { return corners[y * 2 + x]; }));
     ASSERT_EQ(scene.run(64, 48, 5).exitCode, 0);
     const ImageGrid grab = scene.grab(4);
     EXPECT_TRUE(sameColour(pixel(grab, 16, 12), corners[0]));
@@ -105,7 +106,7 @@ TEST(Composition, OverlayOfAnotherSizeIsStretchedOverThePicture) {
 TEST(Composition, BeforeTheFirstFitThePictureOriginSitsAtTheCentreAt256PixelsPerPixel) {
     Scene scene("default-view");
     const ImageGrid picture = patternPicture(4, 4);
-    scene.writePicture("vornapozadi.png", picture);
+    scene.writePicture(pictureFileName, picture);
     ASSERT_EQ(scene.run(512, 512, 1).exitCode, 0);
     const ImageGrid grab = scene.grab(0);
     // The upper-left quarter is the cleared background; the lower-right one
@@ -133,7 +134,7 @@ TEST(Composition, ParticlesAreTwelveWindowPixelsAcrossAtEveryZoom) {
     // A black 3 x 3 picture: 500 particles sit on its 9 whole-number
     // positions, far apart in window pixels at these zooms.
     Scene scene("particle-size");
-    scene.writePicture("vornapozadi.png", makePicture(3, 3, [](int, int) { return Rgba8{0, 0, 0, 255}; }));
+    scene.writePicture(pictureFileName, makePicture(3, 3, [](int, int) { return Rgba8{0, 0, 0, 255}; }));
     ASSERT_EQ(scene.run(1024, 1024, 5).exitCode, 0);
     // Frame 0: scale 256 about (0, 0); position (1, 1) is at window (768, 768).
     EXPECT_NEAR(brightRunWidth(scene.grab(0), 768, 768), 12, 1);

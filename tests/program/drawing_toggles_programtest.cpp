@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "flow/scene_files.h"
 #include "support/pictures.h"
 #include "support/scene.h"
 
@@ -40,7 +41,7 @@ TEST(DrawingToggles, GPMAndFChangeOnlyTheDrawingAndOnlyWhereTheirMarksAre) {
         return Rgba8{static_cast<std::uint8_t>((x * 97 + y * 31) & 0xff), static_cast<std::uint8_t>((x * y * 13) & 0xff),
                      0, 255};
     });
-    baselineScene.writePicture("vornapozadi.png", picture);
+    baselineScene.writePicture(pictureFileName, picture);
     baselineScene.writeScript(edits);
     const ProgramRun baseline = baselineScene.run(width, height, 40);
     ASSERT_EQ(baseline.exitCode, 0) << baseline.err;
@@ -59,7 +60,7 @@ TEST(DrawingToggles, GPMAndFChangeOnlyTheDrawingAndOnlyWhereTheirMarksAre) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
         Scene scene(std::string("toggles-") + c.key);
-        scene.writePicture("vornapozadi.png", picture);
+        scene.writePicture(pictureFileName, picture);
         const std::string key(c.key);
         scene.writeScript(edits + "20 keydown " + key + "\n21 keyup " + key + "\n30 keydown " + key + "\n31 keyup " +
                           key + "\n");

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "flow/scene_files.h"
 #include "support/pictures.h"
 #include "support/scene.h"
 
@@ -61,7 +62,7 @@ struct Edited {
 Edited runScript(Scene& scene, const std::string& script, int frames) {
     Edited e;
     e.picture = rampPicture();
-    scene.writePicture("vornapozadi.png", e.picture);
+    scene.writePicture(pictureFileName, e.picture);
     scene.writeScript(script);
     e.run = scene.run(width, height, frames);
     return e;

@@ -21,6 +21,7 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "flow/scene_files.h"
 #include "image/loading.h"
 #include "media/pcm_audio.h"
 #include "media/wav_writing.h"
@@ -180,7 +181,7 @@ void prepareScene(const Scene& scene, int width = 66, int height = 50) {
     document.mask = ByteMask(width, height);
     document.guides = {GuideSegment{10, 25, 30, 25}};
     document.phaseSpacing = 0.5f;
-    scene.writePicture("vornapozadi.png", document.picture);
+    scene.writePicture(pictureFileName, document.picture);
     scene.writeDocument(document);
 }
 
@@ -195,7 +196,7 @@ void writeTrack(const Scene& scene, double seconds) {
         tone.samples.push_back(value);
         tone.samples.push_back(value);
     }
-    ASSERT_TRUE(writeWavFile((scene.dir() / "track.wav").string().c_str(), tone));
+    ASSERT_TRUE(writeWavFile((scene.dir() / musicFileName).string().c_str(), tone));
 }
 
 std::set<std::string> folderListing(const fs::path& dir) {
@@ -318,12 +319,12 @@ TEST(Export, FailuresLeaveTheFolderAsItWas) {
     };
     const Case cases[] = {
         {"missing-picture", "old.mp4", 1, "cannot open \"vornapozadi.png\" in the working directory",
-         [](const Scene& scene) { scene.remove("vornapozadi.png"); }},
-        {"missing-shader", "old.mp4", 1, "\"advect.frag\"", [](const Scene& scene) { scene.remove("advect.frag"); }},
+         [](const Scene& scene) { scene.remove(pictureFileName); }},
+        {"missing-shader", "old.mp4", 1, "\"advect.frag\"", [](const Scene& scene) { scene.remove(advectFragmentFileName); }},
         {"missing-last-shader", "old.gif", 1, "\"displace.frag\"",
-         [](const Scene& scene) { scene.remove("displace.frag"); }},
+         [](const Scene& scene) { scene.remove(displaceFragmentFileName); }},
         {"shader-not-compiling", "old.mp4", 1, "shader file \"advect.frag\" does not compile",
-         [](const Scene& scene) { scene.writeFile("advect.frag", "#version 130\nvoid main() { broken }\n"); }},
+         [](const Scene& scene) { scene.writeFile(advectFragmentFileName, "#version 130\nvoid main() { broken }\n"); }},
         {"unknown-extension", "old.avi", 1, "cannot tell the format", [](const Scene&) {}},
         {"missing-folder", "nowhere/old.mp4", 1, "\"nowhere\" does not exist", [](const Scene&) {}},
         {"gif-with-music", "--music old.gif", 1, "GIF has no sound", [](const Scene&) {}},
@@ -394,10 +395,10 @@ TEST(Export, AFullDiskLeavesTheOlderOutputAndNoTemporary) {
 TEST(Export, AnOlderDisplaceShaderIsNamedAndKept) {
     Scene scene("export-older-shader");
     prepareScene(scene);
-    std::string older = scene.readFile("displace.frag");
+    std::string older = scene.readFile(displaceFragmentFileName);
     for (std::size_t at = older.find("SHARP_FILTER"); at != std::string::npos; at = older.find("SHARP_FILTER"))
         older.replace(at, 12, "OTHER_FILTER");
-    scene.writeFile("displace.frag", older);
+    scene.writeFile(displaceFragmentFileName, older);
 
     const ExportRun run = runExport(scene, "-q --loops 1 loop.gif");
     EXPECT_EQ(run.exitCode, 0) << run.err;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "flow/scene_files.h"
 #include "support/pictures.h"
 #include "support/scene.h"
 
@@ -56,7 +57,7 @@ FlowDocument decode(const std::string& bytes) {
 TEST(Saving, WhatCtrlSSavesReadsBackBitForBitAtTheNextStart) {
     Scene scene("save-restart");
     const ImageGrid picture = stripes();
-    scene.writePicture("vornapozadi.png", picture);
+    scene.writePicture(pictureFileName, picture);
 
     // 1. Draw two guides, save.
     scene.writeScript(std::string(twoGuides) + ctrlS(20));
@@ -64,7 +65,7 @@ TEST(Saving, WhatCtrlSSavesReadsBackBitForBitAtTheNextStart) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_NE(run.out.find("saved vorna2.flw (2 guides)\n"), std::string::npos) << run.out;
-    const std::string saved = scene.readFile("vorna2.flw");
+    const std::string saved = scene.readFile(flowDocumentFileName);
     const FlowDocument document = decode(saved);
     ASSERT_EQ(document.picture.width, width);
     EXPECT_EQ(0, std::memcmp(document.picture.data(), picture.data(), picture.byteCount()));
@@ -84,12 +85,12 @@ TEST(Saving, WhatCtrlSSavesReadsBackBitForBitAtTheNextStart) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out.rfind("flow dirty ", 0), 0u) << run.out;
     EXPECT_NE(run.out.find("saved vorna2.flw (2 guides)\n"), std::string::npos) << run.out;
-    EXPECT_TRUE(scene.readFile("vorna2.flw") == saved) << "the document changed in a round trip";
+    EXPECT_TRUE(scene.readFile(flowDocumentFileName) == saved) << "the document changed in a round trip";
 }
 
 TEST(Saving, ADocumentsPictureMaskAndParametersSurviveASave) {
     Scene scene("save-document");
-    scene.writePicture("vornapozadi.png", stripes());
+    scene.writePicture(pictureFileName, stripes());
     // The document's picture differs from the picture file; its mask, odd
     // coordinates and parameters must all come back as they were.
     FlowDocument document;
@@ -102,18 +103,18 @@ TEST(Saving, ADocumentsPictureMaskAndParametersSurviveASave) {
     document.flowScale = -1.25f;
     document.phaseSpacing = 0.3f;
     scene.writeDocument(document);
-    const std::string written = scene.readFile("vorna2.flw");
+    const std::string written = scene.readFile(flowDocumentFileName);
 
     scene.writeScript(ctrlS(4));
     const ProgramRun run = scene.run(width, height, 8);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("saved vorna2.flw (2 guides)\n"), std::string::npos) << run.out;
-    EXPECT_TRUE(scene.readFile("vorna2.flw") == written);
+    EXPECT_TRUE(scene.readFile(flowDocumentFileName) == written);
 }
 
 TEST(Saving, NothingIsWrittenWithoutCtrlS) {
     Scene scene("save-never");
-    scene.writePicture("vornapozadi.png", stripes());
+    scene.writePicture(pictureFileName, stripes());
     // Edits, S without Ctrl, Ctrl without S, and Ctrl+S during a drag.
     scene.writeScript(std::string(twoGuides) +
                       "20 keydown S\n21 keyup S\n22 keydown Ctrl\n24 keyup Ctrl\n"
@@ -121,18 +122,18 @@ TEST(Saving, NothingIsWrittenWithoutCtrlS) {
     const ProgramRun run = scene.run(width, height, 40);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out.find("saved"), std::string::npos) << run.out;
-    EXPECT_FALSE(scene.exists("vorna2.flw"));
+    EXPECT_FALSE(scene.exists(flowDocumentFileName));
     EXPECT_TRUE(hiddenFiles(scene).empty());
 }
 
 TEST(Saving, AFailedSaveLeavesTheOldDocumentByteForByteAndSaysWhyInOneLine) {
     Scene scene("save-fails");
-    scene.writePicture("vornapozadi.png", stripes());
+    scene.writePicture(pictureFileName, stripes());
     FlowDocument document;
     document.picture = stripes();
     document.guides = {{10, 10, 20, 10}};
     scene.writeDocument(document);
-    const std::string old = scene.readFile("vorna2.flw");
+    const std::string old = scene.readFile(flowDocumentFileName);
 
     // The disk is full after 16 kB: the 31 kB document cannot be written,
     // while the grabs of a window a quarter of the picture's size can (a
@@ -143,7 +144,7 @@ TEST(Saving, AFailedSaveLeavesTheOldDocumentByteForByteAndSaysWhyInOneLine) {
     EXPECT_EQ(run.out.find("saved"), std::string::npos) << run.out;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_NE(run.err.find("vorna2.flw not saved"), std::string::npos) << run.err;
-    EXPECT_TRUE(scene.readFile("vorna2.flw") == old);
+    EXPECT_TRUE(scene.readFile(flowDocumentFileName) == old);
     EXPECT_TRUE(hiddenFiles(scene).empty());
 }
 

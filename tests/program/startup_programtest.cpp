@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "flow/scene_files.h"
 #include "support/picture_headers.h"
 #include "support/pictures.h"
 #include "support/scene.h"
@@ -34,7 +35,7 @@ TEST(Startup, HelpPrintsTheControlsAndOptionsAndTouchesNothing) {
         EXPECT_NE(run.out.find(mention), std::string::npos) << mention;
     }
     EXPECT_TRUE(scene.grab(0).empty());
-    EXPECT_FALSE(scene.exists("vorna2.flw"));
+    EXPECT_FALSE(scene.exists(flowDocumentFileName));
 }
 
 TEST(Startup, UnusableWorkingPictureStopsBeforeTheWindowWithOneLineAndCode1) {
@@ -44,8 +45,8 @@ TEST(Startup, UnusableWorkingPictureStopsBeforeTheWindowWithOneLineAndCode1) {
     };
     const Case cases[] = {
         {"missing", [](const Scene&) {}},
-        {"undecodable", [](const Scene& s) { s.writeFile("vornapozadi.png", "definitely not a picture"); }},
-        {"two-by-two", [](const Scene& s) { s.writePicture("vornapozadi.png", greyPicture(2, 2)); }},
+        {"undecodable", [](const Scene& s) { s.writeFile(pictureFileName, "definitely not a picture"); }},
+        {"two-by-two", [](const Scene& s) { s.writePicture(pictureFileName, greyPicture(2, 2)); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -53,7 +54,7 @@ TEST(Startup, UnusableWorkingPictureStopsBeforeTheWindowWithOneLineAndCode1) {
         c.prepare(scene);
         const ProgramRun run = scene.run(64, 64, 3);
         EXPECT_EQ(run.exitCode, 1);
-        EXPECT_NE(run.err.find("vornapozadi.png"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(pictureFileName), std::string::npos) << run.err;
         EXPECT_EQ(countOccurrences(run.err, "\n"), 1) << run.err;
         EXPECT_TRUE(run.out.empty()) << run.out;
         EXPECT_TRUE(scene.grab(0).empty());
@@ -66,15 +67,15 @@ TEST(Startup, AShaderFileThatDoesNotBuildEndsWithCode1AndOneLineNamingIt) {
         void (*prepare)(const Scene&);
     };
     const Case cases[] = {
-        {"missing", [](const Scene& s) { s.remove("advect.frag"); }},
-        {"empty", [](const Scene& s) { s.writeFile("advect.frag", ""); }},
+        {"missing", [](const Scene& s) { s.remove(advectFragmentFileName); }},
+        {"empty", [](const Scene& s) { s.writeFile(advectFragmentFileName, ""); }},
         {"not-compiling",
-         [](const Scene& s) { s.writeFile("advect.frag", "#version 130\nvoid main() { gl_FragColor = nothing; }\n"); }},
+         [](const Scene& s) { s.writeFile(advectFragmentFileName, "#version 130\nvoid main() { gl_FragColor = nothing; }\n"); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Scene scene(std::string("shader-") + c.name);
-        scene.writePicture("vornapozadi.png", greyPicture(32, 32));
+        scene.writePicture(pictureFileName, greyPicture(32, 32));
         c.prepare(scene);
         const ProgramRun run = scene.run(64, 64, 5);
         EXPECT_EQ(run.exitCode, 1);
@@ -85,13 +86,13 @@ TEST(Startup, AShaderFileThatDoesNotBuildEndsWithCode1AndOneLineNamingIt) {
         EXPECT_EQ(countOccurrences(run.err, "\n"), 1) << run.err;
         EXPECT_EQ(run.err.rfind("stillflow: ", 0), 0u) << run.err;
         EXPECT_NE(run.err.find("\"advect.frag\""), std::string::npos) << run.err;
-        EXPECT_EQ(run.err.find("pass.vert"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find(passVertexFileName), std::string::npos) << run.err;
     }
 }
 
 TEST(Startup, WithoutDocumentNothingIsPrintedAndTheRunEndsWithCode0) {
     Scene scene("no-document");
-    scene.writePicture("vornapozadi.png", greyPicture(32, 32));
+    scene.writePicture(pictureFileName, greyPicture(32, 32));
     const ProgramRun run = scene.run(64, 64, 5);
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_EQ(run.out, "");
@@ -101,7 +102,7 @@ TEST(Startup, WithoutDocumentNothingIsPrintedAndTheRunEndsWithCode0) {
 
 TEST(Startup, DocumentIsSynthesisedOnceInTheFirstFrame) {
     Scene scene("document");
-    scene.writePicture("vornapozadi.png", greyPicture(32, 32));
+    scene.writePicture(pictureFileName, greyPicture(32, 32));
     FlowDocument document;
     document.picture = greyPicture(40, 24);
     document.mask = ByteMask(40, 24);
@@ -114,7 +115,7 @@ TEST(Startup, DocumentIsSynthesisedOnceInTheFirstFrame) {
 
 TEST(Startup, WorkingPictureBeyondEveryGpuIsNamedWithItsSizeAndTheLimit) {
     Scene scene("huge-picture");
-    scene.writeFile("vornapozadi.png", pngHeaderOnly(40000, 4));
+    scene.writeFile(pictureFileName, pngHeaderOnly(40000, 4));
     const ProgramRun run = scene.run(64, 64, 3);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "stillflow: \"vornapozadi.png\" is 40000 x 4 pixels, larger than the 32768 x 32768 any GPU takes\n");
@@ -132,10 +133,10 @@ TEST(Startup, UnusableOptionalInputsAreLeftOutWithOneLineEach) {
     };
     const Case cases[] = {
         {"damaged-document",
-         [](const Scene& s) { s.writeFile("vorna2.flw", std::string("\x03\x00\x00\x00\x03\x00\x00", 7)); },
+         [](const Scene& s) { s.writeFile(flowDocumentFileName, std::string("\x03\x00\x00\x00\x03\x00\x00", 7)); },
          "\"vorna2.flw\" is not used", "shorter than the 8 bytes"},
         {"document-folder",
-         [](const Scene& s) { std::filesystem::create_directory(s.dir() / "vorna2.flw"); },
+         [](const Scene& s) { std::filesystem::create_directory(s.dir() / flowDocumentFileName); },
          "\"vorna2.flw\" is not used", "not a regular file"},
         {"document-picture-beyond-the-gpu",
          [](const Scene& s) {
@@ -146,21 +147,21 @@ TEST(Startup, UnusableOptionalInputsAreLeftOutWithOneLineEach) {
          },
          "\"vorna2.flw\" is not used", "its picture is 32769 x 3 pixels, larger than"},
         {"overlay-beyond-every-gpu",
-         [](const Scene& s) { s.writeFile("vorex.png", pngHeaderOnly(40000, 4)); },
+         [](const Scene& s) { s.writeFile(overlayFileName, pngHeaderOnly(40000, 4)); },
          "\"vorex.png\" is 40000 x 4 pixels", "it is not drawn"},
         {"music-folder",
-         [](const Scene& s) { std::filesystem::create_directory(s.dir() / "track.wav"); },
+         [](const Scene& s) { std::filesystem::create_directory(s.dir() / musicFileName); },
          "\"track.wav\" is not played", "not a regular file"},
     };
     Scene plain("plain-inputs");
-    plain.writePicture("vornapozadi.png", greyPicture(32, 32));
+    plain.writePicture(pictureFileName, greyPicture(32, 32));
     ASSERT_EQ(plain.run(48, 40, 4).exitCode, 0);
     const ImageGrid expected = plain.grab(3);
     ASSERT_FALSE(expected.empty());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Scene scene(std::string("unusable-") + c.name);
-        scene.writePicture("vornapozadi.png", greyPicture(32, 32));
+        scene.writePicture(pictureFileName, greyPicture(32, 32));
         c.prepare(scene);
         const ProgramRun run = scene.run(48, 40, 4);
         EXPECT_EQ(run.exitCode, 0);
@@ -180,7 +181,7 @@ TEST(Startup, OffscreenRunsRepeatExactly) {
     document.picture = greyPicture(48, 32);
     document.mask = ByteMask(48, 32);
     document.guides = {GuideSegment{10, 10, 16, 12}, GuideSegment{30, 20, 28, 26}};
-    scene.writePicture("vornapozadi.png", document.picture);
+    scene.writePicture(pictureFileName, document.picture);
     scene.writeDocument(document);
     scene.run(48, 32, 12);
     const ImageGrid first = scene.grab(11);

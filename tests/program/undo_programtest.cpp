@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "flow/scene_files.h"
 #include "support/pictures.h"
 #include "support/scene.h"
 
@@ -28,7 +29,7 @@ int countLines(const std::string& text, const std::string& start) {
 
 TEST(Undo, UndoAndRedoRestoreTheGuidesAndTheFlowFollows) {
     Scene scene("undo-redo");
-    scene.writePicture("vornapozadi.png", makePicture(width, height, [](int x, int y) {
+    scene.writePicture(pictureFileName, makePicture(width, height, [](int x, int y) {
                            return Rgba8{static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), 9, 255};
                        }));
     scene.writeScript(
@@ -52,7 +53,7 @@ TEST(Undo, UndoAndRedoRestoreTheGuidesAndTheFlowFollows) {
     EXPECT_NE(run.out.find("saved vorna2.flw (1 guide)\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("saved vorna2.flw (2 guides)\n"), std::string::npos) << run.out;
 
-    const std::string bytes = scene.readFile("vorna2.flw");
+    const std::string bytes = scene.readFile(flowDocumentFileName);
     FlowDocument document;
     ASSERT_TRUE(decodeFlowDocument(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), &document));
     ASSERT_EQ(document.guides.size(), 2u);
@@ -81,12 +82,12 @@ TEST(Undo, AMaskStrokeIsOneStepAndLeavesTheFlowAlone) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Scene scene(std::string("undo-mask-") + c.name);
-        scene.writePicture("vornapozadi.png", makePicture(width, height, [](int, int) { return Rgba8{90, 90, 90, 255}; }));
+        scene.writePicture(pictureFileName, makePicture(width, height, [](int, int) { return Rgba8{90, 90, 90, 255}; }));
         scene.writeScript(c.script);
         const ProgramRun run = scene.run(width, height, 24);
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(run.out, "saved vorna2.flw (0 guides)\n") << "no synthesis for the mask";
-        const std::string bytes = scene.readFile("vorna2.flw");
+        const std::string bytes = scene.readFile(flowDocumentFileName);
         FlowDocument document;
         ASSERT_TRUE(decodeFlowDocument(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), &document));
         EXPECT_EQ(document.mask.at(40, 32) == 255, c.painted);

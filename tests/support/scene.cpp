@@ -8,6 +8,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "flow/scene_files.h"
 #include "gpu/builtin_shaders.h"
 #include "image/loading.h"
 
@@ -37,7 +38,7 @@ void Scene::writePicture(const char* fileName, const ImageGrid& picture) const {
 }
 
 void Scene::writeDocument(const FlowDocument& document) const {
-    writeFlowDocument((dir() / "vorna2.flw").string().c_str(), document);
+    writeFlowDocument((dir() / flowDocumentFileName).string().c_str(), document);
 }
 
 void Scene::writeScript(const std::string& text) const { writeFile("input.txt", text); }
