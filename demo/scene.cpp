@@ -15,6 +15,7 @@
 #include "demo/picture.h"
 #include "flow/document.h"
 #include "flow/scene_files.h"
+#include "platform/safe_file.h"
 
 namespace fs = std::filesystem;
 
@@ -22,30 +23,26 @@ namespace demo {
 
 namespace {
 
-bool writePng(const fs::path& path, const ImageGrid& image) {
-    const int ok = stbi_write_png(path.string().c_str(), image.width, image.height, 4, image.data(),
-                                  image.width * 4);
-    if (!ok) {
-        std::fprintf(stderr, "make_demo_scene: cannot write %s\n", path.string().c_str());
-        return false;
-    }
-    std::printf("wrote %s (%d x %d)\n", path.string().c_str(), image.width, image.height);
-    return true;
+// Each file goes through the safe writer: a run stopped half-way (a full
+// disk) leaves no cut-off file that the next run would keep as the user's.
+bool writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes, std::string& error) {
+    return writeFileSafely(path.string(), bytes.data(), bytes.size(), error);
 }
 
-bool writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
-    std::FILE* file = std::fopen(path.string().c_str(), "wb");
-    if (!file) {
-        std::fprintf(stderr, "make_demo_scene: cannot write %s\n", path.string().c_str());
+void appendBytes(void* context, void* data, int size) {
+    auto* bytes = static_cast<std::vector<std::uint8_t>*>(context);
+    const auto* first = static_cast<const std::uint8_t*>(data);
+    bytes->insert(bytes->end(), first, first + size);
+}
+
+bool writePng(const fs::path& path, const ImageGrid& image, std::string& error) {
+    std::vector<std::uint8_t> png;
+    if (!stbi_write_png_to_func(appendBytes, &png, image.width, image.height, 4, image.data(), image.width * 4)) {
+        error = "cannot encode " + path.string();
         return false;
     }
-    const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file);
-    // A full disk may only show when the buffered tail is flushed on close.
-    const bool closed = std::fclose(file) == 0;
-    if (written != bytes.size() || !closed) {
-        std::fprintf(stderr, "make_demo_scene: cannot write %s completely\n", path.string().c_str());
-        return false;
-    }
+    if (!writeBytes(path, png, error)) return false;
+    std::printf("wrote %s (%d x %d)\n", path.string().c_str(), image.width, image.height);
     return true;
 }
 
@@ -59,11 +56,11 @@ bool keepExisting(const fs::path& path, bool rewrite) {
 
 }  // namespace
 
-bool writeDemoScene(const fs::path& dir, bool rewrite) {
-    std::error_code error;
-    fs::create_directories(dir, error);
-    if (error || !fs::is_directory(dir)) {
-        std::fprintf(stderr, "make_demo_scene: cannot create %s\n", dir.string().c_str());
+bool writeDemoScene(const fs::path& dir, bool rewrite, std::string& error) {
+    std::error_code code;
+    fs::create_directories(dir, code);
+    if (code || !fs::is_directory(dir)) {
+        error = "cannot create " + dir.string();
         return false;
     }
 
@@ -79,18 +76,18 @@ bool writeDemoScene(const fs::path& dir, bool rewrite) {
         canvas.emplace(paintScene());
         picture = canvasToImage(*canvas);
     }
-    if (!keepPicture && !writePng(picturePath, picture)) return false;
+    if (!keepPicture && !writePng(picturePath, picture, error)) return false;
 
     // 2. The overlay.
     const fs::path overlayPath = dir / overlayFileName;
-    if (!keepExisting(overlayPath, rewrite) && !writePng(overlayPath, overlayToImage(paintOverlay()))) {
+    if (!keepExisting(overlayPath, rewrite) && !writePng(overlayPath, overlayToImage(paintOverlay()), error)) {
         return false;
     }
 
     // 3. The music.
     const fs::path trackPath = dir / musicFileName;
     if (!keepExisting(trackPath, rewrite)) {
-        if (!writeBytes(trackPath, encodeWav(renderTrack()))) return false;
+        if (!writeBytes(trackPath, encodeWav(renderTrack()), error)) return false;
         std::printf("wrote %s (%.1f s loop)\n", trackPath.string().c_str(),
                     static_cast<double>(kLoopFrames) / kSampleRate);
     }
@@ -103,11 +100,7 @@ bool writeDemoScene(const fs::path& dir, bool rewrite) {
         document.guides = layoutGuides(*canvas);
         document.flowScale = kDemoFlowScale;
         document.phaseSpacing = kDemoPhaseSpacing;
-        std::string reason;
-        if (!writeFlowDocument(documentPath.string().c_str(), document, &reason)) {
-            std::fprintf(stderr, "make_demo_scene: %s\n", reason.c_str());
-            return false;
-        }
+        if (!writeFlowDocument(documentPath.string().c_str(), document, &error)) return false;
         std::printf("wrote %s (%zu guides)\n", documentPath.string().c_str(), document.guides.size());
     }
     return true;

@@ -8,13 +8,15 @@
 // same files.
 
 #include <filesystem>
+#include <string>
 
 namespace demo {
 
 // Creates `dir` if needed and writes the scene's files into it, saying on
 // standard output what it wrote. A file of the scene already in `dir` is kept
 // (so that work saved there survives), unless `rewrite` asks to replace it.
-// False, after one line on standard error, when a file can't be written.
-bool writeDemoScene(const std::filesystem::path& dir, bool rewrite);
+// Each file is written whole or not at all (platform/safe_file.h). False,
+// with one line in `error`, when a file can't be written.
+bool writeDemoScene(const std::filesystem::path& dir, bool rewrite, std::string& error);
 
 }  // namespace demo

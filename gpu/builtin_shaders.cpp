@@ -1,15 +1,14 @@
 #include "gpu/builtin_shaders.h"
 
-#include <cstdio>
+#include "platform/safe_file.h"
 
 bool writeBuiltinShaders(const char* dir, std::string* failedPath) {
     for (const ShaderFileText& shader : builtinShaders()) {
+        // Whole or not at all: a cut-off shader would fail only when the
+        // program later builds it.
         const std::string path = std::string(dir) + "/" + shader.name;
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        const bool written = file && std::fwrite(shader.text.data(), 1, shader.text.size(), file) == shader.text.size();
-        // A full disk may only show when the buffered tail is flushed on close.
-        const bool closed = file && std::fclose(file) == 0;
-        if (!written || !closed) {
+        std::string error;
+        if (!writeFileSafely(path, shader.text.data(), shader.text.size(), error)) {
             if (failedPath) *failedPath = path;
             return false;
         }

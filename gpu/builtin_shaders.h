@@ -16,6 +16,7 @@ struct ShaderFileText {
 const std::vector<ShaderFileText>& builtinShaders();
 
 // Writes every built-in shader file into the folder `dir` (which must
-// exist), replacing files of those names. False when one cannot be written
-// in full; then `failedPath`, if given, names it.
+// exist), replacing files of those names, each whole or not at all
+// (platform/safe_file.h). False when one cannot be written; then
+// `failedPath`, if given, names it.
 bool writeBuiltinShaders(const char* dir, std::string* failedPath);

@@ -62,7 +62,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     const fs::path dir(arguments[0]);
-    if (!demo::writeDemoScene(dir, rewrite)) return 1;
+    std::string error;
+    if (!demo::writeDemoScene(dir, rewrite, error)) {
+        std::fprintf(stderr, "make_demo_scene: %s\n", error.c_str());
+        return 1;
+    }
 
     if (arguments.size() == 2) return copyShaders(fs::path(arguments[1]), dir) ? 0 : 1;
     std::string failed;

@@ -27,4 +27,18 @@ grep -q "kept .*vorna2.flw" "$work/out" || fail "no line says the document was k
 
 "$tool" --rewrite "$work/scene" >/dev/null || fail "--rewrite run"
 cmp -s "$work/scene/vorna2.flw" "$work/demo.flw" || fail "--rewrite did not write the demo document again"
+
+# A disk that fills up half-way (2 MB: the picture and the overlay fit, the
+# track does not): one line, exit code 1, and no cut-off file that the next
+# run would keep as if it were the user's.
+set +e
+(ulimit -f 2048 && trap '' XFSZ && "$tool" "$work/full") >/dev/null 2>"$work/err"
+code=$?
+set -e
+[ "$code" -eq 1 ] || fail "a full disk: exit code $code"
+[ "$(wc -l <"$work/err")" -eq 1 ] || fail "a full disk: stderr is not one line: $(cat "$work/err")"
+grep -q "track.wav" "$work/err" || fail "a full disk: the line does not name the track: $(cat "$work/err")"
+[ "$(ls -A "$work/full")" = "$(printf 'vorex.png\nvornapozadi.png')" ] || fail "a full disk left: $(ls -A "$work/full")"
+"$tool" "$work/full" >"$work/out" || fail "the run after a full disk"
+cmp -s "$work/full/vorna2.flw" "$work/demo.flw" || fail "the run after a full disk wrote another document"
 echo "PASS"
