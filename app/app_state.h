@@ -49,7 +49,7 @@ struct AppState {
     bool maskTintStale = true;                   // the mask changed since maskTexture was made
     std::string sceneName;                       // the scene folder's name, for the window title
 
-    // GL objects. The context is constructed after guiInit; the textures
+    // GL objects. The context is constructed after guiStart; the textures
     // need it current and are released before it.
     std::optional<GLContext> context;
     RenderTargets targets;                       // the animation's nine textures

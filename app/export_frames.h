@@ -38,8 +38,8 @@ struct ExportFrames {
 // (warmUpLayers), so that every layer has been reset at least once. Every
 // pass has run once by then, so a shader that is missing or does not link
 // comes back here, its logs printed as the program prints them, before the
-// caller writes anything. The scene's phases are those of start-up
-// (readSceneDocument with now = 0).
+// caller writes anything. The scene's phases are those of openScene at
+// time 0 (headlessSceneOptions).
 [[nodiscard]] std::optional<PassFailure> startExportFrames(AppState& state, const ExportTiming& timing,
                                                            bool withOverlay, ExportFrames& frames);
 

@@ -31,27 +31,39 @@ constexpr std::uint32_t audioOutputRate = 44100;
 
 constexpr double kBytesPerGibibyte = 1024.0 * 1024.0 * 1024.0;
 
-// Loads the working picture, or ends the run saying why it can't be used.
-// A size no GPU or not the machine's memory could take is refused from the
-// file's header, before the decoder allocates anything for it.
-void loadWorkingPicture(ImageGrid& picture) {
+// The widget of programs that draw into textures of their own: the smallest.
+constexpr int kHeadlessWidgetSide = 16;
+
+// Loads the working picture, or says why it can't be used. A size no GPU or
+// not the machine's memory could take is refused from the file's header,
+// before the decoder allocates anything for it.
+bool loadWorkingPicture(ImageGrid& picture, std::string& error) {
     if (std::FILE* file = std::fopen(pictureFileName, "rb")) {
         std::fclose(file);
     } else {
-        fatalError("cannot open \"%s\" in the working directory", pictureFileName);
+        error = formatLine("cannot open \"%s\" in the working directory", pictureFileName);
+        return false;
     }
     std::int32_t width = 0;
     std::int32_t height = 0;
     if (readPictureSize(pictureFileName, &width, &height)) {
         const std::string problem = pictureSizeProblem(width, height, PictureUse::animated, limitsBeforeGpu());
-        if (!problem.empty()) fatalError("\"%s\" is %s", pictureFileName, problem.c_str());
+        if (!problem.empty()) {
+            error = formatLine("\"%s\" is %s", pictureFileName, problem.c_str());
+            return false;
+        }
     }
     picture = loadImage(pictureFileName);
-    if (picture.empty()) fatalError("\"%s\" is not a picture that can be decoded", pictureFileName);
-    if (picture.width < kMinimumGridSide || picture.height < kMinimumGridSide) {
-        fatalError("\"%s\" is %d x %d pixels; at least %d x %d are needed", pictureFileName, picture.width,
-                   picture.height, kMinimumGridSide, kMinimumGridSide);
+    if (picture.empty()) {
+        error = formatLine("\"%s\" is not a picture that can be decoded", pictureFileName);
+        return false;
     }
+    if (picture.width < kMinimumGridSide || picture.height < kMinimumGridSide) {
+        error = formatLine("\"%s\" is %d x %d pixels; at least %d x %d are needed", pictureFileName, picture.width,
+                           picture.height, kMinimumGridSide, kMinimumGridSide);
+        return false;
+    }
+    return true;
 }
 
 // The overlay, or an empty picture (not drawn) when there is none or it is too
@@ -69,17 +81,18 @@ ImageGrid loadOverlayPicture() {
     return loadImage(overlayFileName);
 }
 
-// Builds the render targets at the picture's size, or ends the run when the
-// GPU has no memory for them.
-void createPictureTargets(AppState& state) {
+// Builds the render targets at the picture's size, or says that the GPU has
+// no memory for them.
+bool createPictureTargets(AppState& state, std::string& error) {
     const ImageGrid& picture = state.picture;
     clearGlErrors();
     createRenderTargets(picture, state.targets);
-    if (!gpuRanOutOfMemory()) return;
-    fatalError("the GPU has no memory for the textures of the %d x %d picture (%.1f GiB needed)", picture.width,
-               picture.height,
-               static_cast<double>(pictureTextureBytes(picture.width, picture.height, PictureUse::animated)) /
-                   kBytesPerGibibyte);
+    if (!gpuRanOutOfMemory()) return true;
+    error = formatLine("the GPU has no memory for the textures of the %d x %d picture (%.1f GiB needed)",
+                       picture.width, picture.height,
+                       static_cast<double>(pictureTextureBytes(picture.width, picture.height, PictureUse::animated)) /
+                           kBytesPerGibibyte);
+    return false;
 }
 
 // Uploads the overlay; an overlay the GPU cannot take is dropped (not drawn)
@@ -104,29 +117,31 @@ void uploadOverlay(AppState& state, const PictureLimits& gpuLimits) {
 // What a successful document read changes: everything picture-sized follows
 // the document's picture, the phases come from its spacing, and the first
 // frame synthesises its guides.
-void adoptFlowDocument(AppState& state) {
+bool adoptFlowDocument(AppState& state, std::string& error) {
     const ImageGrid& picture = state.picture;
     state.flowGrid = FlowGrid(picture.width, picture.height);
     seedParticles(state.previewParticles, picture.width, picture.height);
     state.context->makeCurrent();
-    createPictureTargets(state);
+    if (!guiFailure().empty()) {
+        error = guiFailure();
+        return false;
+    }
+    if (!createPictureTargets(state, error)) return false;
     // Each product is formed in single precision, then widened.
     const float p = state.phaseSpacing;
     state.layerPhase = {static_cast<double>(2.0f * p), static_cast<double>(1.0f * p),
                         static_cast<double>(0.0f * p)};
     state.view = fitView(state.view, picture.width, picture.height);
     state.flowDirty = true;
+    return true;
 }
 
-}  // namespace
-
-void loadScenePictures(AppState& state) {
-    // The view, the two pictures.
+// The view, the two pictures, and the CPU-side state at the picture's size.
+bool loadScenePictures(AppState& state, std::string& error) {
     state.view = View{};
-    loadWorkingPicture(state.picture);
+    if (!loadWorkingPicture(state.picture, error)) return false;
     state.overlayPicture = loadOverlayPicture();
 
-    // CPU-side state at the picture's size.
     const std::int32_t width = state.picture.width;
     const std::int32_t height = state.picture.height;
     state.flowGrid = FlowGrid(width, height);
@@ -137,24 +152,36 @@ void loadScenePictures(AppState& state) {
     state.layerPhase = {0.0, 0.0, 0.0};
     state.mask = ByteMask(width, height);
     state.phaseSpacing = kDefaultPhaseSpacing;
+    return true;
 }
 
-void createSceneTextures(AppState& state) {
-    // The GPU's own limits decide now for what passed the header checks.
-    const PictureLimits gpuLimits = limitsOfGpu();
-    const std::string problem =
-        pictureSizeProblem(state.picture.width, state.picture.height, PictureUse::animated, gpuLimits);
-    if (!problem.empty()) fatalError("\"%s\" is %s", pictureFileName, problem.c_str());
-    createPictureTargets(state);
-    uploadOverlay(state, gpuLimits);
+// The window system and the GL context, current, with GLEW's entry points
+// (no window shows yet).
+bool startGl(AppState& state, const GuiOptions& gui, std::string& error) {
+    if (!guiStart(gui, error)) return false;
+    state.context.emplace();
+    if (!state.context->failure().empty()) {
+        error = state.context->failure();
+        state.context.reset();
+        return false;
+    }
+    state.context->makeCurrent();
+    if (!guiFailure().empty()) {
+        error = guiFailure();
+        state.context.reset();
+        return false;
+    }
+    loadGlFunctions();
+    return true;
 }
 
-void readSceneDocument(AppState& state, double now) {
+// The first layer phases for a run whose clock reads `now`, then the flow
+// document if there is a usable one. A document that is there but refused
+// is named on standard error, so the user learns why their guides did not
+// appear; the run goes on without it.
+bool readSceneDocument(AppState& state, double now, std::string& error) {
     for (int i = 0; i < 3; ++i) state.layerPhase[i] = now - initialPhaseOffsets[i];
 
-    // A document that is there but refused is named on standard error, so
-    // the user learns why their guides did not appear; the run goes on
-    // without it.
     const PictureLimits gpuLimits = limitsOfGpu();
     DocumentReadReport report;
     report.checkPictureSize = [&gpuLimits](std::int32_t width, std::int32_t height) {
@@ -163,63 +190,77 @@ void readSceneDocument(AppState& state, double now) {
     };
     if (readFlowDocument(flowDocumentFileName, &state.picture, &state.mask, &state.flowScale,
                          &state.phaseSpacing, &report)) {
-        adoptFlowDocument(state);
-    } else if (!report.refusal.empty()) {
+        return adoptFlowDocument(state, error);
+    }
+    if (!report.refusal.empty()) {
         reportProblem("\"%s\" is not used: %s", flowDocumentFileName, report.refusal.c_str());
     }
+    return true;
 }
 
-void startUp(AppState& state, int& argc, char** argv) {
-    // 1-2. The name for error lines, the view, the two pictures, the CPU-side
-    // state at the picture's size.
-    setProgramName(argc > 0 ? argv[0] : nullptr);
-    state.sceneName = sceneFolderName();
-    loadScenePictures(state);
-
-    // 3. Time 0 of the program.
-    startAppClock();
-
-    // 4. Window system and GL context (no window shows yet).
-    guiInit(argc, argv);
-    state.context.emplace();
-    state.context->makeCurrent();
-    loadGlFunctions();
-
-    // 5. GPU resources; the window is not shown before the first frame.
-    createSceneTextures(state);
-
-    // 6-7. First layer phases, on the clock; the flow document, if there is
-    // a usable one.
-    readSceneDocument(state, appClockSeconds());
-
-    // 8. The music plays on its own from here; its results don't matter.
+// The music plays on its own from here; its results don't matter.
+void startMusic() {
     BASS_Init(defaultAudioDevice, audioOutputRate, 0, nullptr, nullptr);
     const std::uint32_t stream = BASS_StreamCreateFile(false, musicFileName, 0, 0, BASS_SAMPLE_LOOP);
     BASS_ChannelPlay(stream, true);
+}
+
+}  // namespace
+
+SceneOptions headlessSceneOptions() {
+    SceneOptions options;
+    options.gui.backend = GuiBackend::Offscreen;
+    options.gui.width = kHeadlessWidgetSide;
+    options.gui.height = kHeadlessWidgetSide;
+    options.onAppClock = false;
+    options.playMusic = false;
+    return options;
+}
+
+bool createSceneTextures(AppState& state, std::string& error) {
+    // The GPU's own limits decide now for what passed the header checks.
+    const PictureLimits gpuLimits = limitsOfGpu();
+    const std::string problem =
+        pictureSizeProblem(state.picture.width, state.picture.height, PictureUse::animated, gpuLimits);
+    if (!problem.empty()) {
+        error = formatLine("\"%s\" is %s", pictureFileName, problem.c_str());
+        return false;
+    }
+    if (!createPictureTargets(state, error)) return false;
+    uploadOverlay(state, gpuLimits);
+    return true;
+}
+
+bool openScene(AppState& state, const SceneOptions& options, std::string& error) {
+    // 1-2. The folder's name for the window title, the view, the two
+    // pictures, the CPU-side state at the picture's size.
+    state.sceneName = sceneFolderName();
+    if (!loadScenePictures(state, error)) return false;
+
+    // 3. Time 0 of a run on the clock.
+    if (options.onAppClock) startAppClock();
+
+    // 4-5. Window system and GL context (no window shows yet), then the GPU
+    // resources. A failure from here on gives back what the GPU holds.
+    if (!startGl(state, options.gui, error)) return false;
+    if (!createSceneTextures(state, error)) {
+        shutDown(state);
+        return false;
+    }
+
+    // 6-7. First layer phases, on the clock or at time 0; the flow document,
+    // if there is a usable one.
+    if (!readSceneDocument(state, options.onAppClock ? appClockSeconds() : 0.0, error)) {
+        shutDown(state);
+        return false;
+    }
+
+    // 8. The music.
+    if (options.playMusic) startMusic();
 
     // 9. The loop counts its frames from here.
     state.frameCounter = 0;
-}
-
-void startUpOffscreen(AppState& state, const char* argv0) {
-    // The same steps as startUp, on the offscreen backend and without the
-    // clock's time or the music: the run's time is the caller's.
-    setProgramName(argv0);
-    loadScenePictures(state);
-
-    static char platformOption[] = "-platform", offscreen[] = "offscreen", sizeOption[] = "-size",
-                smallestSize[] = "16x16";
-    std::string name = programName();  // a copy: guiInit stores the name again from it
-    char* guiArguments[] = {name.data(), platformOption, offscreen, sizeOption, smallestSize, nullptr};
-    int guiArgumentCount = 5;
-    guiInit(guiArgumentCount, guiArguments);
-    state.context.emplace();
-    state.context->makeCurrent();
-    loadGlFunctions();
-
-    createSceneTextures(state);
-    readSceneDocument(state, 0.0);
-    state.frameCounter = 0;
+    return true;
 }
 
 void shutDown(AppState& state) {

@@ -1,36 +1,43 @@
 #pragma once
 
+#include <string>
+
 #include "app/app_state.h"
+#include "platform/gui_options.h"
 
-// Start-up in its fixed order: pictures and CPU-side grids, the clock, the
-// window and GL context, the GPU resources, the flow document, the music.
-// Ends the process with exit code 1, after one line on standard error, when
-// the working picture is missing, undecodable, smaller than 3 x 3, larger
-// than the GPU or the memory can take, or the GPU runs out of memory for its
-// textures (also those of a document's picture): the program cannot animate
-// it, so it stops before any window shows.
-void startUp(AppState& state, int& argc, char** argv);
+// How a scene is opened: by the program (a window, or offscreen for tests),
+// by the export and the tests (offscreen, on virtual time).
+struct SceneOptions {
+    GuiOptions gui;          // the window system: backend, size, script, grabs (parseGuiOptions)
+    bool onAppClock = true;  // start the AppClock and set the first phases on it; false: they
+                             // are set for time 0 of the caller's own clock
+    bool playMusic = true;   // start the music, which then plays on its own
+};
 
-// The steps of startUp that other programs running a scene share, in the
-// order startUp takes them:
-//   loadScenePictures   the working picture (ending the process as above),
-//                       the overlay, and the CPU-side state at its size;
-//   createSceneTextures the animation's textures and the overlay's (needs a
-//                       current context);
-//   readSceneDocument   the first layer phases for a run whose clock reads
-//                       `now`, then the flow document if there is a readable
-//                       one, which replaces picture, mask, flowScale and
-//                       phaseSpacing, rebuilds the textures and marks the
-//                       guides for synthesis.
-void loadScenePictures(AppState& state);
-void createSceneTextures(AppState& state);
-void readSceneDocument(AppState& state, double now);
+// The options of programs that render a scene without a window: the
+// offscreen backend at its smallest widget (they draw into textures of
+// their own), time 0, no music.
+SceneOptions headlessSceneOptions();
 
-// Start-up for programs that render a scene without a window: the same
-// pictures, failures, textures and document as startUp, with the GL context
-// of the offscreen backend (no display needed), no music, and the first layer
-// phases set for time 0. Error lines start with the base name of argv0.
-void startUpOffscreen(AppState& state, const char* argv0);
+// Opens the scene in the working directory, in start-up's fixed order:
+// pictures and CPU-side grids, the clock, the window system and GL context,
+// the GPU resources, the flow document, the music. A usable document that
+// replaces the picture re-creates every grid and texture at its size.
+//
+// False, with one line in `error` (without the program's name), when the
+// working picture is missing, undecodable, smaller than 3 x 3, larger than
+// the GPU or the memory can take, when the window system or the GL context
+// cannot start, or when the GPU runs out of memory for its textures (also
+// those of a document's picture). What was begun is released then, the
+// context included, and the process goes on: the entry point decides.
+// A refused overlay or document only costs that file, after one line on
+// standard error (reportProblem).
+bool openScene(AppState& state, const SceneOptions& options, std::string& error);
+
+// The animation's textures and the overlay's at the picture's size (needs a
+// current context); false, with one line in `error`, when the GPU cannot
+// take the picture or runs out of memory for it.
+bool createSceneTextures(AppState& state, std::string& error);
 
 // Releases every GL object (the textures, then the passes' programs,
 // framebuffers and geometry), then the GL context.

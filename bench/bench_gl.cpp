@@ -1,21 +1,25 @@
 #include "bench/bench_gl.h"
 
-#include <vector>
+#include <string>
 
 #include "flow/scene_files.h"
 #include "gpu/gl_runtime.h"
 #include "gpu/passes.h"
 #include "gpu/shader_program.h"
 #include "platform/fatal_error.h"
+#include "platform/gui_options.h"
 
 BenchGl::BenchGl(const char* argv0, const char* whereToRun) {
     setProgramName(argv0);
     if (readTextFile(passVertexFileName).empty()) fatalError("no %s here; %s", passVertexFileName, whereToRun);
-    static char platform[] = "-platform", offscreen[] = "offscreen", size[] = "-size", side[] = "64x64";
-    std::vector<char*> args = {const_cast<char*>(argv0), platform, offscreen, size, side, nullptr};
-    int count = static_cast<int>(args.size()) - 1;
-    guiInit(count, args.data());
+    GuiOptions options;
+    options.backend = GuiBackend::Offscreen;
+    options.width = 64;
+    options.height = 64;
+    std::string error;
+    if (!guiStart(options, error)) fatalError("%s", error.c_str());
     context_.emplace();
+    if (!context_->failure().empty()) fatalError("%s", context_->failure().c_str());
     context_->makeCurrent();
     loadGlFunctions();
 }

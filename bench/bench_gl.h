@@ -1,7 +1,7 @@
 #pragma once
 // The GL set-up the benchmarks of the passes share: the offscreen platform
 // with a 64 x 64 widget and the one GL context, made current the way the
-// program makes it (guiInit, GLContext, makeCurrent, loadGlFunctions). The
+// program makes it (guiStart, GLContext, makeCurrent, loadGlFunctions). The
 // passes read their shader files from the working directory, so that is
 // checked first.
 
@@ -13,7 +13,8 @@
 class BenchGl {
 public:
     // Ends the process with exit code 1, after the line "<name>: no pass.vert
-    // here; <whereToRun>", when "pass.vert" is not in the working directory.
+    // here; <whereToRun>", when "pass.vert" is not in the working directory,
+    // or after the window system's line when no context can be made.
     BenchGl(const char* argv0, const char* whereToRun);
     // Releases what the passes built, then the context.
     ~BenchGl();

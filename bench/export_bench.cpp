@@ -30,6 +30,7 @@
 #include "gpu/passes.h"
 #include "media/audio_decoding.h"
 #include "media/video_encoding.h"
+#include "platform/fatal_error.h"
 
 namespace fs = std::filesystem;
 
@@ -140,7 +141,9 @@ double timeWholeExport(AppState& state, const ExportTiming& timing, const fs::pa
 int main(int argc, char** argv) {
     quietMediaLibraryLogs();
     AppState state;
-    startUpOffscreen(state, argc > 0 ? argv[0] : "export_bench");
+    setProgramName(argc > 0 ? argv[0] : "export_bench");
+    std::string error;
+    if (!openScene(state, headlessSceneOptions(), error)) fatalError("%s", error.c_str());
     const std::array<double, 3> startPhases = state.layerPhase;
     synthesizeFlowQuietly(state);
     const ExportTiming timing = planLoopExport(state.phaseSpacing, kFps, 1);

@@ -34,7 +34,21 @@ void fatalError(const char* format, ...) {
     va_start(arguments, format);
     printLine(format, arguments);
     va_end(arguments);
-    exitWithFailure();
+    std::fflush(stderr);
+    std::exit(1);
+}
+
+std::string formatLine(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    va_list measuring;
+    va_copy(measuring, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, measuring);
+    va_end(measuring);
+    std::string line(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+    if (length > 0) std::vsnprintf(line.data(), line.size() + 1, format, arguments);
+    va_end(arguments);
+    return line;
 }
 
 void reportProblem(const char* format, ...) {
@@ -42,10 +56,4 @@ void reportProblem(const char* format, ...) {
     va_start(arguments, format);
     printLine(format, arguments);
     va_end(arguments);
-}
-
-void exitWithFailure() {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    std::exit(1);
 }

@@ -3,7 +3,7 @@
 //
 // Sections
 //   1. session state
-//   2. guiInit and its checks
+//   2. guiStart, guiInit and their checks
 //   3. frames: starting one, guiUpdate
 //   4. GLContext and the Begin/End calls
 #include "platform/gui.h"
@@ -32,7 +32,7 @@ struct GuiSession {
     GuiOptions options;
     std::vector<ScriptEvent> script;
     std::size_t nextScriptEvent = 0;   // first event not yet applied
-    int frame = 0;                     // frames completed since guiInit
+    int frame = 0;                     // frames completed since guiStart
     InputTracker tracker;
     bool windowStarted = false;        // SDL video is up (once per process)
     bool windowShown = false;
@@ -40,6 +40,7 @@ struct GuiSession {
     int minimumWidth = 0;              // as last given to the window
     int minimumHeight = 0;
     void* currentContext = nullptr;    // offscreen: the context made current last
+    std::string failure;               // what stopped the backend during the session; empty: nothing
 };
 GuiSession session;
 
@@ -48,58 +49,74 @@ bool offscreen() { return session.options.backend == GuiBackend::Offscreen; }
 
 bool guiIsOffscreen() { return session.started && offscreen(); }
 
-// ---- 2. guiInit ----------------------------------------------------------------------
+// ---- 2. guiStart and guiInit ---------------------------------------------------------
 namespace {
-std::vector<ScriptEvent> loadScript(const std::string& path) {
+bool loadScript(const std::string& path, std::vector<ScriptEvent>& events, std::string& error) {
     std::error_code ec;
     std::ifstream file(path, std::ios::binary);
-    if (!file || std::filesystem::is_directory(path, ec)) fatalError("cannot read script '%s'", path.c_str());
-    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) fatalError("cannot read script '%s'", path.c_str());
-    std::vector<ScriptEvent> events;
+    std::string text;
+    if (file && !std::filesystem::is_directory(path, ec)) {
+        text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    if (!file || file.bad() || std::filesystem::is_directory(path, ec)) {
+        error = formatLine("cannot read script '%s'", path.c_str());
+        return false;
+    }
     int line = 0;
-    std::string error;
-    if (!parseGuiScript(text, events, line, error))
-        fatalError("%s:%d: %s", path.c_str(), line, error.c_str());
-    return events;
+    std::string reason;
+    if (parseGuiScript(text, events, line, reason)) return true;
+    error = formatLine("%s:%d: %s", path.c_str(), line, reason.c_str());
+    return false;
 }
 
-void prepareGrabFolder(const std::string& dir) {
+bool prepareGrabFolder(const std::string& dir, std::string& error) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
-    if (!std::filesystem::is_directory(dir, ec)) fatalError("cannot create grab folder '%s'", dir.c_str());
+    if (std::filesystem::is_directory(dir, ec)) return true;
+    error = formatLine("cannot create grab folder '%s'", dir.c_str());
+    return false;
 }
 
 void startFrame();
 }  // namespace
 
-void guiInit(int& argc, char** argv) {
-    setProgramName(argc > 0 ? argv[0] : nullptr);
-    GuiOptions options;
-    std::string error;
-    if (!parseGuiOptions(argc, argv, options, error)) fatalError("%s", error.c_str());
+bool guiStart(const GuiOptions& options, std::string& error) {
+    // 1. What the options name must be there; nothing has started yet.
     std::vector<ScriptEvent> script;
-    if (!options.scriptPath.empty()) script = loadScript(options.scriptPath);
-    if (!options.grabDir.empty()) prepareGrabFolder(options.grabDir);
-    if (session.started && options.backend != session.options.backend)
-        fatalError("guiInit cannot switch to another platform once one has started");
+    if (!options.scriptPath.empty() && !loadScript(options.scriptPath, script, error)) return false;
+    if (!options.grabDir.empty() && !prepareGrabFolder(options.grabDir, error)) return false;
+    if (session.started && options.backend != session.options.backend) {
+        error = "guiStart cannot switch to another platform once one has started";
+        return false;
+    }
+    if (options.backend == GuiBackend::Window && !session.windowStarted) {
+        if (!startWindowSystem(error)) return false;
+        session.windowStarted = true;
+    }
 
+    // 2. A fresh session on the backend.
     session.options = options;
     session.script = std::move(script);
     session.nextScriptEvent = 0;
     session.frame = 0;
     session.tracker = InputTracker{};
+    session.failure.clear();
     if (offscreen()) {
         startVirtualPerfCounter(std::llround(options.frameTime * static_cast<double>(perfCounterFrequency)));
         session.tracker.state.widgetWidth = options.width;
         session.tracker.state.widgetHeight = options.height;
-    } else if (!session.windowStarted) {
-        startWindowSystem();
-        session.windowStarted = true;
     }
     session.started = true;
     startFrame();
+    return true;
 }
+
+bool guiInit(int& argc, char** argv, std::string& error) {
+    GuiOptions options;
+    return parseGuiOptions(argc, argv, options, error) && guiStart(options, error);
+}
+
+const std::string& guiFailure() { return session.failure; }
 
 // ---- 3. frames -----------------------------------------------------------------------
 namespace {
@@ -119,6 +136,7 @@ void startFrame() {
     }
     if (session.options.closeAtFrame >= 0 && session.frame >= session.options.closeAtFrame)
         tracker.state.closeRequest = true;
+    if (!session.failure.empty()) tracker.state.closeRequest = true;
     guiSetInputState(tracker.state);
 }
 
@@ -128,12 +146,19 @@ std::string grabPath(int frame) {
     return (std::filesystem::path(session.options.grabDir) / name).string();
 }
 
+// The first failure of the session is the one reported.
+void noteFailure(const std::string& line) {
+    if (session.failure.empty()) session.failure = line;
+}
+
 void grabFrame() {
-    if (!session.currentContext) fatalError("-grab needs a GL context made current in the frame");
-    makeOffscreenCurrent(session.currentContext, session.options.width, session.options.height);
+    if (!session.currentContext) return noteFailure("-grab needs a GL context made current in the frame");
+    std::string error;
+    if (!makeOffscreenCurrent(session.currentContext, session.options.width, session.options.height, error))
+        return noteFailure(error);
     const std::string path = grabPath(session.frame);
     if (!writeOffscreenGrab(path, session.options.width, session.options.height))
-        fatalError("cannot write grab '%s'", path.c_str());
+        noteFailure(formatLine("cannot write grab '%s'", path.c_str()));
 }
 }  // namespace
 
@@ -152,15 +177,16 @@ void guiUpdate(bool waitForEvents) {
 // ---- 4. GLContext and the Begin/End calls ------------------------------------------
 GLContext::GLContext() {
     if (!session.started) {
-        std::fprintf(stderr, "GLContext made before guiInit: call guiInit first\n");
+        std::fprintf(stderr, "GLContext made before guiStart: call guiStart first\n");
         std::abort();
     }
-    native_ = offscreen() ? createOffscreenContext(session.options.width, session.options.height)
-                          : createWindowContext();
-    if (offscreen()) session.currentContext = native_;
+    native_ = offscreen() ? createOffscreenContext(session.options.width, session.options.height, failure_)
+                          : createWindowContext(failure_);
+    if (offscreen() && native_) session.currentContext = native_;
 }
 
 GLContext::~GLContext() {
+    if (!native_) return;
     if (offscreen()) {
         if (session.currentContext == native_) session.currentContext = nullptr;
         destroyOffscreenContext(native_);
@@ -170,11 +196,15 @@ GLContext::~GLContext() {
 }
 
 void GLContext::makeCurrent() {
+    if (!native_) return noteFailure(failure_);
+    std::string error;
     if (offscreen()) {
-        makeOffscreenCurrent(native_, session.options.width, session.options.height);
+        if (!makeOffscreenCurrent(native_, session.options.width, session.options.height, error)) {
+            return noteFailure(error);
+        }
         session.currentContext = native_;
-    } else {
-        makeWindowCurrent(native_);
+    } else if (!makeWindowCurrent(native_, error)) {
+        noteFailure(error);
     }
 }
 

@@ -6,27 +6,30 @@
 
 #include "platform/input_tracker.h"
 
-// Whether guiInit chose the offscreen backend (false before guiInit).
+// Whether guiStart chose the offscreen backend (false before guiStart).
 bool guiIsOffscreen();
+
+// Every call that can fail returns false (or null) with one line in `error`.
 
 // ---- offscreen: EGL without any display --------------------------------------
 // The widget's target is an EGL pbuffer of the given size, so framebuffer 0
-// is real. Failures end the process through fatalError.
-void* createOffscreenContext(int width, int height);
+// is real.
+void* createOffscreenContext(int width, int height, std::string& error);
 void destroyOffscreenContext(void* context);
 // Makes the context current on a widget target of this size, re-making the
-// target when the size changed since the last call.
-void makeOffscreenCurrent(void* context, int width, int height);
+// target when the size changed since the last call. On failure what was
+// current stays current.
+bool makeOffscreenCurrent(void* context, int width, int height, std::string& error);
 // Reads framebuffer 0 and writes it to path as an RGBA PNG, top row first.
 // Leaves the GL state as it found it.
 bool writeOffscreenGrab(const std::string& path, int width, int height);
 
 // ---- window: SDL2 --------------------------------------------------------------
-// Starts SDL video; without a usable display prints one line and exits 1.
-void startWindowSystem();
-void* createWindowContext();
+// Starts SDL video; fails without a usable display.
+bool startWindowSystem(std::string& error);
+void* createWindowContext(std::string& error);
 void destroyWindowContext(void* context);
-void makeWindowCurrent(void* context);
+bool makeWindowCurrent(void* context, std::string& error);
 // Shows the window the first time, maximised to the usable screen if asked:
 // the window manager's frame included, it stays within the usable area.
 void showWindow(const char* title, bool maximized);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include <stb/stb_image_write.h>
@@ -28,14 +29,16 @@ struct OffscreenTarget {
 };
 OffscreenTarget target;
 
-[[noreturn]] void fail(const char* what) {
-    fatalError("offscreen GL: %s (EGL error 0x%04x)", what, static_cast<unsigned>(eglGetError()));
+// The line for a failed EGL step; false, for returning at once.
+bool fail(const char* what, std::string& error) {
+    error = formatLine("offscreen GL: %s (EGL error 0x%04x)", what, static_cast<unsigned>(eglGetError()));
+    return false;
 }
 
 // Opens Mesa's surfaceless platform, which needs neither X nor a GPU device;
 // the default display is the fallback for EGL libraries without it.
-void openDisplay() {
-    if (target.display != EGL_NO_DISPLAY) return;
+bool openDisplay(std::string& error) {
+    if (target.display != EGL_NO_DISPLAY) return true;
     auto getPlatformDisplay =
         reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
     EGLDisplay display = EGL_NO_DISPLAY;
@@ -46,40 +49,43 @@ void openDisplay() {
     if (display == EGL_NO_DISPLAY) {
         display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
         if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr))
-            fail("cannot open an EGL display");
+            return fail("cannot open an EGL display", error);
     }
-    if (!eglBindAPI(EGL_OPENGL_API)) fail("EGL cannot bind desktop OpenGL");
+    if (!eglBindAPI(EGL_OPENGL_API)) return fail("EGL cannot bind desktop OpenGL", error);
     const EGLint configAttributes[] = {
         EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
         EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
         EGL_NONE};
     EGLint count = 0;
     if (!eglChooseConfig(display, configAttributes, &target.config, 1, &count) || count < 1)
-        fail("no RGBA8 pbuffer configuration for desktop OpenGL");
+        return fail("no RGBA8 pbuffer configuration for desktop OpenGL", error);
     target.display = display;
+    return true;
 }
 
-void makeSurface(int width, int height) {
+bool makeSurface(int width, int height, std::string& error) {
     const EGLint attributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
     EGLSurface surface = eglCreatePbufferSurface(target.display, target.config, attributes);
-    if (surface == EGL_NO_SURFACE) fail("cannot create the widget's pbuffer");
+    if (surface == EGL_NO_SURFACE) return fail("cannot create the widget's pbuffer", error);
     target.surface = surface;
     target.width = width;
     target.height = height;
+    return true;
 }
 
-void loadEntryPoints() {
+bool loadEntryPoints(std::string& error) {
     // Loaded here rather than through GLEW: the grab must work whether or not
     // the program has called glewInit yet.
     target.bindFramebuffer =
         reinterpret_cast<PFNGLBINDFRAMEBUFFERPROC>(eglGetProcAddress("glBindFramebuffer"));
     target.bindBuffer = reinterpret_cast<PFNGLBINDBUFFERPROC>(eglGetProcAddress("glBindBuffer"));
-    if (!target.bindFramebuffer || !target.bindBuffer) fail("the context lacks framebuffer objects");
+    if (!target.bindFramebuffer || !target.bindBuffer) return fail("the context lacks framebuffer objects", error);
+    return true;
 }
 }  // namespace
 
-void* createOffscreenContext(int width, int height) {
-    openDisplay();
+void* createOffscreenContext(int width, int height, std::string& error) {
+    if (!openDisplay(error)) return nullptr;
     // Compatibility profile: the program draws with immediate mode and the
     // matrix stacks next to its shaders and framebuffer objects.
     const EGLint versioned[] = {
@@ -92,13 +98,27 @@ void* createOffscreenContext(int width, int height) {
         // already the newest compatibility one.
         context = eglCreateContext(target.display, target.config, EGL_NO_CONTEXT, nullptr);
     }
-    if (context == EGL_NO_CONTEXT) fail("cannot create an OpenGL 3.0 compatibility context");
-    if (target.surface == EGL_NO_SURFACE) makeSurface(width, height);
-    if (!eglMakeCurrent(target.display, target.surface, target.surface, context))
-        fail("cannot make the context current");
+    if (context == EGL_NO_CONTEXT) {
+        fail("cannot create an OpenGL 3.0 compatibility context", error);
+        return nullptr;
+    }
+    // Every later failure gives the context back before saying why.
+    auto release = [&context] {
+        eglMakeCurrent(target.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+        eglDestroyContext(target.display, context);
+        return nullptr;
+    };
+    if (target.surface == EGL_NO_SURFACE && !makeSurface(width, height, error)) return release();
+    if (!eglMakeCurrent(target.display, target.surface, target.surface, context)) {
+        fail("cannot make the context current", error);
+        return release();
+    }
     const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-    if (!version || std::atoi(version) < 3) fail("the driver offers no OpenGL 3.0 or later");
-    loadEntryPoints();
+    if (!version || std::atoi(version) < 3) {
+        fail("the driver offers no OpenGL 3.0 or later", error);
+        return release();
+    }
+    if (!loadEntryPoints(error)) return release();
     return context;
 }
 
@@ -108,15 +128,28 @@ void destroyOffscreenContext(void* context) {
     eglDestroyContext(target.display, static_cast<EGLContext>(context));
 }
 
-void makeOffscreenCurrent(void* context, int width, int height) {
+bool makeOffscreenCurrent(void* context, int width, int height, std::string& error) {
+    // A failure leaves the surface and the context that were current as
+    // they were.
     EGLSurface stale = EGL_NO_SURFACE;
     if (target.surface == EGL_NO_SURFACE || width != target.width || height != target.height) {
-        stale = target.surface;
-        makeSurface(width, height);
+        const EGLSurface kept = target.surface;
+        const int keptWidth = target.width, keptHeight = target.height;
+        if (!makeSurface(width, height, error)) return false;
+        stale = kept;
+        if (!eglMakeCurrent(target.display, target.surface, target.surface, static_cast<EGLContext>(context))) {
+            fail("cannot make the context current", error);
+            eglDestroySurface(target.display, target.surface);
+            target.surface = kept;
+            target.width = keptWidth;
+            target.height = keptHeight;
+            return false;
+        }
+    } else if (!eglMakeCurrent(target.display, target.surface, target.surface, static_cast<EGLContext>(context))) {
+        return fail("cannot make the context current", error);
     }
-    if (!eglMakeCurrent(target.display, target.surface, target.surface, static_cast<EGLContext>(context)))
-        fail("cannot make the context current");
     if (stale != EGL_NO_SURFACE) eglDestroySurface(target.display, stale);
+    return true;
 }
 
 bool writeOffscreenGrab(const std::string& path, int width, int height) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 #include "platform/fatal_error.h"
 #include "platform/gui_backend.h"
@@ -21,7 +22,11 @@ struct WindowState {
 };
 WindowState windowState;
 
-[[noreturn]] void failWindow(const char* what) { fatalError("%s: %s", what, SDL_GetError()); }
+// The line for a failed SDL step; false, for returning at once.
+bool failWindow(const char* what, std::string& error) {
+    error = formatLine("%s: %s", what, SDL_GetError());
+    return false;
+}
 
 bool isHeadlessDriver(const char* driver) {
     return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
@@ -119,7 +124,7 @@ void applyEvent(InputTracker& tracker, const SDL_Event& e) {
 }
 }  // namespace
 
-void startWindowSystem() {
+bool startWindowSystem(std::string& error) {
     // SDL falls back to its offscreen or dummy video driver when nothing else
     // opens; a window there is invisible, so refuse it unless it was named.
     const char* requested = SDL_getenv("SDL_VIDEODRIVER");
@@ -136,10 +141,12 @@ void startWindowSystem() {
         ok = false;
         SDL_SetError("only the %s video driver is available", driver);
     }
-    if (!ok) fatalError("no display to open a window on (%s); -platform offscreen runs headless", SDL_GetError());
+    if (ok) return true;
+    error = formatLine("no display to open a window on (%s); -platform offscreen runs headless", SDL_GetError());
+    return false;
 }
 
-void* createWindowContext() {
+void* createWindowContext(std::string& error) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
@@ -153,11 +160,21 @@ void* createWindowContext() {
         windowState.window =
             SDL_CreateWindow("Stillflow", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 800, 600,
                              SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
-        if (!windowState.window) failWindow("cannot create the window");
+        if (!windowState.window) {
+            failWindow("cannot create the window", error);
+            return nullptr;
+        }
     }
     SDL_GLContext context = SDL_GL_CreateContext(windowState.window);
-    if (!context) failWindow("cannot create an OpenGL 3.0 compatibility context");
-    if (SDL_GL_MakeCurrent(windowState.window, context) != 0) failWindow("cannot make the GL context current");
+    if (!context) {
+        failWindow("cannot create an OpenGL 3.0 compatibility context", error);
+        return nullptr;
+    }
+    if (SDL_GL_MakeCurrent(windowState.window, context) != 0) {
+        failWindow("cannot make the GL context current", error);
+        SDL_GL_DeleteContext(context);
+        return nullptr;
+    }
     // Vsync where the driver offers it; frames then run at the display rate.
     SDL_GL_SetSwapInterval(1);
     return context;
@@ -167,9 +184,9 @@ void destroyWindowContext(void* context) {
     if (context) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context));
 }
 
-void makeWindowCurrent(void* context) {
-    if (SDL_GL_MakeCurrent(windowState.window, static_cast<SDL_GLContext>(context)) != 0)
-        failWindow("cannot make the GL context current");
+bool makeWindowCurrent(void* context, std::string& error) {
+    if (SDL_GL_MakeCurrent(windowState.window, static_cast<SDL_GLContext>(context)) == 0) return true;
+    return failWindow("cannot make the GL context current", error);
 }
 
 namespace {

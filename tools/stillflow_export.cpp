@@ -405,9 +405,11 @@ bool exportScene(const Options& options, const char* argv0, Failure& failure) {
     }
 
     // 2. The scene, read as the program reads it (a picture that cannot be
-    //    used ends the process here, with the program's line), and the sound.
+    //    used ends the export here, with the program's line), and the sound.
     AppState state;
-    startUpOffscreen(state, argv0);
+    setProgramName(argv0);
+    std::string sceneError;
+    if (!openScene(state, headlessSceneOptions(), sceneError)) return fail(failure, sceneError);
     std::optional<PcmAudio> sound;
     if (options.music && !readMusic(sound.emplace(), failure)) return false;
     ExportTiming timing;

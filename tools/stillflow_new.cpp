@@ -8,8 +8,9 @@
 //
 // The folder is built under a temporary name beside DIR and renamed into
 // place at the end, once every file is on the disk, so a failure leaves
-// nothing behind; a DIR that exists and is not an empty folder is refused. Failures print one line on stderr and
-// end with exit code 1 (2 for a wrong command line).
+// nothing behind; a DIR that exists and is not an empty folder is refused.
+// Failures print one line on stderr and end with exit code 1 (2 for a wrong
+// command line).
 
 #include <algorithm>
 #include <cctype>
@@ -50,11 +51,6 @@ struct Options {
     int maxSide = kDefaultMaxSide;  // 0: only the GL limit
     std::optional<fs::path> overlay;
     std::optional<fs::path> music;
-};
-
-// What went wrong, as the one line the tool prints.
-struct Failure {
-    std::string line;
 };
 
 std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
@@ -127,97 +123,129 @@ std::optional<Options> parseArguments(int argc, char** argv, bool& helpAsked) {
 }
 
 // ---- the scene's files -----------------------------------------------------------
+// Each step returns false with the tool's one line in `error`.
 
 // The photo upright and within the size limit; says so when it scales.
-ImageGrid preparePicture(const Options& options) {
+bool preparePicture(const Options& options, ImageGrid& prepared, std::string& error) {
     ImageGrid picture = loadPhoto(options.photo.string().c_str());
-    if (picture.empty()) throw Failure{"cannot read " + quoted(options.photo) + " as a picture"};
+    if (picture.empty()) {
+        error = "cannot read " + quoted(options.photo) + " as a picture";
+        return false;
+    }
     if (picture.width < kMinimumGridSide || picture.height < kMinimumGridSide) {
-        throw Failure{quoted(options.photo) + " is " + std::to_string(picture.width) + " x " +
-                      std::to_string(picture.height) + " pixels; the program needs at least " +
-                      std::to_string(kMinimumGridSide) + " x " + std::to_string(kMinimumGridSide)};
+        error = quoted(options.photo) + " is " + std::to_string(picture.width) + " x " +
+                std::to_string(picture.height) + " pixels; the program needs at least " +
+                std::to_string(kMinimumGridSide) + " x " + std::to_string(kMinimumGridSide);
+        return false;
     }
     const int limit = options.maxSide == 0 ? kLargestTextureSide : std::min(options.maxSide, kLargestTextureSide);
     const PictureSize size = fitWithinSide(picture.width, picture.height, limit, kMinimumGridSide);
-    if (size.width == picture.width && size.height == picture.height) return picture;
+    if (size.width == picture.width && size.height == picture.height) {
+        prepared = std::move(picture);
+        return true;
+    }
 
-    ImageGrid scaled = resizeImage(picture, size);
-    if (scaled.empty()) throw Failure{"not enough memory to scale " + quoted(options.photo)};
+    prepared = resizeImage(picture, size);
+    if (prepared.empty()) {
+        error = "not enough memory to scale " + quoted(options.photo);
+        return false;
+    }
     std::printf("scaled the photo from %d x %d to %d x %d pixels (longer side at most %d; --max-side changes this)\n",
                 picture.width, picture.height, size.width, size.height, limit);
-    return scaled;
+    return true;
 }
 
-void writePicture(const fs::path& path, const ImageGrid& picture) {
-    if (!writePng(path.string().c_str(), picture)) throw Failure{"cannot write " + quoted(path)};
+bool writePicture(const fs::path& path, const ImageGrid& picture, std::string& error) {
+    if (writePng(path.string().c_str(), picture)) return true;
+    error = "cannot write " + quoted(path);
+    return false;
 }
 
 // The overlay at the picture's size, which is how the program draws it.
-void writeOverlay(const fs::path& from, const fs::path& to, const ImageGrid& picture) {
+bool writeOverlay(const fs::path& from, const fs::path& to, const ImageGrid& picture, std::string& error) {
     ImageGrid overlay = loadPhoto(from.string().c_str());
-    if (overlay.empty()) throw Failure{"cannot read " + quoted(from) + " as a picture"};
+    if (overlay.empty()) {
+        error = "cannot read " + quoted(from) + " as a picture";
+        return false;
+    }
     if (overlay.width != picture.width || overlay.height != picture.height) {
         overlay = resizeImage(overlay, PictureSize{picture.width, picture.height});
-        if (overlay.empty()) throw Failure{"not enough memory to scale " + quoted(from)};
+        if (overlay.empty()) {
+            error = "not enough memory to scale " + quoted(from);
+            return false;
+        }
     }
-    writePicture(to, overlay);
+    return writePicture(to, overlay, error);
 }
 
-void writeMusic(const fs::path& from, const fs::path& to) {
+bool writeMusic(const fs::path& from, const fs::path& to, std::string& error) {
     PcmAudio audio;
     std::string reason;
     AudioDecodeOptions options;
     options.maxFrames = maxWavFrames(options.maxChannels);
     if (!decodeAudioFile(from.string().c_str(), audio, reason, options)) {
-        throw Failure{"cannot use " + quoted(from) + " as music: " + reason};
+        error = "cannot use " + quoted(from) + " as music: " + reason;
+        return false;
     }
-    if (!writeWavFile(to.string().c_str(), audio)) throw Failure{"cannot write " + quoted(to)};
+    if (writeWavFile(to.string().c_str(), audio)) return true;
+    error = "cannot write " + quoted(to);
+    return false;
 }
 
-void writeShaders(const fs::path& dir) {
+bool writeShaders(const fs::path& dir, std::string& error) {
     std::string failed;
-    if (!writeBuiltinShaders(dir.string().c_str(), &failed)) throw Failure{"cannot write " + quoted(fs::path(failed))};
+    if (writeBuiltinShaders(dir.string().c_str(), &failed)) return true;
+    error = "cannot write " + quoted(fs::path(failed));
+    return false;
 }
 
 // ---- the folder ---------------------------------------------------------------------
 
 // Refuses a DIR that holds anything, and a DIR whose parent is missing.
-void checkTarget(const fs::path& dir) {
-    std::error_code error;
-    const fs::file_status status = fs::symlink_status(dir, error);
+bool checkTarget(const fs::path& dir, std::string& error) {
+    std::error_code code;
+    const fs::file_status status = fs::symlink_status(dir, code);
     if (fs::exists(status)) {
-        if (!fs::is_directory(status)) throw Failure{quoted(dir) + " exists and is not a folder; name a new one"};
-        if (!fs::is_empty(dir, error) || error) throw Failure{quoted(dir) + " exists and is not empty; name a new folder"};
+        if (!fs::is_directory(status)) {
+            error = quoted(dir) + " exists and is not a folder; name a new one";
+            return false;
+        }
+        if (!fs::is_empty(dir, code) || code) {
+            error = quoted(dir) + " exists and is not empty; name a new folder";
+            return false;
+        }
     }
     const fs::path parent = dir.has_parent_path() ? dir.parent_path() : fs::path(".");
-    if (!fs::is_directory(parent, error)) throw Failure{"the folder " + quoted(parent) + " does not exist"};
+    if (fs::is_directory(parent, code)) return true;
+    error = "the folder " + quoted(parent) + " does not exist";
+    return false;
 }
 
-void makeScene(const Options& options) {
-    checkTarget(options.dir);
-    // The photo is read before anything is created, so a photo that cannot
-    // be used creates nothing at all.
-    const ImageGrid picture = preparePicture(options);
+bool makeScene(const Options& options, std::string& error) {
+    // 1. The target, then the photo, before anything is created: a photo
+    //    that cannot be used creates nothing at all.
+    ImageGrid picture;
+    if (!checkTarget(options.dir, error) || !preparePicture(options, picture, error)) return false;
 
-    // The files go into a folder of their own beside DIR, which becomes DIR
-    // (replacing it only when empty) once every file is on the disk; a
-    // failure before removes it with what it holds.
+    // 2. The files, in a folder of their own beside DIR that becomes DIR
+    //    (replacing it only when empty) once every file is on the disk; a
+    //    failure before removes it with what it holds.
     StagedFolder staging;
-    std::string error;
-    if (!staging.open(options.dir.string(), error)) throw Failure{error};
+    if (!staging.open(options.dir.string(), error)) return false;
     const fs::path folder = staging.path();
-    writePicture(folder / pictureFileName, picture);
-    if (options.overlay) writeOverlay(*options.overlay, folder / overlayFileName, picture);
-    if (options.music) writeMusic(*options.music, folder / musicFileName);
-    writeShaders(folder);
-    if (!staging.commit(error)) throw Failure{error};
+    if (!writePicture(folder / pictureFileName, picture, error)) return false;
+    if (options.overlay && !writeOverlay(*options.overlay, folder / overlayFileName, picture, error)) return false;
+    if (options.music && !writeMusic(*options.music, folder / musicFileName, error)) return false;
+    if (!writeShaders(folder, error) || !staging.commit(error)) return false;
 
+    // 3. What was made, and what to do next.
     std::printf("made %s: a %d x %d picture%s%s and the shaders\n", options.dir.string().c_str(), picture.width,
                 picture.height, options.overlay ? ", an overlay" : "", options.music ? ", music" : "");
     std::printf("next, draw the motion and watch it, then export a loop:\n");
     const std::string dir = shellWord(options.dir.string());
     std::printf("  cd %s && stillflow\n", dir.c_str());
     std::printf("  cd %s && stillflow-export loop.mp4\n", dir.c_str());
+    return true;
 }
 
 }  // namespace
@@ -238,10 +266,9 @@ int main(int argc, char** argv) {
     }
     if (!options) return 2;
     quietMediaLibraryLogs();
-    try {
-        makeScene(*options);
-    } catch (const Failure& failure) {
-        std::fprintf(stderr, "stillflow-new: %s\n", failure.line.c_str());
+    std::string error;
+    if (!makeScene(*options, error)) {
+        std::fprintf(stderr, "stillflow-new: %s\n", error.c_str());
         return 1;
     }
     return 0;

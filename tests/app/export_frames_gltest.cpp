@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "app/app_state.h"
@@ -45,7 +46,8 @@ void makeScene(AppState& state, int width, int height, const std::vector<GuideSe
     state.layerPhase = {2.0 * spacing, 1.0 * spacing, 0.0};
     state.flowDirty = true;
     guideSegments = guides;
-    createSceneTextures(state);
+    std::string error;
+    EXPECT_TRUE(createSceneTextures(state, error)) << error;
 }
 
 std::vector<Frame> renderFrames(AppState& state, const ExportTiming& timing) {

@@ -115,15 +115,20 @@ int main() {
 
     // Half a second a frame: a layer falls due within the run, so all three
     // passes build their objects.
-    static char name[] = "stillflow", platform[] = "-platform", offscreen[] = "offscreen", size[] = "-size",
-                side[] = "64x64", frames[] = "-frames", count[] = "6", frameTime[] = "-frame-time", step[] = "0.5",
-                script[] = "-script", scriptFile[] = "input.txt";
-    std::vector<char*> args = {name,  platform, offscreen, size,   side,       frames,
-                               count, frameTime, step,     script, scriptFile, nullptr};
-    int argc = static_cast<int>(args.size()) - 1;
+    SceneOptions options;
+    options.gui.backend = GuiBackend::Offscreen;
+    options.gui.width = 64;
+    options.gui.height = 64;
+    options.gui.closeAtFrame = 6;
+    options.gui.frameTime = 0.5;
+    options.gui.scriptPath = "input.txt";
 
     AppState state;
-    startUp(state, argc, args.data());
+    std::string error;
+    if (!openScene(state, options, error)) {
+        std::fprintf(stderr, "shutdown_context_check: %s\n", error.c_str());
+        return 1;
+    }
     installChecks();
     const bool passFailed = runFrameLoop(state).has_value();
     shutDown(state);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -28,7 +29,8 @@ protected:
         argv.push_back(nullptr);
         int argc = static_cast<int>(words.size());
         storage_ = std::move(words);
-        guiInit(argc, argv.data());
+        std::string error;
+        if (!guiInit(argc, argv.data(), error)) ADD_FAILURE() << error;
         glTestContext().makeCurrent();
     }
     void TearDown() override { restart({"-size", "64x64"}); }
@@ -100,7 +102,7 @@ TEST_F(OffscreenSession, ClockStandsStillUntilTheFirstUpdateThenStepsOneFrameTim
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     EXPECT_EQ(frequency.QuadPart, 1000000000);
-    // The program starts its clock before guiInit; from that reading on the
+    // The program starts its clock before guiStart; from that reading on the
     // offscreen clock must not move until the first frame has ended.
     const std::int64_t start = counter();
     restart({"-frame-time", "0.25"});
@@ -125,7 +127,7 @@ TEST_F(OffscreenSession, FramesOptionAndCloseEventRequestClosing) {
     EXPECT_TRUE(windowCloseRequest());
 
     restart({"-frames", "0"});
-    EXPECT_TRUE(windowCloseRequest()) << "frame 0 is the first frame after guiInit";
+    EXPECT_TRUE(windowCloseRequest()) << "frame 0 is the first frame after guiStart";
 
     restart({"-script", writeScript("close_script.txt", "1 close\n")});
     EXPECT_FALSE(windowCloseRequest());
@@ -184,3 +186,27 @@ TEST_F(OffscreenSession, GrabWritesEachFrameAsAnRgbaPngTopRowFirst) {
     EXPECT_EQ(pixel(second, 20, 20)[1], 255);
     stbi_image_free(second);
 }
+
+// A grab that cannot be written ends nothing: the failure is kept, every
+// later frame starts with a close request, and a new session starts clean.
+TEST_F(OffscreenSession, AGrabThatCannotBeWrittenClosesTheRunAndSaysWhy) {
+    const ScratchFolder grabs("stillflow-grab-fails");
+    std::filesystem::create_directory(grabs.path() / "frame-00001.png");  // taken by a folder
+    restart({"-size", "16x16", "-grab", grabs.path().string()});
+    GLWidgetBegin(2, &glTestContext(), Opts().showFrame(false));
+    GLWidgetEnd();
+    guiUpdate(false);
+    EXPECT_TRUE(guiFailure().empty()) << guiFailure();
+    EXPECT_FALSE(windowCloseRequest());
+
+    guiUpdate(false);
+    EXPECT_EQ(guiFailure(), "cannot write grab '" + (grabs.path() / "frame-00001.png").string() + "'");
+    EXPECT_TRUE(windowCloseRequest());
+    guiUpdate(false);
+    EXPECT_TRUE(windowCloseRequest()) << "the close request stays";
+
+    restart({"-size", "16x16"});
+    EXPECT_TRUE(guiFailure().empty());
+    EXPECT_FALSE(windowCloseRequest());
+}
+

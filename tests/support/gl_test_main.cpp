@@ -1,13 +1,15 @@
 // main() of the GL test executable: one offscreen 64x64 GL context, current
-// for the whole run, the way the program makes its own (guiInit, GLContext,
+// for the whole run, the way the program makes its own (guiStart, GLContext,
 // makeCurrent, glewInit).
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <cstdio>
+#include <string>
 
 #include "gpu/passes.h"
 #include "platform/gui.h"
+#include "platform/gui_options.h"
 #include "support/gl_test.h"
 
 namespace {
@@ -17,17 +19,22 @@ GLContext* testContext = nullptr;
 GLContext& glTestContext() { return *testContext; }
 
 int main(int argc, char** argv) {
-    // gtest takes its own flags first; the GUI options are appended to a copy
-    // so that a caller's arguments stay untouched.
     testing::InitGoogleTest(&argc, argv);
-    static char platform[] = "-platform", offscreen[] = "offscreen", size[] = "-size", side[] = "64x64";
-    std::vector<char*> args(argv, argv + argc);
-    args.insert(args.end(), {platform, offscreen, size, side});
-    args.push_back(nullptr);
-    int count = static_cast<int>(args.size()) - 1;
-    guiInit(count, args.data());
+    GuiOptions options;
+    options.backend = GuiBackend::Offscreen;
+    options.width = 64;
+    options.height = 64;
+    std::string error;
+    if (!guiStart(options, error)) {
+        std::fprintf(stderr, "gl tests: %s\n", error.c_str());
+        return 1;
+    }
 
     GLContext context;
+    if (!context.failure().empty()) {
+        std::fprintf(stderr, "gl tests: %s\n", context.failure().c_str());
+        return 1;
+    }
     context.makeCurrent();
     testContext = &context;
     glewInit();
