@@ -3,12 +3,9 @@
 #include <cstdio>
 
 #include "platform/memory.h"
+#include "platform/texture_side_guess.h"
 
 namespace {
-
-// The largest texture side GL implementations offer (desktop GPUs stop at
-// 16384 or 32768); pictures beyond it are refused before any context exists.
-constexpr std::int32_t kLargestAnyGpuSide = 32768;
 
 // Bytes per pixel of the animated picture. GPU: the picture and output
 // textures (RGBA8, 4 each), the flow texture and six UV layers (RG32F, 8

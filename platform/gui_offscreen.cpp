@@ -24,6 +24,7 @@ struct OffscreenTarget {
     EGLConfig config = nullptr;
     EGLSurface surface = EGL_NO_SURFACE;
     int width = 0, height = 0;   // of surface
+    int largestSide = 0;         // widest target the GPU draws into; 0 until a context said
     PFNGLBINDFRAMEBUFFERPROC bindFramebuffer = nullptr;
     PFNGLBINDBUFFERPROC bindBuffer = nullptr;
 };
@@ -63,7 +64,17 @@ bool openDisplay(std::string& error) {
     return true;
 }
 
+// The widget's target. Its size was checked against a guess when the
+// options were read; once a context has said how large a viewport the GPU
+// draws into, that decides. (EGL_MAX_PBUFFER_WIDTH is no guide: Mesa
+// reports 4096 and makes larger pbuffers all the same, and crashes on one
+// of 32768 x 32768.)
 bool makeSurface(int width, int height, std::string& error) {
+    if (target.largestSide > 0 && (width > target.largestSide || height > target.largestSide)) {
+        error = formatLine("-size %dx%d is larger than the %d x %d this GPU draws", width, height, target.largestSide,
+                           target.largestSide);
+        return false;
+    }
     const EGLint attributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
     EGLSurface surface = eglCreatePbufferSurface(target.display, target.config, attributes);
     if (surface == EGL_NO_SURFACE) return fail("cannot create the widget's pbuffer", error);
@@ -108,7 +119,9 @@ void* createOffscreenContext(int width, int height, std::string& error) {
         eglDestroyContext(target.display, context);
         return nullptr;
     };
-    if (target.surface == EGL_NO_SURFACE && !makeSurface(width, height, error)) return release();
+    // The context is made current on the smallest target first: only then
+    // can it say how large a one the GPU draws into.
+    if (target.surface == EGL_NO_SURFACE && !makeSurface(1, 1, error)) return release();
     if (!eglMakeCurrent(target.display, target.surface, target.surface, context)) {
         fail("cannot make the context current", error);
         return release();
@@ -119,6 +132,10 @@ void* createOffscreenContext(int width, int height, std::string& error) {
         return release();
     }
     if (!loadEntryPoints(error)) return release();
+    GLint viewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    target.largestSide = std::min(viewport[0], viewport[1]);
+    if (!makeOffscreenCurrent(context, width, height, error)) return release();
     return context;
 }
 

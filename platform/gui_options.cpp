@@ -7,9 +7,9 @@
 #include <cstring>
 #include <sstream>
 
+#include "platform/texture_side_guess.h"
+
 namespace {
-// Largest offscreen widget side; also the usual pbuffer limit of GL drivers.
-constexpr int maxWidgetSide = 16384;
 // A frame time beyond an hour is a typo, and keeps frame counts in
 // nanoseconds far from overflowing the 64-bit counter.
 constexpr double maxFrameTimeSeconds = 3600.0;
@@ -33,7 +33,7 @@ bool parseSize(const std::string& text, int& width, int& height) {
     const auto x = text.find('x');
     if (x == std::string::npos) return false;
     return parseInt(text.substr(0, x), width) && parseInt(text.substr(x + 1), height) && width >= 1 &&
-           height >= 1 && width <= maxWidgetSide && height <= maxWidgetSide;
+           height >= 1 && width <= kLargestAnyGpuSide && height <= kLargestAnyGpuSide;
 }
 
 bool isOption(const char* arg) {
@@ -82,7 +82,7 @@ bool parseGuiOptions(int& argc, char** argv, GuiOptions& options, std::string& e
         offscreenOnlyName = name;
         if (name == "-size") {
             if (!parseSize(value, parsed.width, parsed.height)) {
-                error = "-size needs WxH with sides from 1 to " + std::to_string(maxWidgetSide) + ", got '" +
+                error = "-size needs WxH with sides from 1 to " + std::to_string(kLargestAnyGpuSide) + ", got '" +
                         value + "'";
                 return false;
             }

@@ -40,14 +40,13 @@
 #include "media/video_encoding.h"
 #include "platform/fatal_error.h"
 #include "platform/terminal.h"
+#include "platform/texture_side_guess.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr double kDefaultFps = 30.0;
-// GL_MAX_TEXTURE_SIZE of current desktop drivers: no wider frame is useful.
-constexpr int kLargestWidth = 16384;
 constexpr int kExitFailure = 1;
 constexpr int kExitWrongCommandLine = 2;
 constexpr int kExitInterrupted = 130;
@@ -195,8 +194,8 @@ bool parseArguments(int argc, char** argv, Options& options, Request& request, F
                 return wrong("--seconds takes a length above 0, at most 3600");
             options.seconds = number;
         } else if (argument == "--width") {
-            if (!parseInteger(value, 2, kLargestWidth, options.width))
-                return wrong("--width takes a number of pixels from 2 to 16384");
+            if (!parseInteger(value, 2, kLargestAnyGpuSide, options.width))
+                return wrong("--width takes a number of pixels from 2 to " + std::to_string(kLargestAnyGpuSide));
         } else if (argument == "--quality") {
             if (!parseInteger(value, lowestQuality, highestQuality, options.quality))
                 return wrong("--quality takes a whole number (lower is better: " + qualityRangesText() + ")");

@@ -31,6 +31,7 @@
 #include "media/audio_decoding.h"
 #include "media/wav_writing.h"
 #include "platform/safe_file.h"
+#include "platform/texture_side_guess.h"
 
 namespace fs = std::filesystem;
 
@@ -39,16 +40,15 @@ namespace {
 constexpr const char* kUsage = "usage: stillflow-new [--max-side N] [--overlay FILE] [--music FILE] PHOTO [DIR]";
 
 // A longer side than 4K UHD's brings nothing on a screen and costs the GPU
-// 24 bytes per pixel in float layers.
+// 24 bytes per pixel in float layers. Beyond kLargestAnyGpuSide no GPU
+// could take the picture as a texture, so it is scaled to that whatever
+// was asked; the program checks the GPU at hand when it starts.
 constexpr int kDefaultMaxSide = 3840;
-// GL_MAX_TEXTURE_SIZE of current desktop drivers (Mesa, NVIDIA, AMD, Intel);
-// a larger picture cannot become a texture at all.
-constexpr int kLargestTextureSide = 16384;
 
 struct Options {
     fs::path photo;
     fs::path dir;
-    int maxSide = kDefaultMaxSide;  // 0: only the GL limit
+    int maxSide = kDefaultMaxSide;  // 0: only kLargestAnyGpuSide
     std::optional<fs::path> overlay;
     std::optional<fs::path> music;
 };
@@ -72,7 +72,7 @@ std::string shellWord(const std::string& text) {
 bool parseSide(const char* text, int& side) {
     char* end = nullptr;
     const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || value > kLargestTextureSide * 16L) return false;
+    if (end == text || *end != '\0' || value > kLargestAnyGpuSide * 16L) return false;
     if (value != 0 && value < kMinimumGridSide) return false;
     side = static_cast<int>(value);
     return true;
@@ -138,7 +138,7 @@ bool preparePicture(const Options& options, ImageGrid& prepared, std::string& er
                 std::to_string(kMinimumGridSide) + " x " + std::to_string(kMinimumGridSide);
         return false;
     }
-    const int limit = options.maxSide == 0 ? kLargestTextureSide : std::min(options.maxSide, kLargestTextureSide);
+    const int limit = options.maxSide == 0 ? kLargestAnyGpuSide : std::min(options.maxSide, kLargestAnyGpuSide);
     const PictureSize size = fitWithinSide(picture.width, picture.height, limit, kMinimumGridSide);
     if (size.width == picture.width && size.height == picture.height) {
         prepared = std::move(picture);

@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -210,3 +211,18 @@ TEST_F(OffscreenSession, AGrabThatCannotBeWrittenClosesTheRunAndSaysWhy) {
     EXPECT_FALSE(windowCloseRequest());
 }
 
+// -size is checked against a guess when it is read, and against the GPU's
+// own figure once a context is made current on it: a larger target is
+// refused with one line, and the context stays current on the old one.
+TEST_F(OffscreenSession, ATargetWiderThanTheGpuDrawsIsRefusedAndTheOldOneStays) {
+    GLint viewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    const int largest = std::min(viewport[0], viewport[1]);
+    restart({"-size", "48x32"});
+    restart({"-size", std::to_string(largest + 1) + "x16"});
+    EXPECT_EQ(guiFailure(), "-size " + std::to_string(largest + 1) + "x16 is larger than the " +
+                                std::to_string(largest) + " x " + std::to_string(largest) + " this GPU draws");
+    EXPECT_NE(glGetString(GL_VERSION), nullptr) << "the context is still current";
+    guiUpdate(false);
+    EXPECT_TRUE(windowCloseRequest());
+}
