@@ -8,8 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "gpu/framebuffer.h"
-#include "gpu/gpu_buffer.h"
+#include "gpu/gl_name.h"
 #include "gpu/texture.h"
 
 // Owned by its user and released (moved over with an empty one) while the

@@ -4,10 +4,8 @@
 #include <utility>
 
 #include "flow/scene_files.h"
-#include "gpu/framebuffer.h"
-#include "gpu/gpu_buffer.h"
+#include "gpu/gl_name.h"
 #include "gpu/shader_program.h"
-#include "gpu/vertex_array.h"
 
 namespace {
 

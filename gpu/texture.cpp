@@ -2,26 +2,6 @@
 
 #include <utility>
 
-Texture::~Texture() {
-    if (name_ == 0) return;
-    glDeleteTextures(1, &name_);
-}
-
-Texture::Texture(Texture&& other) noexcept : name_(other.name_) { other.name_ = 0; }
-
-Texture& Texture::operator=(Texture&& other) noexcept {
-    if (this == &other) return *this;
-    if (name_ != 0) glDeleteTextures(1, &name_);
-    name_ = other.name_;
-    other.name_ = 0;
-    return *this;
-}
-
-GLuint Texture::id() {
-    if (name_ == 0) glGenTextures(1, &name_);
-    return name_;
-}
-
 void Texture::bind() { bind(0); }
 
 void Texture::bind(int unit) {

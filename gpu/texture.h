@@ -10,22 +10,16 @@
 #include <GL/glew.h>
 
 #include <initializer_list>
-#include <type_traits>
 
+#include "gpu/gl_name.h"
+
+// Moves, copies and destruction are GlName's: a move takes the name and
+// leaves 0 in the source, move-assignment deletes this texture's own name
+// first.
 class Texture {
 public:
-    Texture() = default;
-    ~Texture();
-
-    Texture(const Texture&) = delete;
-    Texture& operator=(const Texture&) = delete;
-    // Takes the name and leaves 0 in the source.
-    Texture(Texture&& other) noexcept;
-    // Deletes this texture's own name (if any) first, then takes the source's.
-    Texture& operator=(Texture&& other) noexcept;
-
     // The GL name, generated first if there is none yet.
-    GLuint id();
+    GLuint id() { return name_.id(); }
 
     // Binds to GL_TEXTURE_2D on unit 0 and leaves unit 0 active.
     void bind();
@@ -50,16 +44,10 @@ public:
                 const void* data);
 
 private:
-    GLuint name_ = 0;  // 0 until the first operation that needs a name
+    GlName<TextureNames> name_;  // none until the first operation that needs one
 };
 
-static_assert(!std::is_copy_constructible<Texture>::value, "Texture owns its name: no copies");
-static_assert(!std::is_copy_assignable<Texture>::value, "Texture owns its name: no copies");
-static_assert(std::is_nothrow_move_constructible<Texture>::value, "Texture moves must not throw");
-static_assert(std::is_nothrow_move_assignable<Texture>::value, "Texture moves must not throw");
-static_assert(std::is_nothrow_default_constructible<Texture>::value,
-              "an empty Texture needs no context");
-static_assert(sizeof(Texture) == sizeof(GLuint), "Texture holds exactly its GL name");
+static_assert(isGlOwner<Texture>, "a Texture is move-only, holds exactly its name, needs no context empty");
 
 // One texture parameter, as glTexParameteri takes it.
 struct TextureParameter {

@@ -6,9 +6,7 @@
 
 #include <utility>
 
-#include "gpu/framebuffer.h"
-#include "gpu/gpu_buffer.h"
-#include "gpu/vertex_array.h"
+#include "gpu/gl_name.h"
 #include "support/gl_test.h"
 
 namespace {
