@@ -120,6 +120,31 @@ bool syncFolderOf(const std::string& target, std::string& error) {
     return false;
 }
 
+// Creates the first free temporary name beside `target` with `create`
+// (which makes the file or folder exclusively and answers -1 with errno set
+// when it could not); `kind` names what is made, for the error line. The
+// name taken goes to `temporary`; the answer is create's (-1 on failure).
+template <typename Create>
+int createBeside(const std::string& target, const TemporaryNameDraw& draw, const char* kind, Create create,
+                 std::string& temporary, std::string& error) {
+    if (!namesAFile(target, error)) return -1;
+    NameDraws draws(draw);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string candidate = temporaryNameBeside(target, draws.next());
+        const int made = create(candidate);
+        if (made >= 0) {
+            temporary = candidate;
+            return made;
+        }
+        if (errno != EEXIST && errno != EINTR) {
+            error = std::string("cannot create a ") + kind + " beside " + target + ": " + describe(errno);
+            return -1;
+        }
+    }
+    error = "cannot find a free temporary name beside " + target;
+    return -1;
+}
+
 }  // namespace
 
 std::string temporaryNameBeside(const std::string& target, std::uint64_t draw) {
@@ -170,29 +195,17 @@ StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
 
 bool StagedFile::open(const std::string& target, std::string& error, const TemporaryNameDraw& draw) {
     abandon();
-    if (!namesAFile(target, error)) return false;
     // O_EXCL creates the file or fails: an existing file, or a symbolic link
     // planted under the name, is never opened, so nothing outside the folder
-    // can be written through it.
-    NameDraws draws(draw);
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const std::string candidate = temporaryNameBeside(target, draws.next());
-        // Read and write: a writer may read back what it wrote (a video
-        // muxer moves its index to the front that way).
-        const int descriptor = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (descriptor >= 0) {
-            descriptor_ = descriptor;
-            target_ = target;
-            temporary_ = candidate;
-            return true;
-        }
-        if (errno != EEXIST && errno != EINTR) {
-            error = "cannot create a file beside " + target + ": " + describe(errno);
-            return false;
-        }
-    }
-    error = "cannot find a free temporary name beside " + target;
-    return false;
+    // can be written through it. Read and write: a writer may read back what
+    // it wrote (a video muxer moves its index to the front that way).
+    const int descriptor = createBeside(target, draw, "file", [](const std::string& candidate) {
+        return ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    }, temporary_, error);
+    if (descriptor < 0) return false;
+    descriptor_ = descriptor;
+    target_ = target;
+    return true;
 }
 
 std::FILE* StagedFile::stream() {
@@ -276,24 +289,14 @@ StagedFolder& StagedFolder::operator=(StagedFolder&& other) noexcept {
 
 bool StagedFolder::open(const std::string& target, std::string& error, const TemporaryNameDraw& draw) {
     abandon();
-    if (!namesAFile(target, error)) return false;
     // mkdir creates the folder or fails, like O_EXCL: it never takes over
     // an existing folder or follows a planted link.
-    NameDraws draws(draw);
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const std::string candidate = temporaryNameBeside(target, draws.next());
-        if (::mkdir(candidate.c_str(), 0777) == 0) {
-            target_ = target;
-            temporary_ = candidate;
-            return true;
-        }
-        if (errno != EEXIST && errno != EINTR) {
-            error = "cannot create a folder beside " + target + ": " + describe(errno);
-            return false;
-        }
-    }
-    error = "cannot find a free temporary name beside " + target;
-    return false;
+    const int made = createBeside(target, draw, "folder", [](const std::string& candidate) {
+        return ::mkdir(candidate.c_str(), 0777);
+    }, temporary_, error);
+    if (made < 0) return false;
+    target_ = target;
+    return true;
 }
 
 bool StagedFolder::commit(std::string& error) {
