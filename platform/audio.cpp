@@ -16,7 +16,7 @@
 
 #include "platform/audio_loop.h"
 #include "platform/fatal_error.h"
-#include "platform/gui_backend.h"
+#include "platform/audio_control.h"
 #include "platform/quiet_stderr.h"
 
 namespace {
@@ -34,6 +34,7 @@ struct AudioState {
     SDL_AudioSpec obtained{}; // what the device really plays
     std::vector<std::unique_ptr<Track>> tracks;
     std::vector<std::uint8_t> mixBuffer;   // callback scratch, sized at open
+    bool silenced = false;                 // the offscreen backend runs: open no device
 };
 // Never destroyed: the device's thread keeps calling the callback until the
 // process is gone, also while static objects are destroyed at exit, so the
@@ -242,9 +243,11 @@ std::size_t readTrack(const std::vector<std::uint8_t>& track, std::size_t& posit
     return copied;
 }
 
+void silenceAudioOutput() { audio.silenced = true; }
+
 bool BASS_Init(int, std::uint32_t freq, std::uint32_t, void*, const void*) {
     // Offscreen runs are silent and deterministic.
-    if (guiIsOffscreen()) return false;
+    if (audio.silenced) return false;
     if (audio.device != 0) return true;
     return openDevice(freq > 0 ? static_cast<int>(freq) : 44100);
 }

@@ -17,6 +17,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/audio_control.h"
 #include "platform/fatal_error.h"
 #include "platform/gui_backend.h"
 #include "platform/gui_input.h"
@@ -46,8 +47,6 @@ GuiSession session;
 
 bool offscreen() { return session.options.backend == GuiBackend::Offscreen; }
 }  // namespace
-
-bool guiIsOffscreen() { return session.started && offscreen(); }
 
 // ---- 2. guiStart and guiInit ---------------------------------------------------------
 namespace {
@@ -102,6 +101,7 @@ bool guiStart(const GuiOptions& options, std::string& error) {
     session.tracker = InputTracker{};
     session.failure.clear();
     if (offscreen()) {
+        silenceAudioOutput();
         startVirtualPerfCounter(std::llround(options.frameTime * static_cast<double>(perfCounterFrequency)));
         session.tracker.state.widgetWidth = options.width;
         session.tracker.state.widgetHeight = options.height;

@@ -6,9 +6,6 @@
 
 #include "platform/input_tracker.h"
 
-// Whether guiStart chose the offscreen backend (false before guiStart).
-bool guiIsOffscreen();
-
 // Every call that can fail returns false (or null) with one line in `error`.
 
 // ---- offscreen: EGL without any display --------------------------------------

@@ -30,8 +30,8 @@ flags="-O1 -g1 -DNDEBUG"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS_RELWITHDEBINFO="$flags" \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$flags" -DSTILLFLOW_SANITIZE=ON -DSTILLFLOW_BENCH=OFF "${launcher[@]}" >/dev/null
 cmake --build build-asan -j"$(nproc)" --target stillflow make_demo_scene stillflow_tests stillflow_gltests \
-  stillflow_programtests
+  stillflow_guitests stillflow_programtests
 export ASAN_OPTIONS=detect_leaks=1
 export LSAN_OPTIONS=suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-(cd build-asan && ctest --output-on-failure -R '^(cpu_tests|gl_tests|program_tests|window_e2e)$')
+(cd build-asan && ctest --output-on-failure -R '^(cpu_tests|gl_tests|gui_tests|program_tests|window_e2e)$')
