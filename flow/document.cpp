@@ -17,7 +17,7 @@
 // Contents
 //   1. byte input from a file or from memory
 //   2. little-endian fields
-//   3. decoding into temporaries
+//   3. decoding into temporaries, the settings block
 //   4. delivery and the public readers
 //   5. encoding and the writer
 
@@ -104,6 +104,13 @@ constexpr std::uint64_t kCountBytes = 4;     // N
 constexpr std::uint64_t kParameterBytes = 8; // flowScale, phaseSpacing
 constexpr std::uint64_t kGuideBytes = sizeof(GuideSegment);
 
+// The settings block: a tag and a length, then the fields this version knows
+// (flags, brushRadius); fields a later version appends are skipped.
+constexpr std::uint8_t kSettingsTag[4] = {'S', 'F', 'S', 'T'};
+constexpr std::uint64_t kSettingsHeaderBytes = 8;  // tag, length
+constexpr std::uint64_t kSettingsFieldBytes = 8;   // flags, brushRadius
+constexpr std::uint32_t kFreezeFlag = 1u;
+
 // Fills in why the read failed, when the caller asked, and fails.
 bool refuse(DocumentReadReport* report, const char* format, ...) {
     if (report) {
@@ -115,6 +122,25 @@ bool refuse(DocumentReadReport* report, const char* format, ...) {
         report->refusal = text;
     }
     return false;
+}
+
+// The settings block after phaseSpacing, when there is a usable one; the
+// defaults otherwise. Reads at most its header and the fields it knows, so
+// a length of any size costs nothing; never fails the document.
+DocumentSettings decodeSettings(DocumentInput& input) {
+    const DocumentSettings defaults;
+    std::uint8_t header[kSettingsHeaderBytes];
+    if (!readBytes(input, header, sizeof header)) return defaults;
+    if (std::memcmp(header, kSettingsTag, sizeof kSettingsTag) != 0) return defaults;
+    const std::uint64_t length = uint32FromLittleEndian(header + 4);
+    if (length < kSettingsFieldBytes || length > input.remaining) return defaults;
+    std::uint8_t fields[kSettingsFieldBytes];
+    if (!readBytes(input, fields, sizeof fields)) return defaults;
+    DocumentSettings settings;
+    settings.freeze = (uint32FromLittleEndian(fields) & kFreezeFlag) != 0;
+    settings.brushRadius = floatFromBits(uint32FromLittleEndian(fields + 4));
+    if (!isUsableBrushRadius(settings.brushRadius)) return defaults;
+    return settings;
 }
 
 // Reads a whole document into temporaries, in file order. Every block size
@@ -189,12 +215,16 @@ bool decodeDocument(DocumentInput& input, FlowDocument* document, DocumentReadRe
     if (!std::isfinite(flowScale)) flowScale = kDefaultFlowScale;
     if (!isUsablePhaseSpacing(phaseSpacing)) phaseSpacing = kDefaultPhaseSpacing;
 
-    // 5. Only now does the caller's document change; moves cannot fail.
+    // 5. Stillflow's settings, if the document has a usable block of them.
+    const DocumentSettings settings = decodeSettings(input);
+
+    // 6. Only now does the caller's document change; moves cannot fail.
     document->picture = std::move(picture);
     document->mask = std::move(mask);
     document->guides = std::move(guides);
     document->flowScale = flowScale;
     document->phaseSpacing = phaseSpacing;
+    document->settings = settings;
     return true;
 }
 
@@ -215,18 +245,19 @@ void deliverGrid(Grid<Cell>& source, Grid<Cell>* destination) {
 }
 
 void deliverDocument(FlowDocument& document, ImageGrid* picture, ByteMask* mask, float* flowScale,
-                     float* phaseSpacing) {
+                     float* phaseSpacing, DocumentSettings* settings) {
     deliverGrid(document.picture, picture);
     deliverGrid(document.mask, mask);
     guideSegments = std::move(document.guides);
     if (flowScale) *flowScale = document.flowScale;
     if (phaseSpacing) *phaseSpacing = document.phaseSpacing;
+    if (settings) *settings = document.settings;
 }
 
 }  // namespace
 
 bool readFlowDocument(const char* path, ImageGrid* picture, ByteMask* mask, float* flowScale,
-                      float* phaseSpacing, DocumentReadReport* report) {
+                      float* phaseSpacing, DocumentSettings* settings, DocumentReadReport* report) {
     if (report) report->refusal.clear();
     if (!path) return false;
     FileHandle file(std::fopen(path, "rb"));
@@ -248,15 +279,16 @@ bool readFlowDocument(const char* path, ImageGrid* picture, ByteMask* mask, floa
     FlowDocument document;
     if (!decodeDocument(input, &document, report)) return false;
     file.reset();
-    deliverDocument(document, picture, mask, flowScale, phaseSpacing);
+    deliverDocument(document, picture, mask, flowScale, phaseSpacing, settings);
     return true;
 }
 
 bool readFlowDocumentFromMemory(const std::uint8_t* bytes, std::size_t size, ImageGrid* picture,
-                                ByteMask* mask, float* flowScale, float* phaseSpacing) {
+                                ByteMask* mask, float* flowScale, float* phaseSpacing,
+                                DocumentSettings* settings) {
     FlowDocument document;
     if (!decodeFlowDocument(bytes, size, &document)) return false;
-    deliverDocument(document, picture, mask, flowScale, phaseSpacing);
+    deliverDocument(document, picture, mask, flowScale, phaseSpacing, settings);
     return true;
 }
 
@@ -281,7 +313,9 @@ std::vector<std::uint8_t> encodeFlowDocument(const FlowDocument& document) {
 
     const std::size_t cells = static_cast<std::size_t>(picture.cellCount());
     const std::size_t guideCount = document.guides.size();
-    std::vector<std::uint8_t> bytes(20 + 5 * cells + 16 * guideCount);
+    const bool settingsGiven = document.settings != DocumentSettings{};
+    const std::size_t settingsBytes = settingsGiven ? kSettingsHeaderBytes + kSettingsFieldBytes : 0;
+    std::vector<std::uint8_t> bytes(20 + 5 * cells + 16 * guideCount + settingsBytes);
     std::uint8_t* out = bytes.data();
     auto putBits = [&out](std::uint32_t bits) {
         uint32ToLittleEndian(bits, out);
@@ -303,6 +337,13 @@ std::vector<std::uint8_t> encodeFlowDocument(const FlowDocument& document) {
     }
     putBits(bitsFromFloat(document.flowScale));
     putBits(bitsFromFloat(document.phaseSpacing));
+    if (settingsGiven) {
+        std::memcpy(out, kSettingsTag, sizeof kSettingsTag);
+        out += sizeof kSettingsTag;
+        putBits(static_cast<std::uint32_t>(kSettingsFieldBytes));
+        putBits(document.settings.freeze ? kFreezeFlag : 0u);
+        putBits(bitsFromFloat(document.settings.brushRadius));
+    }
     return bytes;
 }
 

@@ -9,9 +9,20 @@
 //   W*H RGBA pixels (4 bytes each, row-major, top row first),
 //   W*H mask bytes,
 //   int32 N, N guides of four float32 (x0, y0, x1, y1),
-//   float32 flowScale, float32 phaseSpacing.
-// A complete document is 20 + 5*W*H + 16*N bytes; bytes after phaseSpacing
-// are never read.
+//   float32 flowScale, float32 phaseSpacing,
+//   then, optionally, Stillflow's settings block:
+//     4 bytes tag "SFST", uint32 L (the bytes that follow),
+//     L bytes of fields: uint32 flags (bit 0: the freeze; the other bits
+//     are written 0 and not read), float32 brushRadius; a later version
+//     may append fields, and L grows with them.
+// A complete document is 20 + 5*W*H + 16*N bytes; whatever follows
+// phaseSpacing is no part of the fixed fields, so a reader that reads only
+// those reads every document. The settings block is written only when a
+// setting differs from its default: a document that uses none is byte for
+// byte what it was before the block existed. A block that is absent, has
+// another tag, is cut short, is shorter than the fields above or holds a
+// radius outside the brush's range is ignored (the defaults apply) and never
+// makes the read fail.
 
 #include <cstddef>
 #include <cstdint>
@@ -37,12 +48,36 @@ constexpr float kDefaultPhaseSpacing = 0.5f;
 constexpr float kSmallestPhaseSpacing = 1.0e-3f;
 constexpr float kLargestPhaseSpacing = 1.0e6f;
 
+// The mask brush's radius in picture pixels: the default, and the range [ and ]
+// step through (halving and doubling) and the settings block may hold.
+constexpr float kDefaultBrushRadius = 4.0f;
+constexpr float kSmallestBrushRadius = 1.0f;
+constexpr float kLargestBrushRadius = 1024.0f;
+
 // True for a spacing the scheduling and the weights work with: a number
 // within [kSmallestPhaseSpacing, kLargestPhaseSpacing]. Anything else is
 // replaced by kDefaultPhaseSpacing.
 constexpr bool isUsablePhaseSpacing(float spacing) {
     return spacing >= kSmallestPhaseSpacing && spacing <= kLargestPhaseSpacing;  // false for NaN
 }
+
+// True for a radius the settings block may hold: within
+// [kSmallestBrushRadius, kLargestBrushRadius] (false for NaN).
+constexpr bool isUsableBrushRadius(float radius) {
+    return radius >= kSmallestBrushRadius && radius <= kLargestBrushRadius;
+}
+
+// Stillflow's own settings, kept in the block after phaseSpacing. A document
+// without the block has these defaults.
+struct DocumentSettings {
+    bool freeze = false;                      // the flow is held still where the mask is painted
+    float brushRadius = kDefaultBrushRadius;  // picture pixels, isUsableBrushRadius
+
+    bool operator==(const DocumentSettings& other) const {
+        return freeze == other.freeze && brushRadius == other.brushRadius;
+    }
+    bool operator!=(const DocumentSettings& other) const { return !(*this == other); }
+};
 
 // What one read delivers.
 struct FlowDocument {
@@ -51,6 +86,7 @@ struct FlowDocument {
     std::vector<GuideSegment> guides;  // becomes guideSegments, same order
     float flowScale = kDefaultFlowScale;
     float phaseSpacing = kDefaultPhaseSpacing;
+    DocumentSettings settings;         // from the settings block, or the defaults
 };
 
 // Reads the document at `path`. All or nothing: on true every given
@@ -61,7 +97,8 @@ struct FlowDocument {
 // are checked against the file's size before anything is allocated.
 // A phaseSpacing that isUsablePhaseSpacing refuses reads as
 // kDefaultPhaseSpacing, a non-finite flowScale as kDefaultFlowScale; the rest
-// of the document still applies.
+// of the document still applies. `settings` receives the settings block's
+// values, or the defaults when the document has no usable block.
 //
 // `report`, when given, lets the caller refuse pictures it cannot use and
 // learn why a read failed; the reader still prints nothing.
@@ -74,19 +111,22 @@ struct DocumentReadReport {
     std::string refusal;
 };
 bool readFlowDocument(const char* path, ImageGrid* picture, ByteMask* mask,
-                      float* flowScale, float* phaseSpacing, DocumentReadReport* report = nullptr);
+                      float* flowScale, float* phaseSpacing, DocumentSettings* settings = nullptr,
+                      DocumentReadReport* report = nullptr);
 
 // The same read, from `size` bytes in memory.
 bool readFlowDocumentFromMemory(const std::uint8_t* bytes, std::size_t size, ImageGrid* picture,
-                                ByteMask* mask, float* flowScale, float* phaseSpacing);
+                                ByteMask* mask, float* flowScale, float* phaseSpacing,
+                                DocumentSettings* settings = nullptr);
 
 // Decodes a document held in memory into `document` without touching
 // guideSegments. On false `document` is unchanged.
 bool decodeFlowDocument(const std::uint8_t* bytes, std::size_t size, FlowDocument* document);
 
 // The document's bytes in the .flw format, writing the parameters as they are
-// (no defaults substituted). An empty mask is written as all zero. Empty
-// result when the picture is empty or the mask is of another size.
+// (no defaults substituted), and the settings block when the settings differ
+// from the defaults. An empty mask is written as all zero. Empty result when
+// the picture is empty or the mask is of another size.
 std::vector<std::uint8_t> encodeFlowDocument(const FlowDocument& document);
 
 // Writes encodeFlowDocument's bytes to `path` through writeFileSafely

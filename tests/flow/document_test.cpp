@@ -85,6 +85,8 @@ protected:
         mask_.at(2, 0) = 77;
         flowScale_ = 123.0f;
         phaseSpacing_ = 4.0f;
+        settings_.freeze = true;
+        settings_.brushRadius = 32.0f;
         guideSegments = {GuideSegment{1, 2, 3, 4}};
     }
     void TearDown() override {
@@ -96,11 +98,12 @@ protected:
     }
 
     bool readFile(const std::string& path) {
-        return readFlowDocument(path.c_str(), &picture_, &mask_, &flowScale_, &phaseSpacing_);
+        return readFlowDocument(path.c_str(), &picture_, &mask_, &flowScale_, &phaseSpacing_, &settings_);
     }
 
     bool readMemory(const Bytes& bytes, std::size_t size) {
-        return readFlowDocumentFromMemory(bytes.data(), size, &picture_, &mask_, &flowScale_, &phaseSpacing_);
+        return readFlowDocumentFromMemory(bytes.data(), size, &picture_, &mask_, &flowScale_, &phaseSpacing_,
+                                          &settings_);
     }
 
     void expectUntouched(const std::string& what) {
@@ -113,6 +116,8 @@ protected:
         EXPECT_EQ(mask_.at(2, 0), 77);
         EXPECT_EQ(flowScale_, 123.0f);
         EXPECT_EQ(phaseSpacing_, 4.0f);
+        EXPECT_TRUE(settings_.freeze);
+        EXPECT_EQ(settings_.brushRadius, 32.0f);
         ASSERT_EQ(guideSegments.size(), 1u);
         EXPECT_EQ(guideSegments[0].y1, 4.0f);
     }
@@ -124,6 +129,7 @@ protected:
     ByteMask mask_;
     float flowScale_ = 0.0f;
     float phaseSpacing_ = 0.0f;
+    DocumentSettings settings_;
 };
 
 TEST_F(FlowDocumentTest, ASmallestCompleteDocumentIs65BytesAndReadsEveryField) {
@@ -407,6 +413,98 @@ TEST_F(FlowDocumentTest, AFailedWriteLeavesTheOldDocumentAndSaysWhy) {
     }
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"folder.flw", "kept.flw"}));
+}
+
+// The settings block after phaseSpacing: "SFST", its length, the flags
+// (bit 0 the freeze) and the brush radius.
+Bytes settingsBlock(std::uint32_t length, std::uint32_t flags, float radius, const char* tag = "SFST") {
+    DocumentBytes d;
+    d.bytes.assign(tag, tag + 4);
+    d.int32(static_cast<std::int32_t>(length));
+    d.int32(static_cast<std::int32_t>(flags));
+    d.float32(radius);
+    return d.bytes;
+}
+
+TEST_F(FlowDocumentTest, TheSettingsBlockRoundTripsAndReadersOfTheFixedFieldsStillReadTheDocument) {
+    FlowDocument document;
+    document.picture = ImageGrid(4, 3);
+    document.picture.at(1, 2) = Rgba8{5, 6, 7, 8};
+    document.guides = {{1, 2, 3, 4}};
+    document.flowScale = 3.0f;
+    document.phaseSpacing = 0.7f;
+    const Bytes plain = encodeFlowDocument(document);
+    ASSERT_EQ(plain.size(), 20u + 5u * 12u + 16u) << "default settings add no block";
+
+    document.settings.freeze = true;
+    document.settings.brushRadius = 256.0f;
+    const Bytes withBlock = encodeFlowDocument(document);
+    ASSERT_EQ(withBlock.size(), plain.size() + 16u);
+    EXPECT_TRUE(std::equal(plain.begin(), plain.end(), withBlock.begin())) << "the fixed fields are unchanged";
+    const Bytes block(withBlock.begin() + static_cast<std::ptrdiff_t>(plain.size()), withBlock.end());
+    EXPECT_EQ(block, settingsBlock(8, 1, 256.0f));
+
+    ASSERT_TRUE(readFile(writeFile(withBlock)));
+    EXPECT_TRUE(settings_.freeze);
+    EXPECT_EQ(settings_.brushRadius, 256.0f);
+    EXPECT_EQ(picture_.at(1, 2).b, 7);
+    EXPECT_EQ(phaseSpacing_, 0.7f);
+    FlowDocument decoded;
+    ASSERT_TRUE(decodeFlowDocument(withBlock.data(), withBlock.size(), &decoded));
+    EXPECT_EQ(decoded.settings, document.settings);
+
+    // A reader that stops after phaseSpacing, as the format allows, reads the
+    // same document: only the settings are left at their defaults.
+    ASSERT_TRUE(readMemory(withBlock, plain.size()));
+    EXPECT_EQ(settings_, DocumentSettings{});
+    EXPECT_EQ(flowScale_, 3.0f);
+    EXPECT_EQ(guideSegments.size(), 1u);
+}
+
+TEST_F(FlowDocumentTest, ASettingsBlockThatIsAbsentUnknownCutOrMalformedIsIgnoredAndTheDocumentReads) {
+    const Bytes fixed = makeDocument(3, 3, {{1, 2, 3, 4}}, 2.5f, 1.4f);
+    const Bytes good = settingsBlock(8, 1, 64.0f);
+    Bytes longer = settingsBlock(12, 1, 64.0f);
+    longer.insert(longer.end(), {9, 9, 9, 9});
+    const DocumentSettings defaults;
+    const DocumentSettings frozen64{true, 64.0f};
+    struct Case {
+        std::string name;
+        Bytes tail;
+        DocumentSettings expected;
+    };
+    std::vector<Case> cases = {
+        {"absent", {}, defaults},
+        {"usable", good, frozen64},
+        {"fields of a later version after the known ones", longer, frozen64},
+        {"flag bits not known yet", settingsBlock(8, 0xfffffffe, 2.0f), {false, 2.0f}},
+        {"unknown tag", settingsBlock(8, 1, 64.0f, "XXXX"), defaults},
+        {"absurd length", settingsBlock(0xffffffff, 1, 64.0f), defaults},
+        {"length beyond the file", settingsBlock(9, 1, 64.0f), defaults},
+        {"length shorter than the fields", settingsBlock(4, 1, 64.0f), defaults},
+        {"radius not a number", settingsBlock(8, 1, kNaN), defaults},
+        {"radius 0", settingsBlock(8, 1, 0.0f), defaults},
+        {"radius beyond 1024", settingsBlock(8, 1, 1025.0f), defaults},
+        {"other bytes", {0xff, 0xff, 0xff, 0xff, 0x00, 0x01, 0x02}, defaults},
+    };
+    for (std::size_t cut = 1; cut < good.size(); ++cut) {
+        cases.push_back({"cut to " + std::to_string(cut) + " bytes",
+                         Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut)), defaults});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes bytes = fixed;
+        bytes.insert(bytes.end(), c.tail.begin(), c.tail.end());
+        for (bool fromFile : {false, true}) {
+            settings_ = DocumentSettings{true, 32.0f};
+            guideSegments.clear();
+            ASSERT_TRUE(fromFile ? readFile(writeFile(bytes)) : readMemory(bytes, bytes.size()));
+            EXPECT_EQ(settings_.freeze, c.expected.freeze);
+            EXPECT_EQ(settings_.brushRadius, c.expected.brushRadius);
+            EXPECT_EQ(phaseSpacing_, 1.4f);
+            EXPECT_EQ(guideSegments.size(), 1u);
+        }
+    }
 }
 
 }  // namespace
