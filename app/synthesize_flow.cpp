@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "flow/freeze.h"
 #include "flow/guides.h"
 #include "flow/synthesis.h"
 #include "gpu/flow_upload.h"
@@ -17,6 +18,7 @@ void synthesizeFlow(AppState& state, double t) {
 void synthesizeFlowQuietly(AppState& state) {
     if (!state.flowDirty) return;
     computeFlowField(guideSegments, state.flowScale, state.flowGrid);
+    if (state.freezeWhereMasked) freezeFlow(state.mask, state.flowGrid);
     state.flowDirty = false;
     uploadFlowField(state.flowGrid, state.targets.flow);
 }

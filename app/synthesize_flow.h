@@ -4,8 +4,9 @@
 
 // When the guides changed (flowDirty): prints "flow dirty %f\n" with the
 // frame's time t, recomputes every cell of the flow grid from the guide list
-// and flowScale, clears the flag and replaces the flow texture. Otherwise
-// does nothing.
+// and flowScale, holds it still where the mask is painted while the freeze
+// is on (freezeFlow), clears the flag and replaces the flow texture.
+// Otherwise does nothing. The window and the export both synthesise here.
 void synthesizeFlow(AppState& state, double t);
 
 // The same synthesis without the line, for programs that render a scene
