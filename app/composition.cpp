@@ -70,7 +70,7 @@ void composeFrame(AppState& state) {
     if (state.showMask) drawMaskTint(state, pictureWidth, pictureHeight);
 
     // 7. The brush outline in the two mask modes.
-    if (ToolMode == toolPaintMask || ToolMode == toolClearMask) drawBrushOutline(state.cursorPosition, brushRadius);
+    if (ToolMode == toolPaintMask || ToolMode == toolClearMask) drawBrushOutline(state.cursorPosition, state.brushRadius);
 
     // 8. G: the guides above everything, the overlay included, so that guides
     // under its opaque parts can still be found; the targets of the next

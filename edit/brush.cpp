@@ -13,8 +13,9 @@ constexpr float boxRadii = 3.0f;
 // Within this fraction of the radius the weight is 1 and a cell takes the
 // paint value exactly.
 constexpr float solidCoreFraction = 0.7f;
-// A stroke stops stepping once the cursor is no farther than half a spacing.
-constexpr float strokeStopDistance = 0.5f * brushStampSpacing;
+// A stroke stops stepping once the cursor is no farther than half a spacing
+// (2 at the default radius of 4).
+constexpr float strokeStopFraction = 0.5f;
 
 // Where the stroke laid its last stamp, picture units.
 Vec2 lastStamp;
@@ -24,11 +25,14 @@ Vec2 lastStamp;
 bool strokeOpen = false;
 ByteMask strokeBefore;
 
-void finishStroke(const ByteMask& mask, EditHistory& history) {
+// Whether the stroke changed anything (and so became a step).
+bool finishStroke(const ByteMask& mask, EditHistory& history) {
     strokeOpen = false;
     MaskEdit edit = maskEditBetween(strokeBefore, mask);
     strokeBefore = ByteMask();
-    if (edit.width > 0) recordEdit(history, std::move(edit));
+    if (edit.width <= 0) return false;
+    recordEdit(history, std::move(edit));
+    return true;
 }
 
 // The inclusive cell range [first, last] that the interval [low, high] touches
@@ -83,42 +87,52 @@ void stampBrush(Vec2 centre, std::uint8_t value, float radius, ByteMask& mask) {
     }
 }
 
-bool updateMaskBrush(Vec2 cursorPosition, ByteMask& mask, EditHistory& history) {
+float steppedBrushRadius(float radius, RadiusStep step) {
+    if (step == RadiusStep::Double) {
+        if (!(radius < kLargestBrushRadius)) return radius;
+        return std::min(std::max(radius * 2.0f, kSmallestBrushRadius), kLargestBrushRadius);
+    }
+    if (!(radius > kSmallestBrushRadius)) return radius;
+    return std::max(std::min(radius * 0.5f, kLargestBrushRadius), kSmallestBrushRadius);
+}
+
+BrushActivity updateMaskBrush(Vec2 cursorPosition, float radius, ByteMask& mask, EditHistory& history) {
+    BrushActivity activity;
     // The stroke begun by an earlier press ends at the release, also when the
     // tool key was let go first and the release counts in another tool.
-    if (mouseUp(MouseButton::Left) && strokeOpen) finishStroke(mask, history);
-    if (ToolMode != toolPaintMask && ToolMode != toolClearMask) return false;
+    if (mouseUp(MouseButton::Left) && strokeOpen) activity.strokeRecorded = finishStroke(mask, history);
+    if (ToolMode != toolPaintMask && ToolMode != toolClearMask) return activity;
     const std::uint8_t value = ToolMode == toolPaintMask ? 255 : 0;
 
-    bool stamped = false;
     if (mouseDown(MouseButton::Left)) {
         strokeBefore = mask;
         strokeOpen = true;
-        stampBrush(cursorPosition, value, brushRadius, mask);
+        stampBrush(cursorPosition, value, radius, mask);
         lastStamp = cursorPosition;
-        stamped = true;
+        activity.stamped = true;
     }
-    if (!mousePressed(MouseButton::Left)) return stamped;
+    if (!mousePressed(MouseButton::Left)) return activity;
 
+    const float spacing = brushStampSpacing(radius);
+    const float stopDistance = strokeStopFraction * spacing;
     float dx = cursorPosition.x - lastStamp.x;
     float dy = cursorPosition.y - lastStamp.y;
     float length = std::sqrt(dx * dx + dy * dy);
-    while (length > strokeStopDistance) {
-        const Vec2 next{lastStamp.x + brushStampSpacing * dx / length,
-                        lastStamp.y + brushStampSpacing * dy / length};
+    while (length > stopDistance) {
+        const Vec2 next{lastStamp.x + spacing * dx / length, lastStamp.y + spacing * dy / length};
         const float nextDx = cursorPosition.x - next.x;
         const float nextDy = cursorPosition.y - next.y;
         const float nextLength = std::sqrt(nextDx * nextDx + nextDy * nextDy);
-        // Far from the origin (the view zoomed far out) a 4-unit step can round
+        // Far from the origin (the view zoomed far out) a small step can round
         // away to nothing, and the loop would never end: stop once a step no
         // longer brings the stamp closer. Elsewhere every step gets closer.
         if (!(nextLength < length)) break;
         lastStamp = next;
-        stampBrush(lastStamp, value, brushRadius, mask);
-        stamped = true;
+        stampBrush(lastStamp, value, radius, mask);
+        activity.stamped = true;
         dx = nextDx;
         dy = nextDy;
         length = nextLength;
     }
-    return stamped;
+    return activity;
 }

@@ -56,7 +56,7 @@ TEST(BrushStamp, SoftFalloffMatchesTheReferenceValues) {
     const int distances[6] = {0, 3, 5, 7, 10, 12};
     for (const Case& c : cases) {
         ByteMask mask = filledMask(41, 41, c.background);
-        stampBrush(Vec2{20, 20}, c.value, brushRadius, mask);
+        stampBrush(Vec2{20, 20}, c.value, kDefaultBrushRadius, mask);
         for (int i = 0; i < 6; ++i) {
             EXPECT_EQ(mask.at(20 + distances[i], 20), c.expected[i]) << "value " << int(c.value) << " d " << distances[i];
             EXPECT_EQ(mask.at(20, 20 - distances[i]), c.expected[i]) << "value " << int(c.value) << " d " << distances[i];
@@ -79,7 +79,7 @@ TEST(BrushStamp, BoxSpansThreeRadiiAndTruncationReachesItsCorners) {
         // Clearing lowers every non-zero cell of the box by at least one.
         const ByteMask before = filledMask(50, 50, 200);
         ByteMask after = before;
-        stampBrush(c.centre, 0, brushRadius, after);
+        stampBrush(c.centre, 0, kDefaultBrushRadius, after);
         const Box box = changedBox(before, after);
         EXPECT_EQ(box.width(), c.columns) << c.centre.x << "," << c.centre.y;
         EXPECT_EQ(box.height(), c.rows) << c.centre.x << "," << c.centre.y;
@@ -91,7 +91,7 @@ TEST(BrushStamp, BoxSpansThreeRadiiAndTruncationReachesItsCorners) {
     }
     // Painting leaves a 200 in the box's corners: its weight is a few millionths.
     ByteMask mask = filledMask(50, 50, 200);
-    stampBrush(Vec2{20, 20}, 255, brushRadius, mask);
+    stampBrush(Vec2{20, 20}, 255, kDefaultBrushRadius, mask);
     EXPECT_EQ(mask.at(8, 8), 200);
     EXPECT_EQ(mask.at(32, 32), 200);
     EXPECT_EQ(mask.at(20, 20), 255);
@@ -115,7 +115,7 @@ TEST(BrushStamp, StampsAreClippedToTheMask) {
     for (const Case& c : cases) {
         const ByteMask before = filledMask(30, 30, 200);
         ByteMask after = before;
-        stampBrush(c.centre, 0, brushRadius, after);
+        stampBrush(c.centre, 0, kDefaultBrushRadius, after);
         const Box box = changedBox(before, after);
         EXPECT_EQ(box.x0, c.expected.x0) << c.centre.x << "," << c.centre.y;
         EXPECT_EQ(box.y0, c.expected.y0) << c.centre.x << "," << c.centre.y;
@@ -123,7 +123,7 @@ TEST(BrushStamp, StampsAreClippedToTheMask) {
         EXPECT_EQ(box.y1, c.expected.y1) << c.centre.x << "," << c.centre.y;
     }
     ByteMask empty;
-    stampBrush(Vec2{0, 0}, 255, brushRadius, empty);
+    stampBrush(Vec2{0, 0}, 255, kDefaultBrushRadius, empty);
     EXPECT_TRUE(empty.empty());
 }
 
@@ -144,9 +144,10 @@ protected:
         input.apply();
         updateToolMode();
         updateGuideEditing(cursor, view, flowDirty, history);
-        updateMaskBrush(cursor, target, history);
+        updateMaskBrush(cursor, radius, target, history);
     }
 
+    float radius = kDefaultBrushRadius;
     View view;
     bool flowDirty = false;
     EditHistory history;
@@ -158,7 +159,7 @@ TEST_F(BrushStroke, StampsFallEveryFourUnitsAlongThePath) {
     ToolMode = toolClearMask;
 
     frame(InputFrame().press(MouseButton::Left).key(Key::C), Vec2{10, 20}, mask);
-    stampBrush(Vec2{10, 20}, 0, brushRadius, expected);
+    stampBrush(Vec2{10, 20}, 0, kDefaultBrushRadius, expected);
     EXPECT_TRUE(sameCells(mask, expected));
 
     // Holding still lays nothing more.
@@ -168,15 +169,15 @@ TEST_F(BrushStroke, StampsFallEveryFourUnitsAlongThePath) {
 
     // A 40-unit jump: ten stamps, at 14, 18, ..., 50.
     frame(InputFrame().hold(MouseButton::Left).key(Key::C), Vec2{50, 20}, mask);
-    for (int i = 1; i <= 10; ++i) stampBrush(Vec2{10.0f + 4.0f * i, 20}, 0, brushRadius, expected);
+    for (int i = 1; i <= 10; ++i) stampBrush(Vec2{10.0f + 4.0f * i, 20}, 0, kDefaultBrushRadius, expected);
     EXPECT_TRUE(sameCells(mask, expected));
 
     // The next frame goes on from the last stamp, not from the cursor: 57 is
     // 7 past it, so stamps at 54 and, 3 still being more than half a step,
     // at 58, one beyond the cursor.
     frame(InputFrame().hold(MouseButton::Left).key(Key::C), Vec2{57, 20}, mask);
-    stampBrush(Vec2{54, 20}, 0, brushRadius, expected);
-    stampBrush(Vec2{58, 20}, 0, brushRadius, expected);
+    stampBrush(Vec2{54, 20}, 0, kDefaultBrushRadius, expected);
+    stampBrush(Vec2{58, 20}, 0, kDefaultBrushRadius, expected);
     EXPECT_TRUE(sameCells(mask, expected));
 
     frame(InputFrame().release(MouseButton::Left).key(Key::C), Vec2{57, 20}, mask);
@@ -185,14 +186,56 @@ TEST_F(BrushStroke, StampsFallEveryFourUnitsAlongThePath) {
     EXPECT_TRUE(guideSegments.empty());
 }
 
+// A stroke of radius r lays its stamps r apart and stops within r / 2 of the
+// cursor: 4 and 2 at the default radius, as above.
+TEST_F(BrushStroke, StampSpacingFollowsTheRadius) {
+    for (float r : {1.0f, 16.0f, 50.0f}) {
+        SCOPED_TRACE(r);
+        radius = r;
+        const float x0 = 4 * r;
+        const float y = 4 * r;
+        ByteMask mask(static_cast<std::int32_t>(20 * r), static_cast<std::int32_t>(8 * r));
+        ByteMask expected = mask;
+        ToolMode = toolPaintMask;
+        frame(InputFrame().press(MouseButton::Left).key(Key::X), Vec2{x0, y}, mask);
+        // Ten radii and a quarter: ten stamps, the quarter left over.
+        frame(InputFrame().hold(MouseButton::Left).key(Key::X), Vec2{x0 + 10.25f * r, y}, mask);
+        for (int i = 0; i <= 10; ++i) stampBrush(Vec2{x0 + static_cast<float>(i) * r, y}, 255, r, expected);
+        EXPECT_TRUE(sameCells(mask, expected));
+        // Three quarters past the last stamp: one more, beyond the cursor.
+        frame(InputFrame().hold(MouseButton::Left).key(Key::X), Vec2{x0 + 10.75f * r, y}, mask);
+        stampBrush(Vec2{x0 + 11 * r, y}, 255, r, expected);
+        EXPECT_TRUE(sameCells(mask, expected));
+        frame(InputFrame().release(MouseButton::Left).key(Key::X), Vec2{x0 + 10.75f * r, y}, mask);
+    }
+}
+
+TEST(BrushRadius, HalvingAndDoublingStayWithinOneTo1024) {
+    struct Case {
+        float radius;
+        RadiusStep step;
+        float expected;
+    };
+    const Case cases[] = {
+        {4, RadiusStep::Halve, 2},       {2, RadiusStep::Halve, 1},      {1, RadiusStep::Halve, 1},
+        {1.5f, RadiusStep::Halve, 1},    {4, RadiusStep::Double, 8},     {512, RadiusStep::Double, 1024},
+        {1024, RadiusStep::Double, 1024}, {640, RadiusStep::Double, 1024}, {5, RadiusStep::Double, 10},
+        {1024, RadiusStep::Halve, 512},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(steppedBrushRadius(c.radius, c.step), c.expected)
+            << c.radius << (c.step == RadiusStep::Halve ? " halved" : " doubled");
+    }
+}
+
 TEST_F(BrushStroke, DiagonalStrokeStepsAlongTheLine) {
     ByteMask mask(60, 60);
     ByteMask expected = mask;
     ToolMode = toolPaintMask;
     frame(InputFrame().press(MouseButton::Left).key(Key::X), Vec2{10, 10}, mask);
     frame(InputFrame().hold(MouseButton::Left).key(Key::X), Vec2{22, 26}, mask);  // 20 away
-    stampBrush(Vec2{10, 10}, 255, brushRadius, expected);
-    for (int i = 1; i <= 5; ++i) stampBrush(Vec2{10.0f + 2.4f * i, 10.0f + 3.2f * i}, 255, brushRadius, expected);
+    stampBrush(Vec2{10, 10}, 255, kDefaultBrushRadius, expected);
+    for (int i = 1; i <= 5; ++i) stampBrush(Vec2{10.0f + 2.4f * i, 10.0f + 3.2f * i}, 255, kDefaultBrushRadius, expected);
     EXPECT_TRUE(sameCells(mask, expected));
 }
 
@@ -245,9 +288,9 @@ TEST_F(BrushStroke, OnlyThePaintAndClearToolsTouchTheMask) {
         const ByteMask before = mask;
         ToolMode = mode;
         InputFrame().press(MouseButton::Left).apply();
-        updateMaskBrush(Vec2{15, 15}, mask, history);
+        updateMaskBrush(Vec2{15, 15}, kDefaultBrushRadius, mask, history);
         InputFrame().hold(MouseButton::Left).apply();
-        updateMaskBrush(Vec2{25, 15}, mask, history);
+        updateMaskBrush(Vec2{25, 15}, kDefaultBrushRadius, mask, history);
         EXPECT_TRUE(sameCells(mask, before)) << mode;
     }
 }
@@ -258,17 +301,17 @@ TEST_F(BrushStroke, StrokeEndsFarFromTheOriginAndOnAnEmptyMask) {
     ToolMode = toolPaintMask;
     ByteMask mask(20, 20);
     InputFrame().press(MouseButton::Left).apply();
-    updateMaskBrush(Vec2{1e8f, 0}, mask, history);
+    updateMaskBrush(Vec2{1e8f, 0}, kDefaultBrushRadius, mask, history);
     InputFrame().hold(MouseButton::Left).apply();
-    updateMaskBrush(Vec2{1e8f + 64, 0}, mask, history);
-    updateMaskBrush(Vec2{1e8f, 1e8f}, mask, history);
+    updateMaskBrush(Vec2{1e8f + 64, 0}, kDefaultBrushRadius, mask, history);
+    updateMaskBrush(Vec2{1e8f, 1e8f}, kDefaultBrushRadius, mask, history);
     EXPECT_TRUE(sameCells(mask, ByteMask(20, 20)));
 
     ByteMask empty;
     InputFrame().press(MouseButton::Left).apply();
-    updateMaskBrush(Vec2{0, 0}, empty, history);
+    updateMaskBrush(Vec2{0, 0}, kDefaultBrushRadius, empty, history);
     InputFrame().hold(MouseButton::Left).apply();
-    updateMaskBrush(Vec2{100, 0}, empty, history);
+    updateMaskBrush(Vec2{100, 0}, kDefaultBrushRadius, empty, history);
     EXPECT_TRUE(empty.empty());
 }
 
