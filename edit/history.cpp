@@ -41,9 +41,15 @@ bool applyStep(const MaskEdit& edit, bool forward, ByteMask& mask) {
     return true;
 }
 
-StepTarget applyStep(const EditStep& step, bool forward, std::vector<GuideSegment>& guides, ByteMask& mask) {
+StepTarget applyStep(const EditStep& step, bool forward, std::vector<GuideSegment>& guides, ByteMask& mask,
+                     SettingValue* setting) {
     if (const GuideEdit* edit = std::get_if<GuideEdit>(&step)) {
         return applyStep(*edit, forward, guides) ? StepTarget::Guides : StepTarget::None;
+    }
+    if (const SettingEdit* edit = std::get_if<SettingEdit>(&step)) {
+        if (!setting) return StepTarget::None;
+        *setting = SettingValue{edit->setting, forward ? edit->after : edit->before};
+        return StepTarget::Setting;
     }
     return applyStep(std::get<MaskEdit>(step), forward, mask) ? StepTarget::Mask : StepTarget::None;
 }
@@ -94,16 +100,18 @@ void recordEdit(EditHistory& history, EditStep step) {
     history.applied = history.steps.size();
 }
 
-StepTarget undoEdit(EditHistory& history, std::vector<GuideSegment>& guides, ByteMask& mask) {
+StepTarget undoEdit(EditHistory& history, std::vector<GuideSegment>& guides, ByteMask& mask,
+                    SettingValue* setting) {
     if (history.applied == 0) return StepTarget::None;
-    const StepTarget target = applyStep(history.steps[history.applied - 1], false, guides, mask);
+    const StepTarget target = applyStep(history.steps[history.applied - 1], false, guides, mask, setting);
     if (target != StepTarget::None) --history.applied;
     return target;
 }
 
-StepTarget redoEdit(EditHistory& history, std::vector<GuideSegment>& guides, ByteMask& mask) {
+StepTarget redoEdit(EditHistory& history, std::vector<GuideSegment>& guides, ByteMask& mask,
+                    SettingValue* setting) {
     if (history.applied == history.steps.size()) return StepTarget::None;
-    const StepTarget target = applyStep(history.steps[history.applied], true, guides, mask);
+    const StepTarget target = applyStep(history.steps[history.applied], true, guides, mask, setting);
     if (target != StepTarget::None) ++history.applied;
     return target;
 }

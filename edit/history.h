@@ -1,7 +1,7 @@
 #pragma once
-// The edit history: every finished edit of the guide list, and every mask
-// brush stroke, is one step that can be undone and redone, for as long as
-// the run lasts. The history also knows which step was saved last, so the
+// The edit history: every finished edit of the guide list, every mask
+// brush stroke, and every change of a setting that directs the motion is one
+// step that can be undone and redone, for as long as the run lasts. The history also knows which step was saved last, so the
 // window can say whether there are unsaved changes.
 
 #include <cstddef>
@@ -39,7 +39,28 @@ struct MaskEdit {
 // The box in which two masks of one size differ, with both sides' cells.
 MaskEdit maskEditBetween(const ByteMask& before, const ByteMask& after);
 
-using EditStep = std::variant<GuideEdit, MaskEdit>;
+// The settings that direct the motion, each changed by its keys.
+enum class Setting {
+    Freeze,        // K: held still where the mask is painted (0 off, 1 on)
+    BrushRadius,   // [ and ]: the mask brush's radius, picture pixels
+    FlowScale,     // - and =: the factor on every synthesised vector
+    PhaseSpacing,  // , and .: seconds between the layers' phases, the loop's length
+};
+
+// One change of a setting, from `before` to `after`.
+struct SettingEdit {
+    Setting setting = Setting::Freeze;
+    float before = 0.0f;
+    float after = 0.0f;
+};
+
+// A setting's value that an undo or redo puts back into effect.
+struct SettingValue {
+    Setting setting = Setting::Freeze;
+    float value = 0.0f;
+};
+
+using EditStep = std::variant<GuideEdit, MaskEdit, SettingEdit>;
 
 struct EditHistory {
     std::vector<EditStep> steps;  // in the order they were made
@@ -55,13 +76,17 @@ struct EditHistory {
 void recordEdit(EditHistory& history, EditStep step);
 
 // What an undo or redo changed.
-enum class StepTarget { None, Guides, Mask };
+enum class StepTarget { None, Guides, Mask, Setting };
 
 // Undoes the newest applied step, or redoes the next one, on `guides` or
-// `mask`. None, with nothing changed, when there is no such step or its
-// guide or cells are no longer there.
-StepTarget undoEdit(EditHistory& history, std::vector<GuideSegment>& guides, ByteMask& mask);
-StepTarget redoEdit(EditHistory& history, std::vector<GuideSegment>& guides, ByteMask& mask);
+// `mask`; a setting's step writes the value to put back into effect to
+// `setting`, which the caller applies. None, with nothing changed, when there
+// is no such step, its guide or cells are no longer there, or it is a
+// setting's step and `setting` is not given.
+StepTarget undoEdit(EditHistory& history, std::vector<GuideSegment>& guides, ByteMask& mask,
+                    SettingValue* setting = nullptr);
+StepTarget redoEdit(EditHistory& history, std::vector<GuideSegment>& guides, ByteMask& mask,
+                    SettingValue* setting = nullptr);
 
 // The current state is what was saved.
 void markSaved(EditHistory& history);

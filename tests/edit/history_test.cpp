@@ -1,6 +1,7 @@
 // The edit history: each finished guide edit is one step, undo and redo
-// restore the list exactly, a new edit drops the redo steps, and the history
-// knows whether the current state is the saved one.
+// restore the list exactly, a new edit drops the redo steps, a setting's
+// step gives back the value to put into effect, and the history knows
+// whether the current state is the saved one.
 
 #include "edit/history.h"
 
@@ -89,6 +90,26 @@ TEST_F(History, ANewEditDropsTheRedoStepsAndTheSavedStateIsTracked) {
     guideSegments.clear();
     EXPECT_EQ(undoEdit(history, guideSegments, mask), StepTarget::None);
     EXPECT_TRUE(guideSegments.empty());
+}
+
+TEST_F(History, ASettingsStepGivesBackTheValueItsUndoOrRedoPutsIntoEffect) {
+    recordEdit(history, SettingEdit{Setting::FlowScale, 2.0f, 2.5f});
+    drag({10, 10}, {20, 10});
+    recordEdit(history, SettingEdit{Setting::Freeze, 0.0f, 1.0f});
+    SettingValue value;
+    ASSERT_EQ(undoEdit(history, guideSegments, mask, &value), StepTarget::Setting);
+    EXPECT_EQ(value.setting, Setting::Freeze);
+    EXPECT_EQ(value.value, 0.0f);
+    // Without a place for the value a setting's step is not taken.
+    EXPECT_EQ(redoEdit(history, guideSegments, mask), StepTarget::None);
+    ASSERT_EQ(undoEdit(history, guideSegments, mask, &value), StepTarget::Guides);
+    EXPECT_TRUE(guideSegments.empty());
+    ASSERT_EQ(undoEdit(history, guideSegments, mask, &value), StepTarget::Setting);
+    EXPECT_EQ(value.setting, Setting::FlowScale);
+    EXPECT_EQ(value.value, 2.0f);
+    ASSERT_EQ(redoEdit(history, guideSegments, mask, &value), StepTarget::Setting);
+    EXPECT_EQ(value.value, 2.5f);
+    EXPECT_TRUE(hasUnsavedSteps(history));
 }
 
 }  // namespace
