@@ -37,11 +37,16 @@ void catchUp(double t, double period, double& phase) {
     if (t > phase + period) phase = t;
 }
 
+// The spacing planLayers works with for `spacing`.
+float effectiveSpacing(float spacing) {
+    return isUsablePhaseSpacing(spacing) ? spacing : fallbackPhaseSpacing;
+}
+
 }  // namespace
 
 LayerPlan planLayers(double t, float advectStep, float phaseSpacing,
                      std::array<double, 3>& layerPhase) {
-    const float spacing = isUsablePhaseSpacing(phaseSpacing) ? phaseSpacing : fallbackPhaseSpacing;
+    const float spacing = effectiveSpacing(phaseSpacing);
     // The reset test uses p widened first, the weights p * 3 formed in single
     // precision: the two differ in the last bits, deliberately kept apart.
     const double period = static_cast<double>(spacing) * 3.0;
@@ -66,4 +71,19 @@ LayerPlan planLayers(double t, float advectStep, float phaseSpacing,
             static_cast<float>((1.0 - std::cos((age / weightPeriod) * twoPi)) * oneThird);
     }
     return plan;
+}
+
+void rephaseLayers(double t, float oldSpacing, float newSpacing, std::array<double, 3>& layerPhase) {
+    const double from = static_cast<double>(effectiveSpacing(oldSpacing));
+    const double to = static_cast<double>(effectiveSpacing(newSpacing));
+    if (from == to) return;
+    // Layer 0's age scaled, then the others by whole new spacings from it, as
+    // many as they were old spacings apart (rounded: repeated additions of a
+    // period leave the old offsets a few ulps from whole).
+    const double first = t - (t - layerPhase[0]) * (to / from);
+    const std::array<double, 3> old = layerPhase;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const double spacings = std::round((old[i] - old[0]) / from);
+        layerPhase[i] = first + spacings * to;
+    }
 }

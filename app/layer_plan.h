@@ -21,3 +21,13 @@ struct LayerPlan {
 // double precision) it jumps by a computed number of them, so it always ends.
 LayerPlan planLayers(double t, float advectStep, float phaseSpacing,
                      std::array<double, 3>& layerPhase);
+
+// Lays the phases out for a new spacing at time t (the loop length changed
+// during the run): each layer keeps the fraction of its cycle it has reached,
+// so at t every weight is what it was and the picture does not jump; the
+// phases are then exactly the new spacing apart, as the weights' sum of 1
+// needs, and each layer is next reset where its weight is 0 again. A layer's
+// mapping stays as old as it is until then, so the new loop settles within
+// one period, as after a reset. Spacings that isUsablePhaseSpacing refuses
+// count as the default 0.5 s, as in planLayers.
+void rephaseLayers(double t, float oldSpacing, float newSpacing, std::array<double, 3>& layerPhase);

@@ -4,10 +4,23 @@
 #include <cstddef>
 #include <string>
 
+#include "flow/document.h"
+
+// How the motion is directed, as far as the title tells it.
+struct TitleMotion {
+    float flowScale = kDefaultFlowScale;
+    float phaseSpacing = kDefaultPhaseSpacing;
+    bool freeze = false;
+};
+
 // "<scene> - <N> guides - Stillflow", with a leading "*" while there are
-// unsaved changes: the scene folder's name, the number of guides, the mark;
-// "- sharp filter" before the program's name while the window shows it.
-std::string windowTitle(const std::string& sceneName, std::size_t guideCount, bool unsaved, bool sharpFilter);
+// unsaved changes: the scene folder's name, the number of guides, the mark.
+// Before the program's name: "speed <F>x" while flowScale is not the
+// default (F its factor of the default, three significant digits), "loop
+// <S> s" while phaseSpacing is not the default, "freeze on" while the freeze
+// is, and "sharp filter" while the window shows it, in that order.
+std::string windowTitle(const std::string& sceneName, std::size_t guideCount, bool unsaved, bool sharpFilter,
+                        const TitleMotion& motion = TitleMotion{});
 
 // The name of the working directory, the scene folder ("/" for the root).
 std::string sceneFolderName();

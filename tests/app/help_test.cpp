@@ -1,6 +1,6 @@
 // What the program tells about itself: --help lists the README's controls
-// table row for row, and the window title names the scene, the guide count
-// and unsaved changes.
+// table row for row, and the window title names the scene, the guide count,
+// unsaved changes and how the motion is directed.
 
 #include "app/help.h"
 
@@ -51,6 +51,26 @@ TEST(WindowTitle, NamesTheSceneTheGuidesAndUnsavedChanges) {
     EXPECT_EQ(windowTitle("waterfall", 1, true, false), "*waterfall - 1 guide - Stillflow");
     EXPECT_EQ(windowTitle("my photo", 0, true, false), "*my photo - 0 guides - Stillflow");
     EXPECT_EQ(windowTitle("pond", 2, true, true), "*pond - 2 guides - sharp filter - Stillflow");
+}
+
+TEST(WindowTitle, AddsSpeedLoopLengthAndTheFreezeWhenTheyDifferFromTheDefaults) {
+    const float faster = kDefaultFlowScale * 1.25f;
+    const struct {
+        TitleMotion motion;
+        const char* expected;
+    } cases[] = {
+        {{kDefaultFlowScale, kDefaultPhaseSpacing, false}, "sea - 3 guides - Stillflow"},
+        {{faster, kDefaultPhaseSpacing, false}, "sea - 3 guides - speed 1.25x - Stillflow"},
+        {{faster * 1.25f, kDefaultPhaseSpacing, false}, "sea - 3 guides - speed 1.56x - Stillflow"},
+        {{kDefaultFlowScale / 1.25f, 0.7f, false}, "sea - 3 guides - speed 0.8x - loop 0.7 s - Stillflow"},
+        {{kDefaultFlowScale * 1000, 8.0f, true}, "sea - 3 guides - speed 1000x - loop 8 s - freeze on - Stillflow"},
+        {{kDefaultFlowScale / 1000, 0.35f, false}, "sea - 3 guides - speed 0.001x - loop 0.35 s - Stillflow"},
+        {{-kDefaultFlowScale, kDefaultPhaseSpacing, false}, "sea - 3 guides - speed -1x - Stillflow"},
+        {{kDefaultFlowScale, kDefaultPhaseSpacing, true}, "sea - 3 guides - freeze on - Stillflow"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(windowTitle("sea", 3, false, false, c.motion), c.expected);
+    EXPECT_EQ(windowTitle("sea", 1, true, true, {faster, 2.0f, true}),
+              "*sea - 1 guide - speed 1.25x - loop 2 s - freeze on - sharp filter - Stillflow");
 }
 
 }  // namespace

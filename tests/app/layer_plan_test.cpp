@@ -213,4 +213,58 @@ TEST(PlanLayers, EveryAcceptedSpacingGivesFiniteWeightsThatSumToOne) {
     }
 }
 
+// A loop length changed during the run (, and .): at the moment of the
+// change every weight stays what it was, the phases are then exactly the new
+// spacing apart, and from frame to frame no weight moves faster than the
+// raised cosine of the longer or shorter period allows, so nothing jumps.
+TEST(RephaseLayers, ALoopLengthChangeKeepsEveryWeightAndTheLoopRunsOnSmoothly) {
+    const double frameTime = 1.0 / 60;
+    const struct {
+        float from, to;
+        double changeAt;
+    } cases[] = {{0.5f, 0.7f, 3.31}, {0.5f, 0.35f, 3.31}, {0.25f, 8.0f, 1.0}, {8.0f, 0.25f, 30.2}, {1.4f, 1.0f, 0.2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.from) + " -> " + std::to_string(c.to));
+        // A document's first phases, then frames.
+        std::array<double, 3> phases = {2.0 * c.from, c.from, 0.0};
+        float spacing = c.from;
+        std::array<float, 3> previous{};
+        bool first = true;
+        const int frames = static_cast<int>((c.changeAt + 9.0 * c.to) / frameTime);
+        for (int frame = 0; frame <= frames; ++frame) {
+            const double t = frame * frameTime;
+            bool changed = false;
+            if (spacing == c.from && t >= c.changeAt) {
+                std::array<double, 3> before = phases;
+                const LayerPlan old = planLayers(t, 0.0f, spacing, before);
+                rephaseLayers(t, spacing, c.to, before);
+                spacing = c.to;
+                std::array<double, 3> probe = before;
+                const LayerPlan now = planLayers(t, 0.0f, spacing, probe);
+                for (int i = 0; i < 3; ++i) {
+                    EXPECT_NEAR(now.weight[i], old.weight[i], 1e-5f) << "layer " << i;
+                    const double offset = (before[i] - before[0]) / static_cast<double>(c.to);
+                    EXPECT_NEAR(offset, std::round(offset), 1e-9) << "layer " << i;
+                }
+                phases = before;
+                changed = true;
+            }
+            const LayerPlan plan = planLayers(t, static_cast<float>(frameTime), spacing, phases);
+            const double fastest = 2.0 * M_PI / (3.0 * 3.0 * std::min(c.from, c.to));
+            float sum = 0.0f;
+            for (int i = 0; i < 3; ++i) {
+                if (!first) {
+                    ASSERT_LE(std::abs(plan.weight[i] - previous[i]), fastest * frameTime + 1e-5)
+                        << "frame " << frame << " layer " << i << (changed ? " (the change)" : "");
+                }
+                previous[i] = plan.weight[i];
+                sum += plan.weight[i];
+            }
+            ASSERT_NEAR(sum, 1.0f, 1e-5f) << "frame " << frame;
+            first = false;
+        }
+        EXPECT_EQ(spacing, c.to);
+    }
+}
+
 }  // namespace
