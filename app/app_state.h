@@ -46,6 +46,12 @@ struct AppState {
     bool showMask = false;
     // How the picture is read between texels (F toggles the sharper one).
     PictureFilter pictureFilter = PictureFilter::Fast;
+    // How the user directs the motion besides the guides (app/motion.h): K
+    // holds the flow still where the mask is painted; [ and ] size the brush.
+    // Both are saved in the document's settings block.
+    bool freezeWhereMasked = false;
+    float brushRadius = kDefaultBrushRadius;     // picture pixels
+    double frameClockTime = 0.0;                 // this frame's t, seconds: loop-length changes re-phase at it
     bool maskTintStale = true;                   // the mask changed since maskTexture was made
     std::string sceneName;                       // the scene folder's name, for the window title
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/motion.h"
 #include "flow/document.h"
 #include "flow/guides.h"
 #include "flow/scene_files.h"
@@ -17,6 +18,17 @@ bool keyActive(Key key) { return keyDown(key) || keyPressed(key); }
 // A key that went down this frame with Ctrl held.
 bool ctrlChord(Key key) { return keyDown(key) && keyActive(Key::Ctrl); }
 
+// K, [ ], - =, , and .: one step each per press (app/motion.h).
+void runMotionKeys(AppState& state) {
+    if (keyDown(Key::K)) toggleFreeze(state);
+    if (keyDown(Key::LeftBracket)) stepBrushRadius(state, RadiusStep::Halve);
+    if (keyDown(Key::RightBracket)) stepBrushRadius(state, RadiusStep::Double);
+    if (keyDown(Key::Minus)) stepSpeed(state, MotionStep::Down);
+    if (keyDown(Key::Equals)) stepSpeed(state, MotionStep::Up);
+    if (keyDown(Key::Comma)) stepLoopLength(state, MotionStep::Down);
+    if (keyDown(Key::Period)) stepLoopLength(state, MotionStep::Up);
+}
+
 }  // namespace
 
 bool saveWorkingDocument(AppState& state) {
@@ -26,6 +38,8 @@ bool saveWorkingDocument(AppState& state) {
     document.guides = guideSegments;
     document.flowScale = state.flowScale;
     document.phaseSpacing = state.phaseSpacing;
+    document.settings.freeze = state.freezeWhereMasked;
+    document.settings.brushRadius = state.brushRadius;
     std::string error;
     if (!writeFlowDocument(flowDocumentFileName, document, &error)) {
         reportProblem("%s not saved: %s", flowDocumentFileName, error.c_str());
@@ -61,15 +75,22 @@ void runCommands(AppState& state) {
     }
 
     if (mouseDown(MouseButton::Left) || mousePressed(MouseButton::Left)) return;
+    runMotionKeys(state);
     const bool shift = keyActive(Key::Shift);
     StepTarget changed = StepTarget::None;
+    SettingValue setting;
     if (ctrlChord(Key::Z) && !shift) {
-        changed = undoEdit(state.history, guideSegments, state.mask);
+        changed = undoEdit(state.history, guideSegments, state.mask, &setting);
     } else if (ctrlChord(Key::Y) || (ctrlChord(Key::Z) && shift)) {
-        changed = redoEdit(state.history, guideSegments, state.mask);
+        changed = redoEdit(state.history, guideSegments, state.mask, &setting);
     }
-    // The flow follows the guides as after any edit; the mask is not part of it.
+    // The flow follows the guides as after any edit, and the mask where it
+    // holds the flow still.
     if (changed == StepTarget::Guides) state.flowDirty = true;
-    if (changed == StepTarget::Mask) state.maskTintStale = true;
+    if (changed == StepTarget::Mask) {
+        state.maskTintStale = true;
+        if (state.freezeWhereMasked) state.flowDirty = true;
+    }
+    if (changed == StepTarget::Setting) applySetting(state, setting);
     if (ctrlChord(Key::S)) saveWorkingDocument(state);
 }

@@ -32,13 +32,16 @@ bool runFrame(AppState& state, std::optional<PassFailure>& failure) {
     // 1. The frame's time. Two counter queries, one after the other.
     const double frameStartMs = appClockMilliseconds();
     const double t = appClockSeconds();
+    state.frameClockTime = t;
 
     // 2. A document read at start-up gives its first frame a zero step.
     const float advectStep = state.flowDirty ? 0.0f : static_cast<float>(state.previousFrameDuration);
 
     // 3. The window; leave at once on a close request or Escape held.
-    const std::string title = windowTitle(state.sceneName, guideSegments.size(), hasUnsavedChanges(state),
-                                          state.pictureFilter == PictureFilter::Sharp);
+    const std::string title =
+        windowTitle(state.sceneName, guideSegments.size(), hasUnsavedChanges(state),
+                    state.pictureFilter == PictureFilter::Sharp,
+                    TitleMotion{state.flowScale, state.phaseSpacing, state.freezeWhereMasked});
     WindowBegin(0, title.c_str(), Opts().showMaximized(true).margins(0, 0, 0, 0));
     if (windowCloseRequest() || keyPressed(Key::Escape)) return false;
 
@@ -64,7 +67,11 @@ bool runFrame(AppState& state, std::optional<PassFailure>& failure) {
     // was before this frame's pan and zoom.
     updateToolMode();
     updateGuideEditing(state.cursorPosition, state.view, state.flowDirty, state.history);
-    if (updateMaskBrush(state.cursorPosition, state.mask, state.history)) state.maskTintStale = true;
+    const BrushActivity brush = updateMaskBrush(state.cursorPosition, state.brushRadius, state.mask, state.history);
+    if (brush.stamped) state.maskTintStale = true;
+    // Where the mask holds the flow still, a finished stroke changes the flow
+    // as a guide edit does.
+    if (brush.strokeRecorded && state.freezeWhereMasked) state.flowDirty = true;
     updatePanZoom(state.view);
     runCommands(state);
 

@@ -17,8 +17,14 @@ inline constexpr HelpLine controlsHelp[] = {
     {"right click within 32 pixels of an endpoint", "delete its guide"},
     {"X held, left drag", "paint the mask (soft brush, towards 255)"},
     {"C held, left drag", "clear the mask (soft brush, towards 0)"},
+    {"K", "freeze: hold the picture still where the mask is painted, or let it flow again (off at start; the "
+          "title says \"freeze on\")"},
+    {"[ or ]", "halve or double the mask brush, from 1 to 1024 picture pixels (4 at start)"},
+    {"- or =", "slower or faster: the speed divided or multiplied by 1.25 (the title shows it as a factor)"},
+    {", or .", "shorter or longer loop: 0.25, 0.35, 0.5, 0.7, 1, 1.4, 2, 2.8, 4, 5.6 or 8 seconds (0.5 at start)"},
     {"Ctrl+S", "save your work into vorna2.flw (see Saving your work)"},
-    {"Ctrl+Z", "undo the last edit (a new guide, an endpoint move, a deletion, a mask stroke)"},
+    {"Ctrl+Z", "undo the last edit (a new guide, an endpoint move, a deletion, a mask stroke, a press of K, [, ], "
+               "-, =, , or .)"},
     {"Ctrl+Y or Ctrl+Shift+Z", "redo what was undone (a new edit drops what could be redone)"},
     {"G",
      "show or hide the guides (off at start): arrows from first to second endpoint, pins as rings; the endpoint a "

@@ -152,6 +152,8 @@ bool loadScenePictures(AppState& state, std::string& error) {
     state.layerPhase = {0.0, 0.0, 0.0};
     state.mask = ByteMask(width, height);
     state.phaseSpacing = kDefaultPhaseSpacing;
+    state.freezeWhereMasked = false;
+    state.brushRadius = kDefaultBrushRadius;
     return true;
 }
 
@@ -188,8 +190,11 @@ bool readSceneDocument(AppState& state, double now, std::string& error) {
         const std::string problem = pictureSizeProblem(width, height, PictureUse::animated, gpuLimits);
         return problem.empty() ? problem : "its picture is " + problem;
     };
+    DocumentSettings settings;
     if (readFlowDocument(flowDocumentFileName, &state.picture, &state.mask, &state.flowScale,
-                         &state.phaseSpacing, &report)) {
+                         &state.phaseSpacing, &settings, &report)) {
+        state.freezeWhereMasked = settings.freeze;
+        state.brushRadius = settings.brushRadius;
         return adoptFlowDocument(state, error);
     }
     if (!report.refusal.empty()) {

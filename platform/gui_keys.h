@@ -6,7 +6,8 @@
 // backend (the one file that includes SDL); elsewhere it is never expanded.
 
 // KEY(name, code, sdlKeycodes...): `Key::name` with its code (letters by
-// their capital code, the others in the GUI library's numbering); the script
+// their capital code, punctuation by its ASCII code, the others in the GUI
+// library's numbering); the script
 // word is the name itself, in any case ("keydown Home", "keydown ctrl"); any
 // of the SDL key codes gives it, so both Ctrl keys count as Ctrl.
 #define STILLFLOW_GUI_KEYS(KEY)                      \
@@ -23,7 +24,14 @@
     KEY(G, 0x47, SDLK_g)                             \
     KEY(P, 0x50, SDLK_p)                             \
     KEY(M, 0x4D, SDLK_m)                             \
-    KEY(F, 0x46, SDLK_f)
+    KEY(F, 0x46, SDLK_f)                             \
+    KEY(K, 0x4B, SDLK_k)                             \
+    KEY(Minus, 0x2D, SDLK_MINUS, SDLK_KP_MINUS)      \
+    KEY(Equals, 0x3D, SDLK_EQUALS, SDLK_KP_PLUS)     \
+    KEY(Comma, 0x2C, SDLK_COMMA)                     \
+    KEY(Period, 0x2E, SDLK_PERIOD)                   \
+    KEY(LeftBracket, 0x5B, SDLK_LEFTBRACKET)         \
+    KEY(RightBracket, 0x5D, SDLK_RIGHTBRACKET)
 
 // BUTTON(name, code, scriptWord, sdlButtons...): `MouseButton::name` with its
 // code; the script word, in any case ("press left"); any of the SDL buttons

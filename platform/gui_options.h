@@ -37,7 +37,7 @@ inline constexpr HelpLine guiOptionHelp[] = {
     {"-frames N", "a close request arrives at the start of frame N"},
     {"-script FILE", "offscreen input: lines FRAME EVENT ARGS (move X Y, press|release left|right, wheel DELTA, "
                      "keydown|keyup KEY, close); KEY is a key name in any case: Escape, Home, Space, Ctrl, Shift, "
-                     "C, X, S, Z, Y, G, P, M, F"},
+                     "C, X, S, Z, Y, G, P, M, F, K, Minus, Equals, Comma, Period, LeftBracket, RightBracket"},
     {"-grab DIR", "offscreen: write each frame as DIR/frame-00000.png, ..."},
     {"-frame-time S", "offscreen clock step in seconds (default 1/60); the clock is virtual, so runs repeat exactly"},
 };

@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the flow document reader, from memory and from a
 // file, and checks what a successful read promises: a picture of at least
 // 3 x 3 taken byte for byte from the input, a mask of the same size, counts
-// that fit the input, usable parameters; and that a failed read changes
-// nothing.
+// that fit the input, usable parameters, settings from a usable block or the
+// defaults; and that a failed read changes nothing.
 
 #include "flow/document.h"
 
@@ -72,14 +72,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static ByteMask mask(3, 3);
     float flowScale = -7.0f;
     float phaseSpacing = -7.0f;
+    DocumentSettings settings{true, -7.0f};
     guideSegments = {GuideSegment{1.0f, 2.0f, 3.0f, 4.0f}};
     const std::int32_t oldWidth = picture.width;
     const Rgba8* oldStorage = picture.data();
 
-    const bool read = readFlowDocumentFromMemory(data, size, &picture, &mask, &flowScale, &phaseSpacing);
+    const bool read =
+        readFlowDocumentFromMemory(data, size, &picture, &mask, &flowScale, &phaseSpacing, &settings);
     if (!read) {
         check(picture.width == oldWidth && picture.data() == oldStorage, "a failed read changed the picture");
         check(flowScale == -7.0f && phaseSpacing == -7.0f, "a failed read changed a parameter");
+        check(settings.freeze && settings.brushRadius == -7.0f, "a failed read changed the settings");
         check(guideSegments.size() == 1 && guideSegments[0].y1 == 4.0f, "a failed read changed the guides");
     } else {
         check(picture.width >= kMinimumGridSide && picture.height >= kMinimumGridSide, "picture below 3 x 3");
@@ -92,6 +95,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(std::memcmp(mask.data(), data + 8 + 4 * cells, cells) == 0, "mask differs from the input");
         check(std::isfinite(flowScale), "non-finite flowScale delivered");
         check(isUsablePhaseSpacing(phaseSpacing), "unusable phaseSpacing delivered");
+        check(isUsableBrushRadius(settings.brushRadius), "unusable brush radius delivered");
+        // Settings other than the defaults need a whole block after the fixed fields.
+        check(settings == DocumentSettings{} || needed + 16 <= size, "settings without a whole block");
     }
 
     // The file reader must agree with the memory reader.
@@ -101,11 +107,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(decoded == read, "decode and read disagree");
         ImageGrid filePicture;
         float fileFlowScale = 0.0f;
-        const bool fileRead = readFlowDocument(scratchPath().c_str(), &filePicture, nullptr, &fileFlowScale, nullptr);
+        DocumentSettings fileSettings;
+        const bool fileRead =
+            readFlowDocument(scratchPath().c_str(), &filePicture, nullptr, &fileFlowScale, nullptr, &fileSettings);
         check(fileRead == read, "file and memory readers disagree");
         if (fileRead) {
             check(filePicture.width == picture.width && filePicture.height == picture.height, "file picture size");
             check(std::memcmp(&fileFlowScale, &flowScale, sizeof flowScale) == 0, "file flowScale differs");
+            check(fileSettings == settings, "file settings differ");
+            check(decoded && fromMemory.settings == settings, "decoded settings differ");
         }
     }
     return 0;

@@ -39,6 +39,8 @@ document 3 3 0 0x4002e8ba 0x3f000000 > "$documents/smallest.flw"
 document 4 3 2 0x3fc00000 0x3e800000 > "$documents/two_guides.flw"
 document 5 4 1 0x7fc00000 0x00000000 > "$documents/unusable_parameters.flw"
 { document 3 4 3 0x3f800000 0x3f800000; printf 'trailing'; } > "$documents/trailing.flw"
+# The settings block: "SFST", 8 bytes of fields, the freeze on, radius 64.
+{ document 4 4 1 0x4002e8ba 0x3f333333; printf 'SFST'; le32 8; le32 1; le32 0x42800000; } > "$documents/settings.flw"
 { le32 65536; le32 65536; ramp 64 0; } > "$documents/huge_header.flw"
 # A document of a real picture's shape (16:9, 6.5 KB); too slow to write byte
 # by byte in the shell.
