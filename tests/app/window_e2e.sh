@@ -16,7 +16,8 @@
 #   titled           the title names the scene folder and the guide count,
 #                    with a "*" while there are unsaved changes: a drawn
 #                    guide marks it, Ctrl+S saves and clears it, Ctrl+Z
-#                    marks it again
+#                    marks it again; K, a held = and . add the freeze, one
+#                    speed step and the loop length
 #   min-size         the window asks for at least 512 x 256 and keeps it
 #                    when made smaller
 # (fills, within-usable, titled and min-size are checked while it runs.)
@@ -157,6 +158,13 @@ manage() {
   grep -q "^saved vorna2.flw (1 guide)$" "$out/stdout.txt" || fail "no saved line: $(cat "$out/stdout.txt")"
   chord z
   expect_title "*$scene - 0 guides - Stillflow"
+  # The motion keys in the title; a key held down steps once, however long
+  # the window system repeats it.
+  xdotool key --window "$window" k
+  expect_title "*$scene - 0 guides - freeze on - Stillflow"
+  xdotool keydown --window "$window" equal; sleep 1.5; xdotool keyup --window "$window" equal
+  xdotool key --window "$window" period
+  expect_title "*$scene - 0 guides - speed 1.25x - loop 0.7 s - freeze on - Stillflow"
 
   xdotool windowsize "$window" 200 100
   sleep 1
