@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "edit/tools.h"
+#include "flow/row_bands.h"
 #include "platform/gui.h"
 
 namespace {
@@ -66,25 +67,32 @@ void stampBrush(Vec2 centre, std::uint8_t value, float radius, ByteMask& mask) {
     // truncation.
     const float radiusSquared = static_cast<float>(std::pow(static_cast<double>(radius), 2.0));
     const float paint = static_cast<float>(value);
-    for (std::int32_t y = y0; y <= y1; ++y) {
-        for (std::int32_t x = x0; x <= x1; ++x) {
-            const float dx = static_cast<float>(x) - centre.x;
-            const float dy = static_cast<float>(y) - centre.y;
-            const float d = std::sqrt(dx * dx + dy * dy);
-            const float t = std::max(0.0f, d - solidCoreFraction * radius);
-            const float tSquared = static_cast<float>(std::pow(static_cast<double>(t), 2.0));
-            const float exponent = -(tSquared / radiusSquared);
-            const float w = static_cast<float>(std::exp(static_cast<double>(exponent)));
-            std::uint8_t& cell = mask.at(x, y);
-            const float blended = static_cast<float>((1.0 - static_cast<double>(w)) * static_cast<double>(cell) +
-                                                     static_cast<double>(paint * w));
-            // The blend is a weighted mean of two bytes, so already within
-            // 0..255; the clamp only keeps a NaN (from a NaN radius or centre)
-            // from reaching the integer conversion.
-            const float inRange = blended >= 0.0f ? std::min(blended, 255.0f) : 0.0f;
-            cell = static_cast<std::uint8_t>(static_cast<int>(inRange));
+    // Rows are independent: a wide brush shares them out over the threads.
+    const std::int32_t rows = y1 - y0 + 1;
+    const std::int64_t columns = static_cast<std::int64_t>(x1) - x0 + 1;
+    forEachRowBand(rows, columns, [&](std::int32_t rowBegin, std::int32_t rowEnd) {
+        for (std::int32_t y = y0 + rowBegin; y < y0 + rowEnd; ++y) {
+            for (std::int32_t x = x0; x <= x1; ++x) {
+                const float dx = static_cast<float>(x) - centre.x;
+                const float dy = static_cast<float>(y) - centre.y;
+                const float d = std::sqrt(dx * dx + dy * dy);
+                const float t = std::max(0.0f, d - solidCoreFraction * radius);
+                const float tSquared = static_cast<float>(std::pow(static_cast<double>(t), 2.0));
+                const float exponent = -(tSquared / radiusSquared);
+                // exp(0) is 1 exactly: the solid core needs no call.
+                const float w =
+                    exponent == 0.0f ? 1.0f : static_cast<float>(std::exp(static_cast<double>(exponent)));
+                std::uint8_t& cell = mask.at(x, y);
+                const float blended = static_cast<float>((1.0 - static_cast<double>(w)) * static_cast<double>(cell) +
+                                                         static_cast<double>(paint * w));
+                // The blend is a weighted mean of two bytes, so already within
+                // 0..255; the clamp only keeps a NaN (from a NaN radius or
+                // centre) from reaching the integer conversion.
+                const float inRange = blended >= 0.0f ? std::min(blended, 255.0f) : 0.0f;
+                cell = static_cast<std::uint8_t>(static_cast<int>(inRange));
+            }
         }
-    }
+    });
 }
 
 float steppedBrushRadius(float radius, RadiusStep step) {

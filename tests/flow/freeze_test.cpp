@@ -16,7 +16,7 @@ TEST(Freeze, EachCellMovesAtTheShareOfItsMaskLeftUnpainted) {
     // One row per mask value, wide enough that the cells tested a group at a
     // time and the loose ones at the end both occur.
     const std::uint8_t values[] = {0, 1, 128, 254, 255};
-    const std::int32_t width = 11;
+    const std::int32_t width = 19;
     FlowGrid field(width, 5);
     ByteMask mask(width, 5);
     for (std::int32_t y = 0; y < 5; ++y) {
