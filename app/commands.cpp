@@ -29,7 +29,30 @@ void runMotionKeys(AppState& state) {
     if (keyDown(Key::Period)) stepLoopLength(state, MotionStep::Up);
 }
 
+// What an undone or redone step changed, put into effect: the flow follows
+// the guides as after any edit, and the mask where it holds the flow still;
+// a setting takes its value back as its keys would set it.
+StepTarget putIntoEffect(AppState& state, StepTarget changed, const SettingValue& setting) {
+    if (changed == StepTarget::Guides) state.flowDirty = true;
+    if (changed == StepTarget::Mask) {
+        state.maskTintStale = true;
+        if (state.freezeWhereMasked) state.flowDirty = true;
+    }
+    if (changed == StepTarget::Setting) applySetting(state, setting);
+    return changed;
+}
+
 }  // namespace
+
+StepTarget undoLastStep(AppState& state) {
+    SettingValue setting;
+    return putIntoEffect(state, undoEdit(state.history, guideSegments, state.mask, &setting), setting);
+}
+
+StepTarget redoLastStep(AppState& state) {
+    SettingValue setting;
+    return putIntoEffect(state, redoEdit(state.history, guideSegments, state.mask, &setting), setting);
+}
 
 bool saveWorkingDocument(AppState& state) {
     FlowDocument document;
@@ -77,20 +100,10 @@ void runCommands(AppState& state) {
     if (mouseDown(MouseButton::Left) || mousePressed(MouseButton::Left)) return;
     runMotionKeys(state);
     const bool shift = keyActive(Key::Shift);
-    StepTarget changed = StepTarget::None;
-    SettingValue setting;
     if (ctrlChord(Key::Z) && !shift) {
-        changed = undoEdit(state.history, guideSegments, state.mask, &setting);
+        undoLastStep(state);
     } else if (ctrlChord(Key::Y) || (ctrlChord(Key::Z) && shift)) {
-        changed = redoEdit(state.history, guideSegments, state.mask, &setting);
+        redoLastStep(state);
     }
-    // The flow follows the guides as after any edit, and the mask where it
-    // holds the flow still.
-    if (changed == StepTarget::Guides) state.flowDirty = true;
-    if (changed == StepTarget::Mask) {
-        state.maskTintStale = true;
-        if (state.freezeWhereMasked) state.flowDirty = true;
-    }
-    if (changed == StepTarget::Setting) applySetting(state, setting);
     if (ctrlChord(Key::S)) saveWorkingDocument(state);
 }

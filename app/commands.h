@@ -27,5 +27,12 @@ void runCommands(AppState& state);
 // success the current state counts as saved.
 bool saveWorkingDocument(AppState& state);
 
+// Ctrl+Z and Ctrl+Y: undo the newest step of the history, or redo the next
+// one, and put what it changed into effect (the flow synthesised again after
+// a guide edit, or a mask stroke while the freeze is on; a setting as its
+// keys set it). None when there was nothing to undo or redo.
+StepTarget undoLastStep(AppState& state);
+StepTarget redoLastStep(AppState& state);
+
 // Whether guides, mask or settings changed since the last save (or the start).
 bool hasUnsavedChanges(const AppState& state);
