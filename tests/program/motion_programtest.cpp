@@ -216,6 +216,27 @@ TEST(Motion, KeysStepSpeedLoopLengthAndBrushWithinTheirBoundsAsStepsOfTheHistory
     }
 }
 
+// With the freeze on, a finished stroke synthesises the flow again, and so
+// do its undo and redo; the stroke is as wide as the radius set with ].
+TEST(Motion, AStrokeWhileFrozenSynthesisesTheFlowAgainAndSoDoItsUndoAndRedo) {
+    Scene scene("motion-frozen-stroke");
+    scene.writePicture(pictureFileName, texturedPicture());
+    scene.writeScript(presses(2, {"K", "RightBracket", "RightBracket"}) +
+                      "6 keydown X\n7 move 20 32\n8 press left\n9 move 70 32\n10 release left\n11 keyup X\n" +
+                      chord(13, "Z") + chord(17, "Y") + chord(21, "S"));
+    const ProgramRun run = scene.run(width, height, 26);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    // K, the stroke's release, its undo, its redo.
+    EXPECT_EQ(countLines(run.out, "flow dirty "), 4) << run.out;
+    const FlowDocument saved = savedDocument(scene);
+    EXPECT_TRUE(saved.settings.freeze);
+    EXPECT_EQ(saved.settings.brushRadius, 16.0f);
+    // Ten pixels from the stroke's line a 16-pixel brush paints nearly
+    // fully; a 4-pixel brush would leave them nearly unpainted (below 10).
+    EXPECT_GE(saved.mask.at(45, 42), 250);
+    EXPECT_GE(saved.mask.at(45, 22), 250);
+}
+
 // What the keys set and Ctrl+S saved is what the next start runs with: its
 // frames are those of a document written with the same values.
 TEST(Motion, WhatWasSavedStartsAgainAsADocumentWithThoseValues) {
