@@ -51,7 +51,9 @@ struct AppState {
     // Both are saved in the document's settings block.
     bool freezeWhereMasked = false;
     float brushRadius = kDefaultBrushRadius;     // picture pixels
-    double frameClockTime = 0.0;                 // this frame's t, seconds: loop-length changes re-phase at it
+    // This frame's time t on the clock, seconds: a new loop length re-phases
+    // the layers at it.
+    double frameClockTime = 0.0;
     bool maskTintStale = true;                   // the mask changed since maskTexture was made
     std::string sceneName;                       // the scene folder's name, for the window title
 
