@@ -1,6 +1,9 @@
 #include "app/export_frames.h"
 
+#include <algorithm>
+#include <array>
 #include <cassert>
+#include <cstddef>
 
 #include "app/composition.h"
 #include "app/schedule.h"
@@ -13,8 +16,30 @@ namespace {
 // The read-back slot of frame k.
 int readbackSlot(std::int64_t k) { return static_cast<int>(k % 2); }
 
+// The layers from the oldest to the youngest at grid step j of a loop. The
+// displace pass adds them in this order, so that the layer in each role is
+// added in the same place whichever layer holds it: a period later the roles
+// have passed from layer to layer, and the sum is still the same, to the bit.
+std::array<std::size_t, 3> oldestFirst(const LoopSchedule& loop, std::int64_t j) {
+    std::array<std::int64_t, 3> age{};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::int64_t since = (j - loop.firstPhase[i]) % loop.cycle;
+        age[i] = since < 0 ? since + loop.cycle : since;
+    }
+    std::array<std::size_t, 3> order = {0, 1, 2};
+    std::sort(order.begin(), order.end(), [&age](std::size_t a, std::size_t b) { return age[a] > age[b]; });
+    return order;
+}
+
 // One grid step of the animation: the layers and the displaced picture.
 std::optional<PassFailure> animateGridStep(AppState& state, const ExportFrames& frames, std::int64_t j) {
+    if (frames.loop) {
+        const LayerPlan plan = planLoopStep(frames.timing, *frames.loop, state.phaseSpacing, j);
+        std::optional<PassFailure> failure =
+            runPlannedPasses(plan, state.targets, frames.filter, oldestFirst(*frames.loop, j));
+        useFixedFunctionPipeline();
+        return failure;
+    }
     const double t = exportGridTime(frames.timing, j);
     const float step = static_cast<float>(exportFrameStep(frames.timing));
     std::optional<PassFailure> failure =
@@ -39,16 +64,20 @@ std::optional<PassFailure> startExportFrames(AppState& state, const ExportTiming
 
     // 2. The flow of the guides, then the warm-up.
     synthesizeFlowQuietly(state);
-    frames.start = findExportStart(timing, state.phaseSpacing, state.layerPhase);
+    LoopSchedule loop;
+    frames.loop.reset();
+    if (loopScheduleOf(timing, state.phaseSpacing, state.layerPhase, loop)) frames.loop = loop;
+    frames.start = frames.loop ? findLoopStart(loop) : findExportStart(timing, state.phaseSpacing, state.layerPhase);
     // Only the layers already reset are advected, and nothing is displaced:
     // frame 0 is the first picture anyone sees.
     const float step = static_cast<float>(exportFrameStep(timing));
     std::array<bool, 3> everReset{false, false, false};
     for (std::int64_t j = frames.start.warmUpStart; j < frames.start.firstFrame; ++j) {
-        if (std::optional<PassFailure> failure = warmUpLayers(exportGridTime(timing, j), step, state.phaseSpacing,
-                                                              state.layerPhase, state.targets, everReset)) {
-            return failure;
-        }
+        std::optional<PassFailure> failure =
+            frames.loop ? runPlannedWarmUp(planLoopStep(timing, loop, state.phaseSpacing, j), state.targets, everReset)
+                        : warmUpLayers(exportGridTime(timing, j), step, state.phaseSpacing, state.layerPhase,
+                                       state.targets, everReset);
+        if (failure) return failure;
     }
     // The displace pass once, into the output that frame 0 overwrites: every
     // shader is then built, so a missing one comes back before the caller

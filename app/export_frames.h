@@ -19,6 +19,10 @@
 struct ExportFrames {
     ExportTiming timing;
     ExportStart start;
+    // A loop's grid: the layers planned in whole steps (export_timing.h), so
+    // that frame k + framesPerPeriod is frame k to the last bit. Empty for a
+    // length in seconds, which runs the window's own planLayers.
+    std::optional<LoopSchedule> loop;
     bool withOverlay = true;
     // A video keeps the picture's finest detail: the sharp filter, whatever
     // the window was showing.

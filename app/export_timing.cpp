@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 #include "app/layer_plan.h"
 
@@ -75,6 +76,54 @@ double exportFrameStep(const ExportTiming& timing) { return timing.stepNumerator
 double exportDuration(const ExportTiming& timing) {
     return static_cast<double>(timing.frameCount) * static_cast<double>(timing.rateDenominator) /
            static_cast<double>(timing.rateNumerator);
+}
+
+bool loopScheduleOf(const ExportTiming& timing, float phaseSpacing, const std::array<double, 3>& phases,
+                    LoopSchedule& schedule) {
+    if (timing.framesPerPeriod <= 0 || !(phaseSpacing > 0.0f)) return false;
+    const double spacing = static_cast<double>(phaseSpacing);
+    for (std::size_t i = 0; i < 3; ++i) {
+        const double multiple = phases[i] / spacing;
+        if (!std::isfinite(multiple) || std::abs(multiple) > 1.0e6 ||
+            std::abs(multiple - std::nearbyint(multiple)) > 1.0e-9) {
+            return false;
+        }
+        schedule.firstPhase[i] = static_cast<std::int64_t>(std::nearbyint(multiple)) * timing.framesPerPeriod;
+    }
+    schedule.cycle = 3 * timing.framesPerPeriod;
+    return true;
+}
+
+LayerPlan planLoopStep(const ExportTiming& timing, const LoopSchedule& schedule, float phaseSpacing, std::int64_t j) {
+    const float frameStep = static_cast<float>(exportFrameStep(timing));
+    LayerPlan plan{};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::int64_t sinceFirst = j - schedule.firstPhase[i];
+        std::int64_t ageSteps = sinceFirst;  // before its first reset a layer ages from its first phase
+        bool reset = false;
+        if (sinceFirst >= schedule.cycle) {
+            ageSteps = sinceFirst % schedule.cycle;
+            // A layer overdue at the grid's first step catches up there.
+            reset = ageSteps == 0 || j == 0;
+        }
+        // The age as the grid's own times are formed: the same whole number
+        // of steps always gives the same seconds.
+        const double age = exportGridTime(timing, ageSteps);
+        plan.reset[i] = reset;
+        plan.step[i] = reset ? static_cast<float>(age) : frameStep;
+        plan.weight[i] = layerWeight(age, phaseSpacing);
+    }
+    return plan;
+}
+
+ExportStart findLoopStart(const LoopSchedule& schedule) {
+    ExportStart start;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::int64_t firstReset = std::max<std::int64_t>(0, schedule.firstPhase[i] + schedule.cycle);
+        start.warmUpStart = i == 0 ? firstReset : std::min(start.warmUpStart, firstReset);
+        start.firstFrame = i == 0 ? firstReset : std::max(start.firstFrame, firstReset);
+    }
+    return start;
 }
 
 ExportStart findExportStart(const ExportTiming& timing, float phaseSpacing, std::array<double, 3> phases) {

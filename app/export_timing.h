@@ -11,6 +11,8 @@
 #include <array>
 #include <cstdint>
 
+#include "app/layer_plan.h"
+
 // The longest and most frames per second an export accepts: beyond these a
 // mistyped number would only make a huge file very slowly.
 constexpr double kMaxExportFps = 240.0;
@@ -56,6 +58,36 @@ struct ExportStart {
     std::int64_t firstFrame = 0;
 };
 ExportStart findExportStart(const ExportTiming& timing, float phaseSpacing, std::array<double, 3> phases);
+
+// A loop's layer schedule in whole grid steps. On a loop's grid one phase
+// spacing is exactly framesPerPeriod steps, and start-up puts the first
+// layer phases on whole multiples of the spacing ((2p, p, 0) from a
+// document; (-1, -0.5, 0) s at the default 0.5 s without one), so every
+// reset falls on a grid step and every layer's age is a whole number of
+// steps plus the half step. Planned from those whole numbers, layers of the
+// same age get the same advect step and weight to the last bit, whichever
+// layer they are and whichever period it is, so grid step j + framesPerPeriod
+// shows what step j shows. (planLayers, working from t - phase, is off by a
+// rounding now and then, which showed as one level at a pixel.)
+struct LoopSchedule {
+    std::array<std::int64_t, 3> firstPhase{};  // each layer's first phase, in grid steps
+    std::int64_t cycle = 0;                    // steps of a layer's cycle: 3 x framesPerPeriod
+};
+
+// The schedule of a loop's grid from the first layer phases (seconds);
+// false when `timing` is not a loop's or a phase is not a whole multiple of
+// the spacing.
+bool loopScheduleOf(const ExportTiming& timing, float phaseSpacing, const std::array<double, 3>& phases,
+                    LoopSchedule& schedule);
+
+// What planLayers decides at grid step j, when the steps run in order from
+// the first (or from findExportStart's warmUpStart): the resets, the advect
+// steps (a fresh layer's age, otherwise one frame step) and the weights,
+// each from whole steps.
+LayerPlan planLoopStep(const ExportTiming& timing, const LoopSchedule& schedule, float phaseSpacing, std::int64_t j);
+
+// The same as findExportStart, for a loop's schedule.
+ExportStart findLoopStart(const LoopSchedule& schedule);
 
 // The fraction nearest to `value` whose denominator is at most
 // maxDenominator (continued fractions), for stating a frame rate exactly.

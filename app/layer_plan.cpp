@@ -48,9 +48,9 @@ LayerPlan planLayers(double t, float advectStep, float phaseSpacing,
                      std::array<double, 3>& layerPhase) {
     const float spacing = effectiveSpacing(phaseSpacing);
     // The reset test uses p widened first, the weights p * 3 formed in single
-    // precision: the two differ in the last bits, deliberately kept apart.
+    // precision (layerWeight): the two differ in the last bits, deliberately
+    // kept apart.
     const double period = static_cast<double>(spacing) * 3.0;
-    const double weightPeriod = static_cast<double>(spacing * 3.0f);
 
     LayerPlan plan{};
     for (std::size_t i = 0; i < 3; ++i) {
@@ -65,12 +65,13 @@ LayerPlan planLayers(double t, float advectStep, float phaseSpacing,
             plan.step[i] = advectStep;
         }
     }
-    for (std::size_t i = 0; i < 3; ++i) {
-        const double age = t - layerPhase[i];
-        plan.weight[i] =
-            static_cast<float>((1.0 - std::cos((age / weightPeriod) * twoPi)) * oneThird);
-    }
+    for (std::size_t i = 0; i < 3; ++i) plan.weight[i] = layerWeight(t - layerPhase[i], spacing);
     return plan;
+}
+
+float layerWeight(double age, float phaseSpacing) {
+    const double weightPeriod = static_cast<double>(effectiveSpacing(phaseSpacing) * 3.0f);
+    return static_cast<float>((1.0 - std::cos((age / weightPeriod) * twoPi)) * oneThird);
 }
 
 void rephaseLayers(double t, float oldSpacing, float newSpacing, std::array<double, 3>& layerPhase) {

@@ -31,3 +31,8 @@ LayerPlan planLayers(double t, float advectStep, float phaseSpacing,
 // one period, as after a reset. Spacings that isUsablePhaseSpacing refuses
 // count as the default 0.5 s, as in planLayers.
 void rephaseLayers(double t, float oldSpacing, float newSpacing, std::array<double, 3>& layerPhase);
+
+// The displace weight of a layer `age` seconds into its cycle:
+// (1 - cos(2 pi age / (3 phaseSpacing))) / 3, as planLayers forms it. Two
+// layers of the same age get the same weight, to the last bit.
+float layerWeight(double age, float phaseSpacing);

@@ -22,22 +22,31 @@ std::optional<PassFailure> advanceLayer(const LayerPlan& plan, std::size_t i, Re
 
 }  // namespace
 
-std::optional<PassFailure> animateLayers(double t, float advectStep, float phaseSpacing,
-                                         std::array<double, 3>& layerPhase, RenderTargets& targets,
-                                         PictureFilter filter) {
-    const LayerPlan plan = planLayers(t, advectStep, phaseSpacing, layerPhase);
+std::optional<PassFailure> runPlannedPasses(const LayerPlan& plan, RenderTargets& targets, PictureFilter filter,
+                                            const std::array<std::size_t, 3>& displaceOrder) {
     for (std::size_t i = 0; i < 3; ++i) {
         if (std::optional<PassFailure> failure = advanceLayer(plan, i, targets)) return failure;
     }
     std::array<Texture, 3>& current = targets.current;
-    return displacePass(targets.picture, current[0], current[1], current[2], plan.weight[0], plan.weight[1],
-                        plan.weight[2], targets.output, filter);
+    const std::size_t a = displaceOrder[0], b = displaceOrder[1], c = displaceOrder[2];
+    return displacePass(targets.picture, current[a], current[b], current[c], plan.weight[a], plan.weight[b],
+                        plan.weight[c], targets.output, filter);
+}
+
+std::optional<PassFailure> animateLayers(double t, float advectStep, float phaseSpacing,
+                                         std::array<double, 3>& layerPhase, RenderTargets& targets,
+                                         PictureFilter filter) {
+    return runPlannedPasses(planLayers(t, advectStep, phaseSpacing, layerPhase), targets, filter, {0, 1, 2});
 }
 
 std::optional<PassFailure> warmUpLayers(double t, float advectStep, float phaseSpacing,
                                         std::array<double, 3>& layerPhase, RenderTargets& targets,
                                         std::array<bool, 3>& everReset) {
-    const LayerPlan plan = planLayers(t, advectStep, phaseSpacing, layerPhase);
+    return runPlannedWarmUp(planLayers(t, advectStep, phaseSpacing, layerPhase), targets, everReset);
+}
+
+std::optional<PassFailure> runPlannedWarmUp(const LayerPlan& plan, RenderTargets& targets,
+                                            std::array<bool, 3>& everReset) {
     for (std::size_t i = 0; i < 3; ++i) {
         everReset[i] = everReset[i] || plan.reset[i];
         if (!everReset[i]) continue;

@@ -7,6 +7,7 @@
 // follows. No later pass of that frame runs and nothing is displaced.
 
 #include <array>
+#include <cstddef>
 #include <optional>
 
 #include "app/layer_plan.h"
@@ -21,6 +22,19 @@
 [[nodiscard]] std::optional<PassFailure> animateLayers(double t, float advectStep, float phaseSpacing,
                                                        std::array<double, 3>& layerPhase, RenderTargets& targets,
                                                        PictureFilter filter);
+
+// The passes of a plan made elsewhere (an export's loop schedule): the same
+// identity and advect passes and swaps as animateLayers, then the displace
+// pass with the layers bound in `displaceOrder`: uvs0 and w0 get layer
+// displaceOrder[0], and so on. The sum is the same in any order but for its
+// rounding, which an export keeps the same from period to period.
+[[nodiscard]] std::optional<PassFailure> runPlannedPasses(const LayerPlan& plan, RenderTargets& targets,
+                                                          PictureFilter filter,
+                                                          const std::array<std::size_t, 3>& displaceOrder);
+
+// The warm-up's passes of a plan made elsewhere, as warmUpLayers runs them.
+[[nodiscard]] std::optional<PassFailure> runPlannedWarmUp(const LayerPlan& plan, RenderTargets& targets,
+                                                          std::array<bool, 3>& everReset);
 
 // The warm-up of a render that starts later than its layers (an export):
 // the same plan and the same identity and advect passes as animateLayers, but

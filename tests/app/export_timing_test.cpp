@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <cstddef>
 
 #include "app/export_timing.h"
 
@@ -62,4 +64,50 @@ TEST(ExportTiming, TheWarmUpEndsOnceEveryLayerWasReset) {
         const double steps = exportGridTime(timing, j) / (static_cast<double>(p) / 21.0);
         EXPECT_NEAR(steps - std::floor(steps), 0.5, 1e-6);
     }
+}
+
+// On a loop's grid every layer's plan a period later is, to the bit, what the
+// layer before it in the cycle had: the roles move on by one layer, the
+// ages, steps and weights do not drift. The warm-up ends where the window's
+// own scheduling would end it.
+TEST(ExportTiming, ALoopsSchedulePassesTheSameRolesFromLayerToLayer) {
+    struct Case {
+        float spacing;
+        double fps;
+        std::array<double, 3> phases;
+    };
+    const Case cases[] = {
+        {0.5f, 20.0, {1.0, 0.5, 0.0}},    // from a document: 2p, p, 0
+        {0.5f, 30.0, {-1.0, -0.5, 0.0}},  // without one: now - 1, now - 0.5, now at time 0
+        {0.7f, 25.0, {2.0 * 0.7f, 1.0 * 0.7f, 0.0}},
+        {0.3f, 24.0, {2.0 * 0.3f, 1.0 * 0.3f, 0.0}},
+    };
+    for (const Case& c : cases) {
+        const ExportTiming timing = planLoopExport(c.spacing, c.fps, 1);
+        LoopSchedule schedule;
+        ASSERT_TRUE(loopScheduleOf(timing, c.spacing, c.phases, schedule)) << c.spacing;
+        const ExportStart start = findLoopStart(schedule);
+        const ExportStart windowsStart = findExportStart(timing, c.spacing, c.phases);
+        EXPECT_EQ(start.warmUpStart, windowsStart.warmUpStart) << c.spacing << " " << c.fps;
+        EXPECT_EQ(start.firstFrame, windowsStart.firstFrame) << c.spacing << " " << c.fps;
+        const std::int64_t n = timing.framesPerPeriod;
+        for (std::int64_t j = start.firstFrame; j < start.firstFrame + 3 * n; ++j) {
+            const LayerPlan now = planLoopStep(timing, schedule, c.spacing, j);
+            const LayerPlan later = planLoopStep(timing, schedule, c.spacing, j + n);
+            // Which layer takes over depends on the phases' order: the one a
+            // spacing behind in its cycle.
+            for (std::size_t i = 0; i < 3; ++i) {
+                const std::size_t next = c.phases[0] > c.phases[2] ? (i + 2) % 3 : (i + 1) % 3;
+                EXPECT_EQ(later.reset[next], now.reset[i]) << "step " << j;
+                EXPECT_EQ(later.step[next], now.step[i]) << "step " << j;
+                EXPECT_EQ(later.weight[next], now.weight[i]) << "step " << j;
+            }
+            // And the three weights still share the picture's whole brightness.
+            EXPECT_NEAR(now.weight[0] + now.weight[1] + now.weight[2], 1.0f, 1e-6f);
+        }
+    }
+    // Phases that are not whole multiples of the spacing have no such grid.
+    LoopSchedule schedule;
+    EXPECT_FALSE(loopScheduleOf(planLoopExport(0.5f, 30.0, 1), 0.5f, {0.3, 0.1, 0.0}, schedule));
+    EXPECT_FALSE(loopScheduleOf(planTimedExport(30.0, 2.0), 0.5f, {1.0, 0.5, 0.0}, schedule));
 }
