@@ -32,6 +32,7 @@ extern "C" {
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "media/video_staging.h"
 
@@ -55,7 +56,18 @@ struct VideoEncoderState {
     int scalerInputHeight = 0;           // source rows the scaler reads (one less when cropping)
     AVFrame* frame = nullptr;            // the converted picture handed to the encoder (or the graph)
     AVPacket* packet = nullptr;
-    std::int64_t framesWritten = 0;
+    std::int64_t framesWritten = 0;      // frames handed in
+    std::int64_t framesInFile = 0;       // frames the file holds: handed in, then repeated
+    bool pictureClosed = false;          // the encoder (and graph) flushed: every handed-in frame is out
+
+    // Repeating a loop's period (settings.periodFrames > 0): the first
+    // period's picture packets as the encoder gave them (its time base),
+    // written again with later timestamps. Numbered files copy their first
+    // period's files instead and keep no packets.
+    std::vector<AVPacket*> periodPackets;
+    // A length that is not whole periods ends with the first tailFrames
+    // frames of one more (planTail).
+    std::int64_t tailFrames = 0;
 
     // The shared palette (GIF): frames -> split -> palettegen + paletteuse -> sink.
     AVFilterGraph* graph = nullptr;
@@ -184,6 +196,7 @@ int closeReadBack(AVFormatContext*, AVIOContext* io) { return closeDescriptorIo(
 }  // namespace
 
 VideoEncoderState::~VideoEncoderState() {
+    for (AVPacket*& kept : periodPackets) av_packet_free(&kept);
     avcodec_free_context(&video);
     avcodec_free_context(&audio);
     if (format && muxerOpen) {
@@ -282,19 +295,20 @@ bool startEncoder(VideoEncoderState& s, AVCodecContext* c, const AVCodec* codec,
     return true;
 }
 
-bool openPictureEncoder(VideoEncoderState& s, std::string& error) {
+// A picture encoder configured for the file; null with `error` set when it
+// cannot be made or started.
+AVCodecContext* startPictureEncoder(VideoEncoderState& s, AVStream** stream, std::string& error) {
     const VideoSettings& v = s.settings;
     const AVCodec* codec = findEncoder(s.row->picture);
     if (!codec) {
         error = std::string("this FFmpeg has no encoder for ") + s.row->name;
-        return false;
+        return nullptr;
     }
-    s.video = avcodec_alloc_context3(codec);
-    if (!s.video) {
+    AVCodecContext* c = avcodec_alloc_context3(codec);
+    if (!c) {
         error = "not enough memory for the encoder";
-        return false;
+        return nullptr;
     }
-    AVCodecContext* c = s.video;
     c->width = v.size.width;
     c->height = v.size.height;
     c->pix_fmt = av_get_pix_fmt(s.row->pixelFormat);
@@ -303,13 +317,36 @@ bool openPictureEncoder(VideoEncoderState& s, std::string& error) {
     c->sample_aspect_ratio = AVRational{1, 1};
     configureVideoCodec(s, c);
     if (s.format && (s.format->oformat->flags & AVFMT_GLOBALHEADER)) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    if (!startEncoder(s, c, codec, s.format ? &s.videoStream : nullptr, error)) return false;
+    if (!startEncoder(s, c, codec, stream, error)) {
+        avcodec_free_context(&c);
+        return nullptr;
+    }
+    return c;
+}
+
+bool openPictureEncoder(VideoEncoderState& s, std::string& error) {
+    s.video = startPictureEncoder(s, s.format ? &s.videoStream : nullptr, error);
+    if (!s.video) return false;
     if (s.format) {
-        s.videoStream->avg_frame_rate = c->framerate;
-        s.videoStream->r_frame_rate = c->framerate;
-        s.videoStream->sample_aspect_ratio = c->sample_aspect_ratio;
+        s.videoStream->avg_frame_rate = s.video->framerate;
+        s.videoStream->r_frame_rate = s.video->framerate;
+        s.videoStream->sample_aspect_ratio = s.video->sample_aspect_ratio;
     }
     return true;
+}
+
+// Where a length that is not whole periods ends: after the first
+// tailFrames frames of one more period. Those frames are made a group of
+// pictures of their own within the period (a key frame forced right after
+// them), so that the period's packets up to that key frame, in decoding
+// order, are exactly those frames, which an encoder that reorders frames
+// (B-frames) could not promise otherwise.
+void planTail(VideoEncoderState& s) {
+    const VideoSettings& v = s.settings;
+    if (v.periodFrames > 0 && v.frameCount > v.periodFrames) s.tailFrames = v.frameCount % v.periodFrames;
+    // x264 makes a forced key frame an IDR picture, which nothing before it
+    // refers across.
+    if (s.tailFrames > 0) av_opt_set_int(s.video->priv_data, "forced-idr", 1, 0);
 }
 
 // What the palette graph takes in: the frames in full colour.
@@ -516,6 +553,21 @@ bool writePacket(VideoEncoderState& s, AVPacket* packet, AVCodecContext* codec, 
     }
     return true;
 }
+// Whether the first period's packets are kept to be written again: a
+// loop's, in a container (numbered files copy their files instead).
+bool keepsPeriodPackets(const VideoEncoderState& s) { return s.settings.periodFrames > 0 && s.format; }
+
+// Keeps a copy of the packet (its data shared, by reference) in `kept`.
+bool keepPacket(std::vector<AVPacket*>& kept, const AVPacket* packet, std::string& error) {
+    AVPacket* copy = av_packet_clone(packet);
+    if (!copy) {
+        error = "not enough memory for the encoded frames";
+        return false;
+    }
+    kept.push_back(copy);
+    return true;
+}
+
 // Sends a frame (null: the end) and writes every packet that comes out.
 bool encode(VideoEncoderState& s, AVCodecContext* codec, AVStream* stream, const AVFrame* frame, std::string& error) {
     int sent = avcodec_send_frame(codec, frame);
@@ -530,7 +582,9 @@ bool encode(VideoEncoderState& s, AVCodecContext* codec, AVStream* stream, const
             error = std::string("the ") + codec->codec->name + " encoder failed: " + libraryError(received);
             return false;
         }
-        const bool ok = writePacket(s, s.packet, codec, stream, error);
+        bool ok = true;
+        if (codec == s.video && keepsPeriodPackets(s)) ok = keepPacket(s.periodPackets, s.packet, error);
+        ok = ok && writePacket(s, s.packet, codec, stream, error);
         av_packet_unref(s.packet);
         if (!ok) return false;
     }
@@ -601,6 +655,29 @@ bool writeSoundUntil(VideoEncoderState& s, std::int64_t untilFrame, bool final, 
     return true;
 }
 
+// Sample frames of sound that go with the first `frames` picture frames.
+std::int64_t soundFramesAt(const VideoEncoderState& s, std::int64_t frames) {
+    return frames * s.settings.rateDenominator * kVideoSoundRate / s.settings.rateNumerator;
+}
+
+// Every frame handed in out of the encoders: the palette graph's (palettegen
+// answers only at the end), then each picture encoder's delayed packets.
+// Once only; the file then holds framesWritten frames.
+bool closePicture(VideoEncoderState& s, std::string& error) {
+    if (s.pictureClosed) return true;
+    if (s.graph) {
+        const int closed = av_buffersrc_add_frame_flags(s.graphSource, nullptr, 0);
+        if (closed < 0 || !drainPaletteGraph(s, error)) {
+            if (closed < 0) error = "the GIF palette failed: " + libraryError(closed);
+            return false;
+        }
+    }
+    if (!encode(s, s.video, s.videoStream, nullptr, error)) return false;
+    s.pictureClosed = true;
+    s.framesInFile = s.framesWritten;
+    return true;
+}
+
 }  // namespace
 
 // ---- 5. the calls of video_encoding.h -----------------------------------------------------------
@@ -644,9 +721,14 @@ bool openVideo(VideoOutput& output, const std::string& path, const VideoSettings
     if (numberedFiles ? !stageFrameFolder(s.staged, path, error) : !openContainer(s, path, error)) return false;
     if (!openPictureEncoder(s, error) || !openScaler(s, error)) return false;
     if (s.row->sharedPalette && !openPaletteGraph(s, error)) return false;
+    planTail(s);
     if (settings.sound && !openSoundEncoder(s, error)) return false;
     if (s.format && !startContainer(s, error)) return false;
     return true;
+}
+
+std::int64_t videoFramesHandedIn(const VideoSettings& settings) {
+    return settings.periodFrames > 0 ? std::min(settings.periodFrames, settings.frameCount) : settings.frameCount;
 }
 
 bool writeVideoFrame(VideoOutput& output, const std::uint8_t* rgba, std::string& error) {
@@ -660,6 +742,7 @@ bool writeVideoFrame(VideoOutput& output, const std::uint8_t* rgba, std::string&
     const int strides[1] = {v.sourceWidth * 4};
     sws_scale(s.scaler, planes, strides, 0, s.scalerInputHeight, s.frame->data, s.frame->linesize);
     s.frame->pts = s.framesWritten;
+    s.frame->pict_type = s.tailFrames > 0 && s.framesWritten == s.tailFrames ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     if (s.graph) {
         const int added = av_buffersrc_add_frame_flags(s.graphSource, s.frame, AV_BUFFERSRC_FLAG_KEEP_REF);
         if (added < 0 || !drainPaletteGraph(s, error)) {
@@ -670,24 +753,56 @@ bool writeVideoFrame(VideoOutput& output, const std::uint8_t* rgba, std::string&
         return false;
     }
     ++s.framesWritten;
+    s.framesInFile = s.framesWritten;
     // The sound keeps up with the pictures, so the container interleaves
     // them without holding either back.
-    const std::int64_t soundUntil = s.framesWritten * v.rateDenominator * kVideoSoundRate / v.rateNumerator;
-    return writeSoundUntil(s, soundUntil, false, error);
+    return writeSoundUntil(s, soundFramesAt(s, s.framesInFile), false, error);
+}
+
+std::int64_t videoFramesWritten(const VideoOutput& output) { return output.state ? output.state->framesInFile : 0; }
+
+bool repeatVideoFrames(VideoOutput& output, std::string& error) {
+    VideoEncoderState& s = *output.state;
+    const VideoSettings& v = s.settings;
+    if (!closePicture(s, error)) return false;
+    const std::int64_t left = v.frameCount - s.framesInFile;
+    if (v.periodFrames <= 0 || left <= 0) return true;
+    const std::int64_t count = std::min(v.periodFrames, left);
+    const std::int64_t shift = s.framesInFile;
+    if (!s.format) {
+        // Frame files: the first period's, copied under the later numbers.
+        for (std::int64_t k = 0; k < count; ++k) {
+            if (!copyStagedFrame(s.staged, k, shift + k, error)) return false;
+        }
+    } else {
+        // The period's packets again, later by `shift` frames; a shorter
+        // tail ends at the first packet of a later frame, the key frame
+        // that planTail forced there.
+        for (const AVPacket* kept : s.periodPackets) {
+            if (kept->pts >= count) break;
+            AVPacket* copy = av_packet_clone(kept);
+            if (!copy) {
+                error = "not enough memory for the encoded frames";
+                return false;
+            }
+            if (copy->pts != AV_NOPTS_VALUE) copy->pts += shift;
+            if (copy->dts != AV_NOPTS_VALUE) copy->dts += shift;
+            const bool written = writePacket(s, copy, s.video, s.videoStream, error);
+            av_packet_free(&copy);
+            if (!written) return false;
+        }
+    }
+    s.framesInFile += count;
+    return writeSoundUntil(s, soundFramesAt(s, s.framesInFile), false, error);
 }
 
 bool finishVideo(VideoOutput& output, std::string& error) {
     VideoEncoderState& s = *output.state;
-    // 1. The palette graph's frames (palettegen answers only at the end),
-    //    then every encoder's delayed packets.
-    if (s.graph) {
-        const int closed = av_buffersrc_add_frame_flags(s.graphSource, nullptr, 0);
-        if (closed < 0 || !drainPaletteGraph(s, error)) {
-            if (closed < 0) error = "the GIF palette failed: " + libraryError(closed);
-            return false;
-        }
+    // 1. Every frame out of the encoders, then the repeats still missing.
+    if (!closePicture(s, error)) return false;
+    while (s.settings.periodFrames > 0 && s.framesInFile < s.settings.frameCount) {
+        if (!repeatVideoFrames(output, error)) return false;
     }
-    if (!encode(s, s.video, s.videoStream, nullptr, error)) return false;
     if (s.audio) {
         if (!writeSoundUntil(s, s.audioFramesTotal, true, error)) return false;
         if (!encode(s, s.audio, s.audioStream, nullptr, error)) return false;
@@ -706,7 +821,7 @@ bool finishVideo(VideoOutput& output, std::string& error) {
     }
 
     // 3. Into place.
-    return commitVideoStaging(s.staged, s.framesWritten, s.bytes, error);
+    return commitVideoStaging(s.staged, s.framesInFile, s.bytes, error);
 }
 
 std::uint64_t finishedVideoBytes(const VideoOutput& output) { return output.state ? output.state->bytes : 0; }

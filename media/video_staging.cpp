@@ -1,6 +1,9 @@
 #include "media/video_staging.h"
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
 #include <system_error>
 
 #include "media/video_formats.h"
@@ -57,6 +60,17 @@ bool writeStagedFrame(VideoStaging& staged, std::int64_t k, const void* bytes, s
     // folder are moved there one by one, without the temporary folder's
     // commit.
     return writeFileSafely((fs::path(staged.frames.path()) / frameName(staged, k)).string(), bytes, size, error);
+}
+
+bool copyStagedFrame(VideoStaging& staged, std::int64_t from, std::int64_t to, std::string& error) {
+    const fs::path source = fs::path(staged.frames.path()) / frameName(staged, from);
+    std::ifstream in(source, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) {
+        error = "cannot read back the frame file " + quoted(source);
+        return false;
+    }
+    return writeStagedFrame(staged, to, bytes.data(), bytes.size(), error);
 }
 
 bool commitVideoStaging(VideoStaging& staged, std::int64_t frames, std::uint64_t& bytes, std::string& error) {

@@ -36,6 +36,10 @@ bool stageFrameFolder(VideoStaging& staged, const std::string& pattern, std::str
 bool writeStagedFrame(VideoStaging& staged, std::int64_t k, const void* bytes, std::size_t size,
                       std::string& error);
 
+// Writes frame `to`'s file as a copy of frame `from`'s, both in the
+// temporary folder (a loop's frames repeat).
+bool copyStagedFrame(VideoStaging& staged, std::int64_t from, std::int64_t to, std::string& error);
+
 // Puts the file, or the `frames` frame files, in place. `bytes` is what was
 // written (every frame file together), 0 where it cannot be read.
 bool commitVideoStaging(VideoStaging& staged, std::int64_t frames, std::uint64_t& bytes, std::string& error);

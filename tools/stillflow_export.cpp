@@ -31,11 +31,10 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "app/export_frames.h"
+#include "app/export.h"
 #include "app/export_timing.h"
 #include "flow/scene_files.h"
 #include "app/startup.h"
-#include "gpu/passes.h"
 #include "media/audio_decoding.h"
 #include "media/video_encoding.h"
 #include "platform/fatal_error.h"
@@ -127,16 +126,6 @@ std::string qualityRangesText() {
         if (hasQualityScale(row)) ranges.push_back(range(row.quality) + " for " + row.extension);
     }
     return joinList(ranges, ", ", ", ");
-}
-
-// ".mp4, .webm, .gif, or frame-%05d.png for PNG frames"
-std::string outputNamesText() {
-    std::vector<std::string> names;
-    for (const VideoFormatRow& row : kVideoFormats) {
-        names.push_back(isContainer(row) ? std::string(row.extension)
-                                         : std::string(row.exampleName) + " for " + row.name);
-    }
-    return joinList(names, ", ", ", or ");
 }
 
 // ---- command line ------------------------------------------------------------------
@@ -285,8 +274,11 @@ void printHelp() {
 
 // ---- interruption ---------------------------------------------------------------------
 
-// Set by SIGINT/SIGTERM; the frame loop checks it between frames, so that
-// an interrupted export removes its temporary output.
+// Set by the signals that end a run from outside (SIGINT from the keyboard,
+// SIGTERM, SIGHUP when the terminal closes, SIGQUIT); the export asks
+// between frames, so that an interrupted export removes its temporary
+// output instead of leaving it behind.
+constexpr int kInterruptions[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 std::atomic<bool> interrupted{false};
 extern "C" void noteInterruption(int) { interrupted = true; }
 
@@ -334,67 +326,23 @@ std::string sizeText(std::uint64_t bytes) {
 
 // ---- the export ---------------------------------------------------------------------------
 
-bool readMusic(PcmAudio& sound, Failure& failure) {
-    std::string reason;
-    AudioDecodeOptions options;
-    options.sampleRate = kVideoSoundRate;
-    options.maxChannels = 2;
-    options.maxFrames = static_cast<std::int64_t>(kMaxExportSeconds) * kVideoSoundRate;
-    if (!decodeAudioFile(musicFileName, sound, reason, options)) {
-        return fail(failure, std::string("cannot use ") + quoted(musicFileName) + " as the sound: " + reason);
-    }
-    if (sound.frameCount() == 0) return fail(failure, quoted(musicFileName) + " holds no sound");
-    return true;
-}
-
-bool planTiming(const Options& options, const AppState& state, const PcmAudio* sound, ExportTiming& timing,
-                Failure& failure) {
-    if (options.seconds) {
-        timing = planTimedExport(options.fps, *options.seconds);
-        return true;
-    }
-    if (sound && options.loops == 0) {
-        const double seconds = static_cast<double>(sound->frameCount()) / sound->sampleRate;
-        timing = planTimedExport(options.fps, seconds);
-        return true;
-    }
-    timing = planLoopExport(state.phaseSpacing, options.fps, options.loops);
-    if (exportDuration(timing) > kMaxExportSeconds) {
-        return fail(failure, "--loops " + std::to_string(options.loops) + " would last over an hour; ask for fewer");
-    }
-    return true;
-}
-
-// What the format refuses before any work: an unknown extension, music for a
-// format without sound.
-bool checkFormat(const Options& options, VideoFormat format, Failure& failure) {
-    if (format == VideoFormat::Unknown) {
-        return fail(failure, "cannot tell the format of " + quoted(options.output) + ": name it " + outputNamesText());
-    }
-    if (options.music && !videoFormatHasSound(format)) {
-        return fail(failure, std::string(videoFormatName(format)) + " has no sound: use " +
-                                 videoExtensionList(carriesSound, ", ", " or ") + " with --music");
-    }
-    return true;
-}
-
-// A --quality beyond the format's own range (the command line took any
-// format's). Formats without a quality scale ignore it.
-bool checkQuality(const Options& options, VideoFormat format, Failure& failure) {
-    int lowest = 0, highest = 0, standard = 0;
-    if (options.quality >= 0 && videoQualityRange(format, lowest, highest, standard) &&
-        (options.quality < lowest || options.quality > highest)) {
-        return fail(failure, "--quality " + std::to_string(options.quality) + " is beyond " +
-                                 videoFormatName(format) + "'s range " + std::to_string(lowest) + "-" +
-                                 std::to_string(highest));
-    }
-    return true;
+ExportRequest exportRequest(const Options& options) {
+    ExportRequest request;
+    request.output = options.output;
+    request.fps = options.fps;
+    request.loops = options.loops;
+    request.seconds = options.seconds;
+    request.width = options.width;
+    request.music = options.music;
+    request.quality = options.quality;
+    request.overlay = options.overlay;
+    return request;
 }
 
 bool exportScene(const Options& options, const char* argv0, Failure& failure) {
-    // 1. What can be refused before any work: the format, the sound's fit.
-    const VideoFormat format = videoFormatOfPath(options.output);
-    if (!checkFormat(options, format, failure)) return false;
+    // 1. What can be refused before any work: the format, the sound's fit,
+    //    the quality's range, an output name that is a folder (OUTPUT is
+    //    relative to the scene folder).
     if (options.sceneDir) {
         std::error_code error;
         fs::current_path(*options.sceneDir, error);
@@ -402,76 +350,46 @@ bool exportScene(const Options& options, const char* argv0, Failure& failure) {
             return fail(failure, "cannot enter the scene folder " + quoted(*options.sceneDir) + ": " + error.message());
         }
     }
+    const ExportRequest request = exportRequest(options);
+    std::string error;
+    if (!checkExportRequest(request, error)) return fail(failure, error);
 
     // 2. The scene, read as the program reads it (a picture that cannot be
-    //    used ends the export here, with the program's line), and the sound.
+    //    used ends the export here, with the program's line), the sound and
+    //    the frames' timing.
     AppState state;
     setProgramName(argv0);
-    std::string sceneError;
-    if (!openScene(state, headlessSceneOptions(), sceneError)) return fail(failure, sceneError);
-    std::optional<PcmAudio> sound;
-    if (options.music && !readMusic(sound.emplace(), failure)) return false;
-    ExportTiming timing;
-    if (!planTiming(options, state, sound ? &*sound : nullptr, timing, failure)) return false;
-
-    // 3. The warm-up builds the passes' shaders, so a missing shader ends
-    //    the run before any file exists (its logs are on standard output).
-    ExportFrames frames;
-    if (const std::optional<PassFailure> warmUp = startExportFrames(state, timing, options.overlay, frames)) {
-        return fail(failure, warmUp->reason);
-    }
-    if (!displaceHasSharpFilter()) {
-        reportProblem("displace.frag here has no sharp filter (it was written before there was one), so the "
-                      "video keeps the filter it has; the shader files of a scene made now by stillflow-new can "
-                      "replace this folder's");
+    if (!openScene(state, headlessSceneOptions(), error)) return fail(failure, error);
+    ExportPlan plan;
+    if (!planExport(state, request, plan, error)) {
+        shutDown(state);
+        return fail(failure, error);
     }
 
-    // 4. The output, under a temporary name until complete.
-    VideoSettings settings;
-    settings.format = format;
-    settings.sourceWidth = frames.width;
-    settings.sourceHeight = frames.height;
-    settings.size = videoFrameSize(format, frames.width, frames.height, options.width);
-    settings.rateNumerator = timing.rateNumerator;
-    settings.rateDenominator = timing.rateDenominator;
-    settings.frameCount = timing.frameCount;
-    settings.quality = options.quality;
-    settings.sound = sound ? &*sound : nullptr;
-    if (!checkQuality(options, format, failure)) return false;
-    VideoOutput output;
-    std::string error;
-    if (!openVideo(output, options.output, settings, error)) return fail(failure, error);
-
-    // 5. Every frame, encoded as it is read back.
-    std::signal(SIGINT, noteInterruption);
-    std::signal(SIGTERM, noteInterruption);
+    // 3. Every distinct frame rendered and encoded, the loop's repeats
+    //    written from them; a signal gives the export up between frames.
+    for (const int signal : kInterruptions) std::signal(signal, noteInterruption);
     Progress progress;
     progress.shown = !options.quiet && standardErrorIsTerminal();
-    progress.total = timing.frameCount;
-    const bool complete = renderAllExportFrames(state, frames, [&](const std::uint8_t* rgba, std::int64_t k) {
-        if (interrupted) return false;
-        if (!writeVideoFrame(output, rgba, error)) return false;
-        drawProgress(progress, k + 1);
-        return true;
-    });
-    if (!complete && frames.passFailure) error = frames.passFailure->reason;
-    if (!complete && error.empty() && !interrupted) error = "cannot read the frames back from the GPU";
-    const bool finished = complete && finishVideo(output, error);
+    progress.total = plan.timing.frameCount;
+    ExportProgress following;
+    following.report = [&progress](std::int64_t done, std::int64_t) { drawProgress(progress, done); };
+    following.cancelled = []() { return interrupted.load(); };
+    ExportResult result;
+    const bool written = writeExport(state, request, plan, following, result, error);
     clearProgress(progress);
-    if (!complete && interrupted) return fail(failure, "interrupted; nothing written", kExitInterrupted);
-    if (!finished) return fail(failure, error);
+    shutDown(state);
+    if (!written && result.cancelled) return fail(failure, "interrupted; nothing written", kExitInterrupted);
+    if (!written) return fail(failure, error);
 
-    // 6. The summary.
+    // 4. The summary.
     if (!options.quiet) {
         std::printf("%s: %s, %.2f s, %lld frames at %.6g fps, %d x %d\n", options.output.c_str(),
-                    sizeText(finishedVideoBytes(output)).c_str(), exportDuration(timing),
-                    static_cast<long long>(timing.frameCount),
-                    static_cast<double>(timing.rateNumerator) / static_cast<double>(timing.rateDenominator),
-                    settings.size.width, settings.size.height);
+                    sizeText(result.bytes).c_str(), exportDuration(plan.timing),
+                    static_cast<long long>(plan.timing.frameCount),
+                    static_cast<double>(plan.timing.rateNumerator) / static_cast<double>(plan.timing.rateDenominator),
+                    result.size.width, result.size.height);
     }
-    output = VideoOutput();
-    releaseExportFrames(frames);
-    shutDown(state);
     return true;
 }
 

@@ -19,6 +19,7 @@ extern "C" {
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "flow/scene_files.h"
@@ -86,7 +87,15 @@ struct Probe {
     bool hasSound = false;
     double soundSeconds = 0.0;  // decoded sample frames over the rate
     std::vector<std::uint8_t> firstFrame;  // RGB, converted as the file's colour tags say
+    std::vector<std::uint64_t> frameHashes;  // of every frame's RGB, in order
 };
+
+// FNV-1a over the bytes: equal frames, equal hashes.
+std::uint64_t hashBytes(const std::vector<std::uint8_t>& bytes) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const std::uint8_t byte : bytes) hash = (hash ^ byte) * 1099511628211ull;
+    return hash;
+}
 
 // The decoded picture as RGB, with the matrix and range its tags name, as a
 // player shows it.
@@ -134,7 +143,9 @@ Probe probe(const fs::path& path) {
         AVCodecContext* decoder = decoders[stream];
         while (avcodec_receive_frame(decoder, frame) >= 0) {
             if (decoder->codec_type == AVMEDIA_TYPE_VIDEO) {
-                if (result.frames == 0) result.firstFrame = toRgb(frame);
+                std::vector<std::uint8_t> rgb = toRgb(frame);
+                result.frameHashes.push_back(hashBytes(rgb));
+                if (result.frames == 0) result.firstFrame = std::move(rgb);
                 ++result.frames;
                 result.width = frame->width;
                 result.height = frame->height;
@@ -277,6 +288,48 @@ TEST(Export, EachFormatDecodesToThePromisedFramesSizeLengthAndRate) {
     const ImageGrid period = loadImage((scene.dir() / "frames/frame-010.png").string().c_str());
     ASSERT_EQ(period.byteCount(), first.byteCount());
     EXPECT_EQ(std::memcmp(period.data(), first.data(), first.byteCount()), 0);
+}
+
+// A loop's periods are one period written again: every format decodes to
+// frames that repeat exactly every period (MP4 and WebM from the same
+// packets, a GIF from the same encoded frames, PNG frames as the same files),
+// while the frames within a period move. A length in whole frames of the
+// track, not whole periods, ends with the first frames of one more.
+TEST(Export, EveryPeriodOfALoopIsTheFirstOneAgain) {
+    Scene scene("export-periods");
+    prepareScene(scene);
+    writeTrack(scene, 1.25);  // 25 frames at 20 fps: two periods and half of one
+    struct Case {
+        const char* arguments;
+        const char* output;
+        int frames;
+    };
+    const Case cases[] = {
+        {"--fps 20 --loops 3", "loop.mp4", 30},
+        {"--fps 20 --loops 3", "loop.webm", 30},
+        {"--fps 20 --loops 3", "loop.gif", 30},
+        {"--music --fps 20", "track.mp4", 25},
+        {"--music --fps 20", "track.webm", 25},
+    };
+    for (const Case& c : cases) {
+        const ExportRun run = runExport(scene, std::string("-q ") + c.arguments + " " + c.output);
+        ASSERT_EQ(run.exitCode, 0) << c.output << ": " << run.err;
+        const Probe p = probe(scene.dir() / c.output);
+        ASSERT_EQ(p.frames, c.frames) << c.output;
+        ASSERT_EQ(p.frameHashes.size(), static_cast<std::size_t>(c.frames)) << c.output;
+        for (std::size_t k = 10; k < p.frameHashes.size(); ++k) {
+            EXPECT_EQ(p.frameHashes[k], p.frameHashes[k % 10]) << c.output << " frame " << k;
+        }
+        EXPECT_NE(p.frameHashes[5], p.frameHashes[0]) << c.output << ": the loop moves";
+    }
+    const ExportRun run = runExport(scene, "-q --fps 20 --loops 3 frames/frame-%02d.png");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (int k = 10; k < 30; ++k) {
+        const std::string name = "frames/frame-" + std::to_string(k) + ".png";
+        const std::string first = "frames/frame-0" + std::to_string(k % 10) + ".png";
+        EXPECT_EQ(scene.readFile(name.c_str()), scene.readFile(first.c_str())) << name;
+    }
+    EXPECT_FALSE(scene.exists("frames/frame-30.png"));
 }
 
 // --music: the track as the sound; without a length the video lasts as long
