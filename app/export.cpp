@@ -206,7 +206,12 @@ bool writeExport(AppState& state, const ExportRequest& request, const ExportPlan
     });
     if (!complete && frames.passFailure) error = frames.passFailure->reason;
     if (!complete && error.empty() && !result.cancelled) error = "cannot read the frames back from the GPU";
+    // The animation's textures, and the passes' framebuffers that still hold
+    // some of them, have done their part: their memory goes back before the
+    // encoder, which has held the period's frames so far, encodes them.
     releaseExportFrames(frames);
+    releaseRenderTargets(state.targets);
+    releasePassObjects();
 
     // 4. The loop's later periods, written from the first.
     while (complete && videoFramesWritten(output) < settings.frameCount) {

@@ -75,6 +75,11 @@ struct ExportResult {
 // request.output: under a temporary name until complete, so that a failure
 // or a cancellation leaves no temporary and an older output of that name as
 // it was. A shader that is missing or does not build comes back before any
-// file exists (its logs on standard output).
+// file exists (its logs on standard output). The scene's animation is spent
+// afterwards: its layer phases stand at the export's last frame, and its
+// textures (state.targets) and the passes' programs are released once the
+// frames are rendered, so that the encoder has their memory; a caller that
+// animates on makes them again (createSceneTextures, the passes on their
+// next use) and sets its layer phases afresh.
 bool writeExport(AppState& state, const ExportRequest& request, const ExportPlan& plan,
                  const ExportProgress& progress, ExportResult& result, std::string& error);
