@@ -680,6 +680,23 @@ bool closePicture(VideoEncoderState& s, std::string& error) {
 
 }  // namespace
 
+// A shared palette is chosen from every frame, so the palette graph holds
+// every frame handed in until the last (a loop's first period only; a length
+// in seconds all of it). Beyond this much, a refusal up front rather than a
+// run that ends out of memory: 512 MB is a 640 x 360 GIF of 24 s at 30 fps.
+constexpr std::int64_t kMaxPaletteFrameBytes = std::int64_t{512} << 20;
+
+bool checkPaletteFrames(const VideoSettings& settings, std::string& error) {
+    const std::int64_t frames = videoFramesHandedIn(settings);
+    const std::int64_t bytes = frames * settings.size.width * settings.size.height * 3;
+    if (bytes <= kMaxPaletteFrameBytes) return true;
+    error = "a GIF of " + std::to_string(frames) + " different frames at " + std::to_string(settings.size.width) +
+            " x " + std::to_string(settings.size.height) + " would hold " + std::to_string(bytes >> 20) +
+            " MB of frames to choose its palette, more than the " + std::to_string(kMaxPaletteFrameBytes >> 20) +
+            " MB it may: export fewer or smaller frames, or an MP4 or WebM";
+    return false;
+}
+
 // ---- 5. the calls of video_encoding.h -----------------------------------------------------------
 
 bool openVideo(VideoOutput& output, const std::string& path, const VideoSettings& settings, std::string& error) {
@@ -711,6 +728,8 @@ bool openVideo(VideoOutput& output, const std::string& path, const VideoSettings
         error = std::string("a PNG name needs one frame number in it, as in ") + s.row->exampleName;
         return false;
     }
+    if (numberedFiles && !checkFrameNames(path, settings.frameCount, error)) return false;
+    if (s.row->sharedPalette && !checkPaletteFrames(settings, error)) return false;
 
     // 2. The output, staged, and the encoders.
     s.packet = av_packet_alloc();

@@ -23,7 +23,12 @@ struct VideoStaging {
     bool intoExistingFolder = false;
 };
 
-// Creates the temporary file for `target`, whose folder must exist; its
+// Whether the first `frames` frame files of `pattern` can take their names:
+// false, naming it, when one of them is a folder (checked before any frame
+// is rendered, rather than when the finished frames move in).
+bool checkFrameNames(const std::string& pattern, std::int64_t frames, std::string& error);
+
+// Creates the temporary file for `target` (not a folder), whose folder must exist; its
 // descriptor (staged.file.descriptor()) is open for reading and writing.
 bool stageVideoFile(VideoStaging& staged, const std::string& target, std::string& error);
 
@@ -40,6 +45,8 @@ bool writeStagedFrame(VideoStaging& staged, std::int64_t k, const void* bytes, s
 // temporary folder (a loop's frames repeat).
 bool copyStagedFrame(VideoStaging& staged, std::int64_t from, std::int64_t to, std::string& error);
 
-// Puts the file, or the `frames` frame files, in place. `bytes` is what was
+// Puts the file, or the `frames` frame files, in place. Frames moving into
+// an existing folder replace the older files of their names as one change:
+// a failure part-way leaves the older set whole. `bytes` is what was
 // written (every frame file together), 0 where it cannot be read.
 bool commitVideoStaging(VideoStaging& staged, std::int64_t frames, std::uint64_t& bytes, std::string& error);

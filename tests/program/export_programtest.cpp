@@ -183,7 +183,7 @@ Probe probe(const fs::path& path) {
 
 // A scene with a document: a 66 x 50 picture with detail (odd-sized after
 // a --width, even as it is), one guide, phase spacing 0.5 s.
-void prepareScene(const Scene& scene, int width = 66, int height = 50) {
+void prepareScene(const Scene& scene, int width = 66, int height = 50, float spacing = 0.5f) {
     FlowDocument document;
     document.picture = makePicture(width, height, [](int x, int y) {
         return Rgba8{static_cast<std::uint8_t>(x * 3), static_cast<std::uint8_t>(y * 5),
@@ -191,7 +191,7 @@ void prepareScene(const Scene& scene, int width = 66, int height = 50) {
     });
     document.mask = ByteMask(width, height);
     document.guides = {GuideSegment{10, 25, 30, 25}};
-    document.phaseSpacing = 0.5f;
+    document.phaseSpacing = spacing;
     scene.writePicture(pictureFileName, document.picture);
     scene.writeDocument(document);
 }
@@ -385,6 +385,21 @@ TEST(Export, FailuresLeaveTheFolderAsItWas) {
         {"png-without-number", "old.png", 1, "frame number", [](const Scene&) {}},
         {"wrong-option", "--loops 0 old.mp4", 2, "--loops", [](const Scene&) {}},
         {"quality-out-of-range", "--quality 60 old.mp4", 1, "range 0-51", [](const Scene&) {}},
+        // Said before the render, not when the finished output cannot take
+        // its name.
+        {"output-is-a-folder", "out.mp4", 1, "\"out.mp4\" is a folder",
+         [](const Scene& scene) { fs::create_directory(scene.dir() / "out.mp4"); }},
+        {"frame-name-is-a-folder", "--fps 20 frame-%02d.png", 1, "is a folder, where frame 5 would go",
+         [](const Scene& scene) {
+             scene.writeFile("frame-00.png", "older output");
+             fs::create_directory(scene.dir() / "frame-05.png");
+         }},
+        // A document's spacing that makes no sensible video is named.
+        {"spacing-of-a-millisecond", "old.gif", 1, "phaseSpacing of 0.001 s",
+         [](const Scene& scene) { prepareScene(scene, 66, 50, 0.001f); }},
+        {"spacing-of-5000-seconds", "old.mp4", 1, "phaseSpacing of 5000 s",
+         [](const Scene& scene) { prepareScene(scene, 66, 50, 5000.0f); }},
+        {"gif-too-long-to-hold", "--seconds 3000 old.gif", 1, "to choose its palette", [](const Scene&) {}},
     };
     for (const Case& c : cases) {
         Scene scene(std::string("export-") + c.name);
@@ -400,6 +415,9 @@ TEST(Export, FailuresLeaveTheFolderAsItWas) {
         }
         EXPECT_EQ(folderListing(scene.dir()), before) << c.name;
         EXPECT_EQ(readWhole(scene.dir() / "old.mp4"), "older output") << c.name;
+        if (scene.exists("frame-00.png")) {
+            EXPECT_EQ(scene.readFile("frame-00.png"), "older output") << c.name;
+        }
     }
 
     // A successful export replaces the older file.
@@ -439,6 +457,45 @@ TEST(Export, AFullDiskLeavesTheOlderOutputAndNoTemporary) {
         EXPECT_NE(run.err.find("File too large"), std::string::npos) << c.output << ": " << run.err;
         EXPECT_EQ(folderListing(scene.dir()), before) << c.output;
         EXPECT_EQ(scene.readFile(c.older), "older output") << c.output;
+    }
+}
+
+// A signal from outside (a key, a closed terminal, a stop) once the
+// temporary output exists: exit code 130, one line, the older output as it
+// was and no temporary left.
+TEST(Export, AnInterruptedExportLeavesTheOlderOutputAndNoTemporary) {
+    struct Case {
+        const char* signal;
+        const char* output;
+        const char* older;
+        const char* temporary;  // what shows that the output is open
+    };
+    const Case cases[] = {
+        {"HUP", "old.mp4", "old.mp4", ".old.mp4."},
+        {"INT", "old.webm", "old.webm", ".old.webm."},
+        {"TERM", "frame-%05d.png", "frame-00000.png", ".frame-%05d.png."},
+    };
+    for (const Case& c : cases) {
+        Scene scene("export-interrupted");
+        prepareScene(scene);
+        scene.writeFile(c.older, "older output");
+        const std::set<std::string> before = folderListing(scene.dir());
+        // Long enough (no loop: every frame rendered) that it is still
+        // running when the signal comes.
+        std::ostringstream script;
+        script << "cd '" << scene.dir().string() << "' && { '" << STILLFLOW_EXPORT_BINARY
+               << "' --seconds 900 '" << c.output << "' >../interrupted-out 2>../interrupted-err & pid=$!; "
+               << "for i in $(seq 1 600); do ls -a | grep -qF -- '" << c.temporary << "' && break; sleep 0.05; done; "
+               << "kill -" << c.signal << " $pid; wait $pid; echo $? >../interrupted-code; }";
+        ASSERT_EQ(std::system(script.str().c_str()), 0);
+        const fs::path parent = scene.dir().parent_path();
+        const std::string code = readWhole(parent / "interrupted-code");
+        const std::string err = readWhole(parent / "interrupted-err");
+        for (const char* name : {"interrupted-out", "interrupted-err", "interrupted-code"}) fs::remove(parent / name);
+        EXPECT_EQ(code, "130\n") << c.signal << ": " << err;
+        EXPECT_EQ(err, "stillflow-export: interrupted; nothing written\n") << c.signal;
+        EXPECT_EQ(folderListing(scene.dir()), before) << c.signal;
+        EXPECT_EQ(scene.readFile(c.older), "older output") << c.signal;
     }
 }
 
