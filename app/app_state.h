@@ -54,6 +54,11 @@ struct AppState {
     // This frame's time t on the clock, seconds: a new loop length re-phases
     // the layers at it.
     double frameClockTime = 0.0;
+    // The window's animation at about the resolution shown (app/layer_proxy.h):
+    // picture texels per texel of the layers, flow and output in `targets`;
+    // 1 while they are picture-sized, as an export always has them.
+    float layerScale = 1.0f;
+    bool layerProxyRefused = false;              // the scene's displace.frag cannot: said once
     bool maskTintStale = true;                   // the mask changed since maskTexture was made
     std::string sceneName;                       // the scene folder's name, for the window title
 

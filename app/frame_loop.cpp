@@ -3,6 +3,7 @@
 #include "app/app_clock.h"
 #include "app/commands.h"
 #include "app/composition.h"
+#include "app/layer_proxy.h"
 #include "app/schedule.h"
 #include "app/window_title.h"
 #include "app/synthesize_flow.h"
@@ -12,6 +13,9 @@
 #include "flow/guides.h"
 #include "flow/particles.h"
 #include "gpu/drawing.h"
+#include "gpu/passes.h"
+#include "gpu/render_targets.h"
+#include "platform/fatal_error.h"
 #include "platform/gui.h"
 
 namespace {
@@ -25,6 +29,36 @@ constexpr int widgetMinimumWidth = 512;
 constexpr int widgetMinimumHeight = 256;
 // Expanding in both directions: the widget grows with the window.
 constexpr int sizePolicyExpanding = 7;
+
+// The layers at about the resolution the view shows the picture at
+// (app/layer_proxy.h): re-created, from the identity, when the level
+// changes. A displace.frag that cannot read a proxy keeps them
+// picture-sized, after one line.
+void updateLayerProxy(AppState& state) {
+    float wanted = chooseLayerScale(state.picture.width, state.picture.height, state.view, state.layerScale);
+    if (wanted == state.layerScale) return;
+    if (wanted > 1.0f) {
+        // A program that does not build is the pass's to report, this frame.
+        if (preparePictureFilter(state.pictureFilter)) return;
+        if (!displaceTakesLayerScale(state.pictureFilter)) {
+            if (!state.layerProxyRefused) {
+                reportProblem("displace.frag here cannot draw the animation at the window's resolution (it was "
+                              "written before it could), so this %d x %d picture animates at its own, slower; the "
+                              "shader files of a scene made now by stillflow-new can replace this folder's",
+                              state.picture.width, state.picture.height);
+                state.layerProxyRefused = true;
+            }
+            if (state.layerScale == 1.0f) return;
+            wanted = 1.0f;
+        }
+    }
+    state.layerScale = wanted;
+    const LayerSize size = layerSizeFor(state.picture.width, state.picture.height, wanted);
+    createAnimationLayers(size.width, size.height, state.targets);
+    // The zero flow of the new layers is replaced now, unless the guides
+    // changed and this frame's synthesis uploads it anyway.
+    if (!state.flowDirty) uploadFlowForLayers(state);
+}
 
 }  // namespace
 
@@ -74,6 +108,7 @@ bool runFrame(AppState& state, std::optional<PassFailure>& failure) {
     if (brush.strokeRecorded && state.freezeWhereMasked) state.flowDirty = true;
     updatePanZoom(state.view);
     runCommands(state);
+    updateLayerProxy(state);
 
     // 7. Clear; synthesise the flow when the guides changed.
     clearToTransparentBlack();

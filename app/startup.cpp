@@ -87,6 +87,7 @@ bool createPictureTargets(AppState& state, std::string& error) {
     const ImageGrid& picture = state.picture;
     clearGlErrors();
     createRenderTargets(picture, state.targets);
+    state.layerScale = 1.0f;
     if (!gpuRanOutOfMemory()) return true;
     error = formatLine("the GPU has no memory for the textures of the %d x %d picture (%.1f GiB needed)",
                        picture.width, picture.height,

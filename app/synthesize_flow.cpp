@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "flow/freeze.h"
+#include "app/layer_proxy.h"
 #include "flow/guides.h"
 #include "flow/synthesis.h"
 #include "gpu/flow_upload.h"
@@ -20,5 +21,14 @@ void synthesizeFlowQuietly(AppState& state) {
     computeFlowField(guideSegments, state.flowScale, state.flowGrid);
     if (state.freezeWhereMasked) freezeFlow(state.mask, state.flowGrid);
     state.flowDirty = false;
-    uploadFlowField(state.flowGrid, state.targets.flow);
+    uploadFlowForLayers(state);
+}
+
+void uploadFlowForLayers(AppState& state) {
+    if (state.layerScale <= 1.0f) {
+        uploadFlowField(state.flowGrid, state.targets.flow);
+        return;
+    }
+    const LayerSize size = layerSizeFor(state.picture.width, state.picture.height, state.layerScale);
+    uploadFlowField(flowForLayers(state.flowGrid, size), state.targets.flow);
 }

@@ -13,3 +13,8 @@ void synthesizeFlow(AppState& state, double t);
 // without a console of their own: when flowDirty, recomputes the flow grid,
 // clears the flag and replaces the flow texture.
 void synthesizeFlowQuietly(AppState& state);
+
+// Replaces the flow texture with the flow grid as the layers take it: the
+// grid itself for picture-sized layers, resampled to the window's proxy in
+// its texels per second otherwise (app/layer_proxy.h).
+void uploadFlowForLayers(AppState& state);

@@ -176,6 +176,10 @@ std::optional<PassFailure> displacePass(Texture& image, Texture& uvs0, Texture& 
     }
     ShaderProgram& program = pass.program;
     setTargetSize(program, target);
+    // Picture texels per layer texel: 1 when the layers are picture-sized
+    // (the division is then exact), more for the window's proxy.
+    setUniform(program, "layerScale", static_cast<float>(image.width()) / static_cast<float>(target.width()),
+               static_cast<float>(image.height()) / static_cast<float>(target.height()));
     setUniform(program, "w0", w0);
     setUniform(program, "w1", w1);
     setUniform(program, "w2", w2);
@@ -185,6 +189,12 @@ std::optional<PassFailure> displacePass(Texture& image, Texture& uvs0, Texture& 
     bindSampler(program, "uvs2", uvs2);
     drawPass(program);
     return std::nullopt;
+}
+
+bool displaceTakesLayerScale(PictureFilter filter) {
+    PassObjects& pass = displaceObjects(filter);
+    if (buildPassProgram(pass, displaceFragmentFileName, displaceDefine(filter))) return false;
+    return uniformLocation(pass.program, "layerScale") >= 0;
 }
 
 void releasePassObjects() {

@@ -53,7 +53,10 @@ enum class PictureFilter {
     Sharp,  // 6 x 6 texels: the video export's, and the window's on request
 };
 
-// Renders sum_k w_k * picture(uvs_k) into target. The Sharp filter is the
+// Renders sum_k w_k * picture(uvs_k) into target. The layers and the target
+// may be smaller than the picture (the window's proxy): "layerScale" tells
+// the shader the picture texels per layer texel (image size over target
+// size, per axis). The Sharp filter is the
 // same "displace.frag" built with SHARP_FILTER defined, a program of its own
 // built on its first use.
 [[nodiscard]] std::optional<PassFailure> displacePass(Texture& image, Texture& uvs0, Texture& uvs1, Texture& uvs2,
@@ -64,6 +67,13 @@ enum class PictureFilter {
 // own (it mentions SHARP_FILTER). Files written before there was one build
 // the same picture for both filters.
 bool displaceHasSharpFilter();
+
+// Whether the working directory's "displace.frag" reads layers smaller than
+// the picture (it uses "layerScale"), building the program of `filter` if
+// it is not built. A file written before the proxy existed does not: the
+// window then animates at the picture's own size. False as well when the
+// program does not build (the pass says why when it runs).
+bool displaceTakesLayerScale(PictureFilter filter);
 
 // Builds the displace program of `filter` now, unless it is built already,
 // so that a caller can ask before it draws with that filter: a program that

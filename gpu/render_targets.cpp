@@ -58,17 +58,20 @@ GLenum pixelTypeForInternalFormat(GLint internalFormat) {
 }
 
 void createRenderTargets(const ImageGrid& picture, RenderTargets& targets) {
-    const std::int32_t w = picture.width;
-    const std::int32_t h = picture.height;
-
     // 1. The picture, mirrored past its edges so displaced positions that
     //    leave it still read picture colours.
-    replaceTexture(targets.picture, GL_RGBA8, w, h, GL_RGBA, GL_UNSIGNED_BYTE, picture.data(),
+    replaceTexture(targets.picture, GL_RGBA8, picture.width, picture.height, GL_RGBA, GL_UNSIGNED_BYTE,
+                   picture.data(),
                    {{GL_TEXTURE_MAG_FILTER, GL_LINEAR},
                     {GL_TEXTURE_MIN_FILTER, GL_LINEAR},
                     {GL_TEXTURE_WRAP_S, GL_MIRRORED_REPEAT},
                     {GL_TEXTURE_WRAP_T, GL_MIRRORED_REPEAT}});
 
+    // 2-4. The flow, the layers and the output at the picture's size.
+    createAnimationLayers(picture.width, picture.height, targets);
+}
+
+void createAnimationLayers(std::int32_t w, std::int32_t h, RenderTargets& targets) {
     // 2. A zero flow: no motion until the first flow upload.
     {
         const std::size_t floatCount = static_cast<std::size_t>(gridCellCount(w, h)) * 2u;

@@ -4,6 +4,7 @@
 #include <GL/glew.h>
 
 #include <array>
+#include <cstdint>
 
 #include "flow/grid.h"
 #include "gpu/texture.h"
@@ -27,6 +28,13 @@ struct RenderTargets {
 // at zero (no motion) and both halves of every layer at the identity grid
 // (texel (x, y) holds (x, y)); the output's contents are undefined.
 void createRenderTargets(const ImageGrid& picture, RenderTargets& targets);
+
+// Re-creates the flow, the layers and the output (not the picture) at
+// w x h, as createRenderTargets makes them for the picture's size: a zero
+// flow, identity layers (texel (x, y) holds (x, y), in these layers' own
+// texels). Smaller than the picture, they are the window's proxy
+// (app/layer_proxy.h).
+void createAnimationLayers(std::int32_t w, std::int32_t h, RenderTargets& targets);
 
 // Deletes every name while the context is current, in the order output,
 // scratch layers, current layers, flow, picture; leaves every target empty.

@@ -204,6 +204,10 @@ void bindSampler(ShaderProgram& program, const char* name, Texture& texture) {
     glUniform1i(glGetUniformLocation(program.id, name), slot.unit);
 }
 
+GLint uniformLocation(const ShaderProgram& program, const char* name) {
+    return program.id != 0 ? glGetUniformLocation(program.id, name) : -1;
+}
+
 void setUniform(ShaderProgram& program, const char* name, float x) {
     glUseProgram(program.id);
     glUniform1f(glGetUniformLocation(program.id, name), x);

@@ -91,5 +91,9 @@ void bindSampler(ShaderProgram& program, const char* name, Texture& texture);
 void setUniform(ShaderProgram& program, const char* name, float x);
 void setUniform(ShaderProgram& program, const char* name, float x, float y);
 
+// The uniform's location: -1 when the program has no active uniform of that
+// name (a shader that declares one but never uses it has none).
+GLint uniformLocation(const ShaderProgram& program, const char* name);
+
 // glUseProgram, then the attribute's location (-1 if absent).
 GLint attributeLocation(ShaderProgram& program, const char* name);

@@ -1,8 +1,11 @@
 #version 130
 // The picture seen through the three UV layers, blended by their weights.
-// A layer holds picture positions in texels with texel i at position i, so
-// an identity layer reads every texel itself and the picture comes out
-// unchanged.
+// A layer holds positions in its own texels with texel i at position i; at
+// the picture's size (layerScale 1) those are picture positions, so an
+// identity layer reads every texel itself and the picture comes out
+// unchanged. Layers smaller than the picture (the window's proxy) are
+// turned into picture positions by layerScale, texel centre onto texel
+// centre, and the picture is still read at its own resolution.
 //
 // Between texels the picture is reconstructed with a cubic rather than
 // bilinear filtering: bilinear reads at fractional positions act as a blur,
@@ -19,7 +22,8 @@
 // times the cost, so it is what a video export uses and what the window
 // shows only when asked.
 
-uniform vec2 size;       // picture and target size in texels
+uniform vec2 size;       // target (and layer) size in texels
+uniform vec2 layerScale; // picture texels per layer texel: (1, 1) at the picture's size
 uniform float w0;
 uniform float w1;
 uniform float w2;
@@ -65,7 +69,7 @@ vec4 sixPointRow(int y, ivec3 xl, ivec3 xr, vec3 wl, vec3 wr) {
 
 // The picture at a position in texels, from all 36 texels of the kernel.
 vec4 pictureAt(vec2 position) {
-    ivec2 n = ivec2(size);
+    ivec2 n = textureSize(image, 0);
     vec2 whole = floor(clamp(position, vec2(-farPosition), vec2(farPosition)));
     vec2 f = position - whole;
     vec3 wxl;
@@ -107,7 +111,7 @@ void catmullRomWeights(float f, out vec4 weights) {
 // instead of sixteen keep the pass affordable without a GPU. Still exact at
 // whole positions, where the corners weigh nothing.
 vec4 pictureAt(vec2 position) {
-    ivec2 n = ivec2(size);
+    ivec2 n = textureSize(image, 0);
     vec2 whole = floor(clamp(position, vec2(-farPosition), vec2(farPosition)));
     vec2 f = position - whole;
     vec4 wx;
@@ -132,8 +136,10 @@ vec4 pictureAt(vec2 position) {
 #endif
 
 vec4 pictureThrough(sampler2D layer) {
-    ivec2 texel = clamp(ivec2(gl_FragCoord.xy), ivec2(0), textureSize(layer, 0) - 1);
-    return pictureAt(texelFetch(layer, texel, 0).xy);
+    // The layers are the target's size.
+    ivec2 texel = clamp(ivec2(gl_FragCoord.xy), ivec2(0), ivec2(size) - 1);
+    // Exact at layerScale 1: a product by one and a sum with zero.
+    return pictureAt(texelFetch(layer, texel, 0).xy * layerScale + (layerScale * 0.5 - 0.5));
 }
 
 void main() {
