@@ -5,16 +5,18 @@
 
 namespace {
 
-// The proxy's levels: powers of the square root of 2 from 2 on.
-constexpr float kFirstProxyLevel = 2.0f;
-constexpr float kLevelStep = 1.41421356f;
+// The proxy's levels: the powers of the square root of 2 from 2 on, each
+// formed afresh (whole powers of 2 exactly), so that levels compare exactly.
+constexpr int kFirstProxyLevel = 2;  // 2^(2/2)
+constexpr int kLastProxyLevel = 40;  // 2^20: far beyond any picture
+float proxyLevel(int k) { return std::ldexp(k % 2 != 0 ? 1.41421356f : 1.0f, k / 2); }
 
 // The largest level at most `picturePerViewport`; 1 below the first.
 float levelAtMost(float picturePerViewport) {
-    if (!(picturePerViewport >= kFirstProxyLevel)) return 1.0f;
-    float level = kFirstProxyLevel;
-    while (level * kLevelStep <= picturePerViewport) level *= kLevelStep;
-    return level;
+    if (!(picturePerViewport >= proxyLevel(kFirstProxyLevel))) return 1.0f;
+    int k = kFirstProxyLevel;
+    while (k < kLastProxyLevel && proxyLevel(k + 1) <= picturePerViewport) ++k;
+    return proxyLevel(k);
 }
 
 }  // namespace
