@@ -11,11 +11,16 @@ constexpr int kFirstProxyLevel = 2;  // 2^(2/2)
 constexpr int kLastProxyLevel = 40;  // 2^20: far beyond any picture
 float proxyLevel(int k) { return std::ldexp(k % 2 != 0 ? 1.41421356f : 1.0f, k / 2); }
 
-// The largest level at most `picturePerViewport`; 1 below the first.
-float levelAtMost(float picturePerViewport) {
+// A quarter octave: levels up to this much coarser than the view's own
+// resolution still count as it (a layer texel of 1.19 viewport pixels at
+// most), so that the level is the nearest one rather than always the finer.
+constexpr float kLevelTolerance = 1.18920712f;  // 2^(1/4)
+
+// The level nearest `picturePerViewport`; 1 below the first level.
+float levelNear(float picturePerViewport) {
     if (!(picturePerViewport >= proxyLevel(kFirstProxyLevel))) return 1.0f;
     int k = kFirstProxyLevel;
-    while (k < kLastProxyLevel && proxyLevel(k + 1) <= picturePerViewport) ++k;
+    while (k < kLastProxyLevel && proxyLevel(k + 1) <= picturePerViewport * kLevelTolerance) ++k;
     return proxyLevel(k);
 }
 
@@ -25,7 +30,7 @@ float chooseLayerScale(std::int32_t pictureWidth, std::int32_t pictureHeight, co
     const std::int64_t pixels = std::int64_t{pictureWidth} * pictureHeight;
     const bool largerThanViewport = pictureWidth > view.width || pictureHeight > view.height;
     if (pixels < kMinimumProxyPicturePixels || !largerThanViewport || !(view.scale > 0.0f)) return 1.0f;
-    const float wanted = levelAtMost(1.0f / view.scale);
+    const float wanted = levelNear(1.0f / view.scale);
     if (wanted < current || current <= 1.0f) return wanted;
     return wanted >= 2.0f * current ? wanted : current;
 }

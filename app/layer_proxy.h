@@ -23,9 +23,10 @@ constexpr std::int64_t kMinimumProxyPicturePixels = std::int64_t{1} << 21;  // 2
 // The layer scale (picture texels per layer texel) for the picture shown
 // under `view`, given the scale in use now. 1 unless the picture has at
 // least kMinimumProxyPicturePixels, is larger than the viewport, and shows
-// at half its size or less; then a level of 2, 2.83, 4, 5.66, ... (half
-// octaves) at most the picture pixels per viewport pixel, so that a layer
-// texel is never larger than a viewport pixel. Zooming in past the current
+// at half its size or less; then the level of 2, 2.83, 4, 5.66, ... (half
+// octaves) nearest the picture pixels per viewport pixel, so that a layer
+// texel is never much larger than a viewport pixel (1.19 of one at most).
+// Zooming in past the current
 // level goes finer at once; zooming out goes coarser only once a whole
 // octave is to be gained, so that a zoom back and forth over a level does
 // not re-create the layers on every notch.

@@ -27,8 +27,8 @@ TEST(LayerProxy, OnlyBigPicturesShownAtHalfTheirSizeOrLessGetOne) {
         float scale;
     };
     const Case cases[] = {
-        {"a 12-megapixel photo in a 960 x 540 window", 4000, 3000, 960, 540, 1.0f, 4.0f},
-        {"the same in a full-HD window", 4000, 3000, 1920, 1080, 1.0f, 2.0f},
+        {"a 12-megapixel photo in a 960 x 540 window", 4000, 3000, 960, 540, 1.0f, 5.6568542f},  // shown at 1/5.6
+        {"the same in a full-HD window", 4000, 3000, 1920, 1080, 1.0f, 2.8284271f},            // at 1/2.8
         {"zoomed in to a third of its size", 4000, 3000, 1920, 1080, 1.3f, 2.0f},
         {"zoomed in past half its size", 4000, 3000, 1920, 1080, 1.5f, 1.0f},
         {"a picture no larger than the window", 1920, 1080, 1920, 1080, 1.0f, 1.0f},
@@ -37,10 +37,9 @@ TEST(LayerProxy, OnlyBigPicturesShownAtHalfTheirSizeOrLessGetOne) {
         {"just under 2 megapixels", 1920, 1080, 480, 270, 1.0f, 1.0f},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(chooseLayerScale(c.width, c.height, shown(c.width, c.height, c.viewportWidth, c.viewportHeight,
-                                                            c.zoom),
-                                   1.0f),
-                  c.scale)
+        EXPECT_NEAR(chooseLayerScale(c.width, c.height,
+                                     shown(c.width, c.height, c.viewportWidth, c.viewportHeight, c.zoom), 1.0f),
+                    c.scale, 1e-5f)
             << c.what;
     }
 }
@@ -53,13 +52,13 @@ TEST(LayerProxy, ZoomingOutWaitsForAWholeOctave) {
     View in = fitted;
     in.scale *= 1.5f;  // 5.3 a pixel
     const float finer = chooseLayerScale(8000, 6000, in, 8.0f);
-    EXPECT_NEAR(finer, 4.0f, 1e-5f);
-    // Back out a little: the finer level stays until 2 x 4 = 8 can be had.
+    EXPECT_NEAR(finer, 5.6568542f, 1e-5f);
+    // Back out to the fit: the finer level stays; further out, where a whole
+    // octave is gained, the layers go coarser.
+    EXPECT_EQ(chooseLayerScale(8000, 6000, fitted, finer), finer);
     View out = fitted;
     out.scale /= 1.2f;  // 9.6 a pixel
-    EXPECT_EQ(chooseLayerScale(8000, 6000, in, finer), finer);
-    EXPECT_FLOAT_EQ(chooseLayerScale(8000, 6000, out, finer), 8.0f);
-    EXPECT_NEAR(chooseLayerScale(8000, 6000, fitted, 5.6568542f), 5.6568542f, 1e-5f);
+    EXPECT_NEAR(chooseLayerScale(8000, 6000, out, finer), 11.313708f, 1e-4f);
 }
 
 TEST(LayerProxy, LayersCoverThePictureAndTheFlowKeepsItsSpeedInPicturePixels) {
