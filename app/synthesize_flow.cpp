@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "flow/freeze.h"
 #include "app/layer_proxy.h"
+#include "flow/freeze.h"
 #include "flow/guides.h"
 #include "flow/synthesis.h"
 #include "gpu/flow_upload.h"
