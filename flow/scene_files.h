@@ -9,6 +9,10 @@ inline constexpr const char* pictureFileName = "vornapozadi.png";  // the workin
 inline constexpr const char* overlayFileName = "vorex.png";        // drawn over the animation (optional)
 inline constexpr const char* flowDocumentFileName = "vorna2.flw";  // picture, mask, guides (optional; Ctrl+S writes it)
 inline constexpr const char* musicFileName = "track.wav";          // played in a loop (optional)
+// Which photo the scene was made from (its size and digest): hidden, written
+// by stillflow-new, read by the program to find the scene of a photo it is
+// given (optional).
+inline constexpr const char* photoRecordFileName = ".stillflow-photo";
 
 // The shader files of the animation passes (all required): the vertex
 // shader every pass shares and one fragment shader per pass.
