@@ -53,6 +53,14 @@ void drawIntoWindow() { glBindFramebuffer(GL_FRAMEBUFFER, 0); }
 
 void useFixedFunctionPipeline() { glUseProgram(0); }
 
+void useClientArrays() {
+    glUseProgram(0);
+    glBindVertexArray(0);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
+}
+
 void clearToTransparentBlack() {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT);

@@ -33,6 +33,11 @@ void drawIntoWindow();
 // Selects no shader program: the fixed-function pipeline draws from here.
 void useFixedFunctionPipeline();
 
+// No shader program, no vertex array and no buffer bound (array, element
+// and pixel-unpack), so that drawing with client-side arrays reads them from
+// memory: what the panel's drawing expects (platform/gui.h: PanelEnd).
+void useClientArrays();
+
 // Clears the bound framebuffer's colour to transparent black (0, 0, 0, 0).
 void clearToTransparentBlack();
 

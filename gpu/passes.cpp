@@ -197,6 +197,17 @@ bool displaceTakesLayerScale(PictureFilter filter) {
     return uniformLocation(pass.program, "layerScale") >= 0;
 }
 
+std::optional<PassFailure> buildPassPrograms() {
+    PassResources& r = passResources;
+    if (std::optional<PassFailure> failure = buildPassProgram(r.identity, identityFragmentFileName, nullptr)) {
+        return failure;
+    }
+    if (std::optional<PassFailure> failure = buildPassProgram(r.advect, advectFragmentFileName, nullptr)) {
+        return failure;
+    }
+    return preparePictureFilter(PictureFilter::Fast);
+}
+
 void releasePassObjects() {
     PassResources& r = passResources;
     releasePassObjects(r.identity);

@@ -81,6 +81,13 @@ bool displaceTakesLayerScale(PictureFilter filter);
 // as the pass would answer. A later pass with that filter tries again.
 [[nodiscard]] std::optional<PassFailure> preparePictureFilter(PictureFilter filter);
 
+// Builds the programs of the identity, advect and displace passes (the fast
+// filter) from the working directory's shader files now, unless they are
+// built, so that a caller can learn before the first frame whether the
+// shader files build: the first failure comes back as a pass would report
+// it (its logs printed). What was built stays for the passes.
+[[nodiscard]] std::optional<PassFailure> buildPassPrograms();
+
 // Deletes the programs, their framebuffers and the shared geometry.
 // Call while the context that made them is current, before it is destroyed:
 // nothing else ever deletes them. A pass called afterwards builds its objects

@@ -284,3 +284,16 @@ bool BASS_ChannelPlay(std::uint32_t handle, bool restart) {
     SDL_PauseAudioDevice(audio.device, 0);
     return true;
 }
+
+bool BASS_StreamFree(std::uint32_t handle) {
+    if (handle == 0 || handle > audio.tracks.size()) return false;
+    // The slot stays, so the other handles keep naming their tracks.
+    std::vector<std::uint8_t> samples;
+    SDL_LockAudioDevice(audio.device);
+    Track& track = *audio.tracks[handle - 1];
+    track.playing = false;
+    track.position = 0;
+    samples.swap(track.samples);
+    SDL_UnlockAudioDevice(audio.device);
+    return true;
+}

@@ -18,3 +18,7 @@ bool BASS_Init(int device, std::uint32_t freq, std::uint32_t flags, void* win, c
 std::uint32_t BASS_StreamCreateFile(bool mem, const void* file, std::uint64_t offset, std::uint64_t length,
                                     std::uint32_t flags);
 bool BASS_ChannelPlay(std::uint32_t handle, bool restart);
+// Stops the stream and gives back its decoded music (opening another scene
+// ends the old scene's track); the handle is dead afterwards. False for a
+// handle that plays nothing.
+bool BASS_StreamFree(std::uint32_t handle);

@@ -6,6 +6,7 @@
 //   2. guiStart, guiInit and their checks
 //   3. frames: starting one, guiUpdate
 //   4. GLContext and the Begin/End calls
+//   5. the panel
 #include "platform/gui.h"
 
 #include <cmath>
@@ -16,6 +17,7 @@
 #include <iterator>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "platform/audio_control.h"
 #include "platform/fatal_error.h"
@@ -42,6 +44,8 @@ struct GuiSession {
     int minimumHeight = 0;
     void* currentContext = nullptr;    // offscreen: the context made current last
     std::string failure;               // what stopped the backend during the session; empty: nothing
+    PanelInputOwners panelOwners;      // whose the held buttons' gestures are
+    int lastPanelFrame = -2;           // the frame of the last PanelBegin
 };
 GuiSession session;
 
@@ -185,15 +189,37 @@ GLContext::GLContext() {
     if (offscreen() && native_) session.currentContext = native_;
 }
 
-GLContext::~GLContext() {
-    if (!native_) return;
+namespace {
+// The backend's context behind a GLContext; nothing for null.
+void destroyNativeContext(void* native) {
+    if (!native) return;
     if (offscreen()) {
-        if (session.currentContext == native_) session.currentContext = nullptr;
-        destroyOffscreenContext(native_);
+        if (session.currentContext == native) session.currentContext = nullptr;
+        destroyOffscreenContext(native);
     } else {
-        destroyWindowContext(native_);
+        destroyWindowContext(native);
     }
 }
+// What a context that was handed on says when asked.
+constexpr const char* kHandedOn = "the GL context was handed on to another owner";
+}  // namespace
+
+GLContext::GLContext(GLContext&& other) noexcept : native_(other.native_), failure_(std::move(other.failure_)) {
+    other.native_ = nullptr;
+    other.failure_ = kHandedOn;
+}
+
+GLContext& GLContext::operator=(GLContext&& other) noexcept {
+    if (this == &other) return *this;
+    destroyNativeContext(native_);
+    native_ = other.native_;
+    failure_ = std::move(other.failure_);
+    other.native_ = nullptr;
+    other.failure_ = kHandedOn;
+    return *this;
+}
+
+GLContext::~GLContext() { destroyNativeContext(native_); }
 
 void GLContext::makeCurrent() {
     if (!native_) return noteFailure(failure_);
@@ -245,3 +271,34 @@ void GLWidgetBegin(int, GLContext* context, const Opts& opts) {
 }
 
 void GLWidgetEnd() {}
+
+void dismissCloseRequest() {
+    if (session.options.closeAtFrame >= 0 && session.frame >= session.options.closeAtFrame) return;
+    if (!session.failure.empty()) return;
+    session.tracker.state.closeRequest = false;
+    GuiInputState shown = guiInputState();
+    shown.closeRequest = false;
+    guiSetInputState(shown);
+}
+
+// ---- 5. the panel ----------------------------------------------------------------------
+void PanelBegin() {
+    // A panel missing from the last frame took no gesture that is still going on.
+    if (session.lastPanelFrame != session.frame - 1) session.panelOwners = PanelInputOwners{};
+    session.lastPanelFrame = session.frame;
+    bool wantsMouse = false;
+    bool wantsKeyboard = false;
+    if (!startPanelFrame(session.tracker.state, offscreen(), session.options.frameTime, wantsMouse, wantsKeyboard)) {
+        return;
+    }
+    GuiInputState shown = withoutPanelInput(session.tracker.state, session.panelOwners, wantsMouse, wantsKeyboard);
+    // A close request dismissed in this frame stays dismissed.
+    shown.closeRequest = guiInputState().closeRequest;
+    guiSetInputState(shown);
+}
+
+void PanelEnd() { drawPanelFrame(); }
+
+bool panelHasKeyboard() { return panelTakesKeyboard(); }
+
+void releasePanel() { stopPanel(); }

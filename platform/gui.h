@@ -9,7 +9,12 @@
 //   -platform offscreen    no window and no display; framebuffer 0 of the GL
 //                          widget is an offscreen target of -size WxH.
 // Options shared by both: -frames N (a close request arrives at the start of
-// frame N). Offscreen only: -size WxH, -script FILE, -grab DIR, -frame-time S.
+// frame N), -panel. Offscreen only: -size WxH, -script FILE, -grab DIR,
+// -frame-time S.
+//
+// Over the GL widget the program may draw a panel of controls with Dear
+// ImGui (PanelBegin / PanelEnd below); the library feeds it the frame's
+// input and keeps what the panel takes from the queries.
 //
 // Nothing here ends the process: starting returns what went wrong, and a
 // failure during the run (a grab that cannot be written, a context that
@@ -81,6 +86,12 @@ public:
     ~GLContext();
     GLContext(const GLContext&) = delete;
     GLContext& operator=(const GLContext&) = delete;
+    // Takes the context over and leaves the source holding none (its
+    // failure() says so), so that one run's state can hand it to the next
+    // scene's.
+    GLContext(GLContext&& other) noexcept;
+    // Destroys this one's own context first, then takes the source's.
+    GLContext& operator=(GLContext&& other) noexcept;
 
     // Empty when the context exists; otherwise one line saying why not.
     const std::string& failure() const { return failure_; }
@@ -117,3 +128,38 @@ bool mouseUp(MouseButton button);       // went up in this frame
 bool keyDown(Key key);                  // went down in this frame
 bool keyPressed(Key key);               // is held
 int mouseWheelDelta();                  // 120 per notch, positive zooms in
+// The file or folder dropped on the window in this frame (the first one, if
+// several came); empty when none.
+const std::string& droppedPath();
+
+// Forgets the close request of this frame, which the program chose not to
+// act on (it asked, and the user said no). A later request comes as before;
+// one the library makes itself (-frames, a failure) stays.
+void dismissCloseRequest();
+
+// ---- the panel -------------------------------------------------------------------
+// Between PanelBegin and PanelEnd the program builds the panel's widgets with
+// Dear ImGui's own calls. The first PanelBegin starts Dear ImGui (it keeps no
+// settings file); a frame without PanelBegin has no panel and its queries
+// report everything.
+//
+// PanelBegin comes after GLWidgetBegin and before the queries that the panel
+// may take input from. From then on in this frame the queries leave out what
+// the panel takes: a mouse button that went down over the panel, until it
+// goes up (its going up included); the wheel while the pointer is over the
+// panel; every key while one of its fields (or a question it asks) has the
+// keyboard. A gesture that began outside the panel keeps every event until
+// its button goes up, wherever the pointer goes.
+void PanelBegin();
+// Draws the panel into the widget over what was drawn, with the
+// fixed-function pipeline and client-side arrays: no shader program, vertex
+// array or buffer may be bound (gpu/drawing.h: useClientArrays). The GL
+// state it changes is put back as it found it.
+void PanelEnd();
+// Whether one of the panel's fields (or a question it asks) had the keyboard
+// in the panel's last frame.
+bool panelHasKeyboard();
+// Gives back what Dear ImGui holds, its font texture included: call while
+// the context is current, before it is destroyed. A later PanelBegin starts
+// it afresh.
+void releasePanel();

@@ -39,3 +39,22 @@ void pollWindowEvents(InputTracker& tracker);
 void presentWindow();
 // Blocks until at least one event is pending.
 void waitForWindowEvent();
+// The panel's window side: Dear ImGui's SDL2 platform backend on the
+// window, which pollWindowEvents then feeds every event.
+bool startWindowPanel();
+void windowPanelNewFrame();
+void stopWindowPanel();
+
+// ---- the panel: Dear ImGui (gui_panel.cpp) ---------------------------------------
+// Starts Dear ImGui on its first call, then one frame of it: fed from the
+// window's events, or offscreen from `input` on a clock of frameSeconds a
+// frame. Says whether the panel wants the mouse and the keyboard in this
+// frame; false when Dear ImGui could not start (no panel then).
+bool startPanelFrame(const GuiInputState& input, bool offscreen, double frameSeconds, bool& wantsMouse,
+                     bool& wantsKeyboard);
+// Ends the frame and draws it into the current framebuffer.
+void drawPanelFrame();
+bool panelTakesKeyboard();
+bool panelStarted();
+// Gives back the context, the font texture and the backends.
+void stopPanel();

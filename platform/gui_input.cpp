@@ -38,3 +38,4 @@ bool keyDown(Key key) { return isSet(currentInput.keyWentDown, guiKeyIndex(key))
 bool keyPressed(Key key) { return isSet(currentInput.keyHeld, guiKeyIndex(key)); }
 
 int mouseWheelDelta() { return currentInput.wheelDelta; }
+const std::string& droppedPath() { return currentInput.droppedPath; }

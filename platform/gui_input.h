@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <iterator>
+#include <string>
 
 #include "platform/gui.h"
 
@@ -32,6 +33,7 @@ struct GuiInputState {
     // Indexed by guiKeyIndex.
     bool keyWentDown[guiKeyCount] = {};
     bool keyHeld[guiKeyCount] = {};
+    std::string droppedPath;   // dropped on the window this frame; empty: nothing
 };
 
 // The slot of a key or button in GuiInputState's arrays, or -1 for one that

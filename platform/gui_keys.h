@@ -31,7 +31,10 @@
     KEY(Comma, 0x2C, SDLK_COMMA)                     \
     KEY(Period, 0x2E, SDLK_PERIOD)                   \
     KEY(LeftBracket, 0x5B, SDLK_LEFTBRACKET)         \
-    KEY(RightBracket, 0x5D, SDLK_RIGHTBRACKET)
+    KEY(RightBracket, 0x5D, SDLK_RIGHTBRACKET)       \
+    KEY(Tab, 0x01000001, SDLK_TAB)                   \
+    KEY(E, 0x45, SDLK_e)                             \
+    KEY(D, 0x44, SDLK_d)
 
 // BUTTON(name, code, scriptWord, sdlButtons...): `MouseButton::name` with its
 // code; the script word, in any case ("press left"); any of the SDL buttons

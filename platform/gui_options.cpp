@@ -37,7 +37,7 @@ bool parseSize(const std::string& text, int& width, int& height) {
 }
 
 bool isOption(const char* arg) {
-    static const char* const names[] = {"-platform", "-size", "-frames", "-script", "-grab", "-frame-time"};
+    static const char* const names[] = {"-platform", "-size", "-frames", "-script", "-grab", "-frame-time", "-panel"};
     return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return std::strcmp(arg, n) == 0; });
 }
 }  // namespace
@@ -54,6 +54,10 @@ bool parseGuiOptions(int& argc, char** argv, GuiOptions& options, std::string& e
             continue;
         }
         const std::string name = arg;
+        if (name == "-panel") {
+            parsed.showPanel = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             error = "option " + name + " needs a value";
             return false;
@@ -167,8 +171,22 @@ std::string listWords(const Entry (&entries)[N]) {
     return list;
 }
 
-// Parses the words of one non-empty line; false with the reason in error.
-bool parseScriptLine(const std::vector<std::string>& words, ScriptEvent& out, std::string& error) {
+// What follows the event's word on the line, without the blanks around it:
+// a dropped path may hold blanks of its own.
+std::string restOfLine(const std::string& line, const std::string& eventWord) {
+    const std::size_t at = line.find(eventWord, line.find_first_not_of(" \t\r0123456789+"));
+    if (at == std::string::npos) return "";
+    const std::size_t first = line.find_first_not_of(" \t\r", at + eventWord.size());
+    if (first == std::string::npos) return "";
+    const std::size_t last = line.find_last_not_of(" \t\r");
+    return line.substr(first, last - first + 1);
+}
+
+// Parses the words of one non-empty line (`line` itself, without its
+// comment, for the events that take the rest of it); false with the reason
+// in error.
+bool parseScriptLine(const std::string& line, const std::vector<std::string>& words, ScriptEvent& out,
+                     std::string& error) {
     if (!parseInt(words[0], out.frame) || out.frame < 0) {
         error = "frame number must be a whole number >= 0, got '" + words[0] + "'";
         return false;
@@ -220,6 +238,13 @@ bool parseScriptLine(const std::vector<std::string>& words, ScriptEvent& out, st
     } else if (name == "close") {
         if (!expectArgs(0, "close")) return false;
         e.type = InputEventType::Close;
+    } else if (name == "drop") {
+        e.type = InputEventType::Drop;
+        e.path = restOfLine(line, name);
+        if (e.path.empty()) {
+            error = "expected 'drop PATH'";
+            return false;
+        }
     } else {
         error = "unknown event '" + name + "'";
         return false;
@@ -243,7 +268,7 @@ bool parseGuiScript(const std::string& text, std::vector<ScriptEvent>& events, i
         for (std::string w; wordStream >> w;) words.push_back(w);
         if (words.empty()) continue;
         ScriptEvent event;
-        if (!parseScriptLine(words, event, error)) {
+        if (!parseScriptLine(line, words, event, error)) {
             errorLine = lineNumber;
             return false;
         }

@@ -18,9 +18,10 @@ struct GuiOptions {
     std::string scriptPath;                   // -script FILE; empty: none
     std::string grabDir;                      // -grab DIR; empty: no grabs
     double frameTime = 1.0 / 60.0;            // -frame-time S, seconds
+    bool showPanel = false;                   // -panel: the panel shows from the start, offscreen too
 };
 
-// Takes the library's options out of argv, closing the gaps so that argc
+// Takes the library's options out of argv (each takes a value but -panel), closing the gaps so that argc
 // shrinks and argv[argc] stays the terminating null; every other argument
 // keeps its place. On a bad option returns false with a one-line reason in
 // error (argv is then left as it was).
@@ -36,10 +37,13 @@ inline constexpr HelpLine guiOptionHelp[] = {
     {"-size WxH", "offscreen target size (default 1280x720)"},
     {"-frames N", "a close request arrives at the start of frame N"},
     {"-script FILE", "offscreen input: lines FRAME EVENT ARGS (move X Y, press|release left|right, wheel DELTA, "
-                     "keydown|keyup KEY, close); KEY is a key name in any case: Escape, Home, Space, Ctrl, Shift, "
-                     "C, X, S, Z, Y, G, P, M, F, K, Minus, Equals, Comma, Period, LeftBracket, RightBracket"},
+                     "keydown|keyup KEY, drop PATH, close); KEY is a key name in any case: Escape, Home, Space, "
+                     "Ctrl, Shift, Tab, C, X, S, Z, Y, G, P, M, F, K, Minus, Equals, Comma, Period, LeftBracket, "
+                     "RightBracket, E, D"},
     {"-grab DIR", "offscreen: write each frame as DIR/frame-00000.png, ..."},
     {"-frame-time S", "offscreen clock step in seconds (default 1/60); the clock is virtual, so runs repeat exactly"},
+    {"-panel", "show the panel of controls from the start (a window always does; offscreen it is hidden without "
+               "this)"},
 };
 
 // One line of a script: the event arrives at the start of frame `frame`.

@@ -1,6 +1,8 @@
 // The window backend: one SDL2 window with a GL context, its events turned
 // into the per-frame input state.
 #include <SDL2/SDL.h>
+#include <imgui.h>
+#include <backends/imgui_impl_sdl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +21,7 @@ namespace {
 struct WindowState {
     SDL_Window* window = nullptr;
     double wheelRemainder = 0.0;   // wheel travel below one unit, in units of 1/120 notch
+    bool panelBackend = false;     // Dear ImGui's SDL2 backend is up and hears every event
 };
 WindowState windowState;
 
@@ -118,6 +121,14 @@ void applyEvent(InputTracker& tracker, const SDL_Event& e) {
         event.type = e.type == SDL_KEYDOWN ? InputEventType::KeyDown : InputEventType::KeyUp;
         applyInputEvent(tracker, event);
         break;
+    case SDL_DROPFILE:
+        // Files and folders alike (SDL names both DROPFILE); the name is ours to free.
+        if (!e.drop.file) break;
+        event.type = InputEventType::Drop;
+        event.path = e.drop.file;
+        SDL_free(e.drop.file);
+        applyInputEvent(tracker, event);
+        break;
     default:
         break;
     }
@@ -141,7 +152,11 @@ bool startWindowSystem(std::string& error) {
         ok = false;
         SDL_SetError("only the %s video driver is available", driver);
     }
-    if (ok) return true;
+    if (ok) {
+        // Pictures and scene folders dropped on the window open them.
+        SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+        return true;
+    }
     error = formatLine("no display to open a window on (%s); -platform offscreen runs headless", SDL_GetError());
     return false;
 }
@@ -257,7 +272,25 @@ void windowDrawableSize(int& width, int& height) {
 
 void pollWindowEvents(InputTracker& tracker) {
     SDL_Event e;
-    while (SDL_PollEvent(&e)) applyEvent(tracker, e);
+    while (SDL_PollEvent(&e)) {
+        // The panel hears everything; what it takes is left out of the
+        // queries later, once it has said what it wants this frame.
+        if (windowState.panelBackend) ImGui_ImplSDL2_ProcessEvent(&e);
+        applyEvent(tracker, e);
+    }
+}
+
+bool startWindowPanel() {
+    windowState.panelBackend = ImGui_ImplSDL2_InitForOpenGL(windowState.window, SDL_GL_GetCurrentContext());
+    return windowState.panelBackend;
+}
+
+void windowPanelNewFrame() { ImGui_ImplSDL2_NewFrame(); }
+
+void stopWindowPanel() {
+    if (!windowState.panelBackend) return;
+    ImGui_ImplSDL2_Shutdown();
+    windowState.panelBackend = false;
 }
 
 void waitForWindowEvent() { SDL_WaitEvent(nullptr); }

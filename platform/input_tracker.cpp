@@ -31,6 +31,7 @@ void release(bool& wentDown, bool& held, bool* wentUp, bool& deferred) {
 void startInputFrame(InputTracker& tracker) {
     GuiInputState& s = tracker.state;
     s.wheelDelta = 0;
+    s.droppedPath.clear();
     for (std::size_t b = 0; b < guiButtonCount; ++b) {
         s.buttonDown[b] = false;
         s.buttonUp[b] = false;
@@ -91,6 +92,9 @@ void applyInputEvent(InputTracker& tracker, const InputEvent& event) {
     case InputEventType::Close:
         s.closeRequest = true;
         break;
+    case InputEventType::Drop:
+        if (s.droppedPath.empty()) s.droppedPath = event.path;
+        break;
     }
 }
 
@@ -100,4 +104,27 @@ int takeWheelUnits(double& remainder, double notches) {
     const double whole = std::trunc(remainder);
     remainder -= whole;
     return static_cast<int>(whole);
+}
+
+GuiInputState withoutPanelInput(const GuiInputState& input, PanelInputOwners& owners, bool panelWantsMouse,
+                                bool panelWantsKeyboard) {
+    GuiInputState shown = input;
+    for (std::size_t b = 0; b < guiButtonCount; ++b) {
+        if (input.buttonDown[b]) owners.panel[b] = panelWantsMouse;
+        if (owners.panel[b]) {
+            shown.buttonDown[b] = false;
+            shown.buttonHeld[b] = false;
+            shown.buttonUp[b] = false;
+        }
+        // The gesture ends with its button up; the next one decides anew.
+        if (!input.buttonHeld[b] && !input.buttonDown[b]) owners.panel[b] = false;
+    }
+    if (panelWantsMouse) shown.wheelDelta = 0;
+    if (panelWantsKeyboard) {
+        for (std::size_t k = 0; k < guiKeyCount; ++k) {
+            shown.keyWentDown[k] = false;
+            shown.keyHeld[k] = false;
+        }
+    }
+    return shown;
 }

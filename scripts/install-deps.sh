@@ -8,6 +8,7 @@ packages=(
   libsdl2-dev libglew-dev libglu1-mesa-dev libgl-dev libegl-dev libstb-dev
   libexif-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libavfilter-dev libswscale-dev
   libgl1-mesa-dri libegl-mesa0 libglx-mesa0
+  libimgui-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils openbox imagemagick python3 python3-xlib
