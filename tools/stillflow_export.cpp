@@ -64,6 +64,7 @@ struct Options {
     int quality = -1;                  // -1: the format's standard
     bool overlay = true;
     bool quiet = false;
+    bool progressLines = false;        // "frame K/N" lines on standard output instead of the bar
 };
 
 // Why the export stops: the line main prints after the program's name, and
@@ -103,7 +104,7 @@ std::string outputSynopsis() {
 
 std::string usage() {
     return "usage: stillflow-export [-C DIR] [--fps F] [--loops K | --seconds S] [--width W] [--music]\n"
-           "                        [--quality Q] [--no-overlay] [-q] " +
+           "                        [--quality Q] [--no-overlay] [-q] [--progress-lines] " +
            outputSynopsis();
 }
 
@@ -194,6 +195,8 @@ bool parseArguments(int argc, char** argv, Options& options, Request& request, F
             options.overlay = false;
         } else if (argument == "-q" || argument == "--quiet") {
             options.quiet = true;
+        } else if (argument == "--progress-lines") {
+            options.progressLines = true;
         } else if (argument.size() > 1 && argument[0] == '-') {
             return wrong("unknown option " + argument);
         } else {
@@ -268,6 +271,8 @@ void printHelp() {
     help +=
         "  --no-overlay   leave the overlay picture out\n"
         "  -q, --quiet    no progress bar and no summary line\n"
+        "  --progress-lines  for programs that run the export: a line \"frame K/N\" on standard\n"
+        "                 output as each frame is written, instead of the progress bar\n"
         "  -h, --help     this help;  --version  the version\n";
     std::fputs(help.c_str(), stdout);
 }
@@ -286,12 +291,17 @@ extern "C" void noteInterruption(int) { interrupted = true; }
 
 struct Progress {
     bool shown = false;
+    bool lines = false;   // a line per frame on standard output, for a program reading it
     std::int64_t total = 0;
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point lastDraw{};
 };
 
 void drawProgress(Progress& progress, std::int64_t done) {
+    if (progress.lines) {
+        std::printf("frame %lld/%lld\n", static_cast<long long>(done), static_cast<long long>(progress.total));
+        std::fflush(stdout);
+    }
     if (!progress.shown) return;
     const auto now = std::chrono::steady_clock::now();
     if (done < progress.total && now - progress.lastDraw < std::chrono::milliseconds(100)) return;
@@ -370,7 +380,8 @@ bool exportScene(const Options& options, const char* argv0, Failure& failure) {
     //    written from them; a signal gives the export up between frames.
     for (const int signal : kInterruptions) std::signal(signal, noteInterruption);
     Progress progress;
-    progress.shown = !options.quiet && standardErrorIsTerminal();
+    progress.shown = !options.quiet && !options.progressLines && standardErrorIsTerminal();
+    progress.lines = options.progressLines;
     progress.total = plan.timing.frameCount;
     ExportProgress following;
     following.report = [&progress](std::int64_t done, std::int64_t) { drawProgress(progress, done); };
