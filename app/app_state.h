@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "app/window_session.h"
 #include "edit/history.h"
 #include "edit/view.h"
 #include "flow/document.h"
@@ -61,6 +62,12 @@ struct AppState {
     bool layerProxyRefused = false;              // the scene's displace.frag cannot: said once
     bool maskTintStale = true;                   // the mask changed since maskTexture was made
     std::string sceneName;                       // the scene folder's name, for the window title
+    std::uint32_t musicStream = 0;               // the scene's music as it plays; 0: none
+    bool playMusic = false;                      // this run plays the scenes' music
+
+    // The window around the scene: panel, questions, export. Opening
+    // another scene keeps it.
+    WindowSession window;
 
     // GL objects. The context is constructed after guiStart; the textures
     // need it current and are released before it.

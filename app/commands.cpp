@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/motion.h"
+#include "app/window_export.h"
 #include "flow/document.h"
 #include "flow/guides.h"
 #include "flow/scene_files.h"
@@ -54,7 +55,7 @@ StepTarget redoLastStep(AppState& state) {
     return putIntoEffect(state, redoEdit(state.history, guideSegments, state.mask, &setting), setting);
 }
 
-bool saveWorkingDocument(AppState& state) {
+FlowDocument workingDocument(const AppState& state) {
     FlowDocument document;
     document.picture = state.picture;
     document.mask = state.mask;
@@ -63,39 +64,63 @@ bool saveWorkingDocument(AppState& state) {
     document.phaseSpacing = state.phaseSpacing;
     document.settings.freeze = state.freezeWhereMasked;
     document.settings.brushRadius = state.brushRadius;
+    return document;
+}
+
+bool saveWorkingDocument(AppState& state) {
+    const FlowDocument document = workingDocument(state);
     std::string error;
     if (!writeFlowDocument(flowDocumentFileName, document, &error)) {
         reportProblem("%s not saved: %s", flowDocumentFileName, error.c_str());
+        state.window.message = std::string(flowDocumentFileName) + " not saved: " + error;
+        state.window.messageIsError = true;
         return false;
     }
     const std::size_t count = document.guides.size();
     std::printf("saved %s (%zu %s)\n", flowDocumentFileName, count, count == 1 ? "guide" : "guides");
     std::fflush(stdout);
+    state.window.message = formatLine("saved %s (%zu %s)", flowDocumentFileName, count, count == 1 ? "guide" : "guides");
+    state.window.messageIsError = false;
     markSaved(state.history);
     return true;
 }
 
 bool hasUnsavedChanges(const AppState& state) { return hasUnsavedSteps(state.history); }
 
-void runCommands(AppState& state) {
-    if (keyDown(Key::G)) state.showGuides = !state.showGuides;
-    if (keyDown(Key::P)) state.showParticles = !state.showParticles;
-    if (keyDown(Key::M)) state.showMask = !state.showMask;
-    if (keyDown(Key::F)) {
-        if (state.pictureFilter == PictureFilter::Sharp) {
-            state.pictureFilter = PictureFilter::Fast;
-        } else if (!displaceHasSharpFilter()) {
-            reportProblem("displace.frag here has no sharp filter (it was written before there was one); the "
-                          "shader files of a scene made now by stillflow-new can replace this folder's");
-        } else if (preparePictureFilter(PictureFilter::Sharp).has_value()) {
-            // Its logs are on standard output; the user's work is worth more
-            // than the filter, so the window stays on the one it shows.
-            reportProblem("the sharp filter is not available: displace.frag does not build with SHARP_FILTER "
-                          "defined; the window keeps the fast filter");
-        } else {
-            state.pictureFilter = PictureFilter::Sharp;
-        }
+void toggleGuides(AppState& state) { state.showGuides = !state.showGuides; }
+void toggleParticles(AppState& state) { state.showParticles = !state.showParticles; }
+void toggleMaskTint(AppState& state) { state.showMask = !state.showMask; }
+
+void togglePictureFilter(AppState& state) {
+    if (state.pictureFilter == PictureFilter::Sharp) {
+        state.pictureFilter = PictureFilter::Fast;
+    } else if (!displaceHasSharpFilter()) {
+        reportProblem("displace.frag here has no sharp filter (it was written before there was one); the "
+                      "shader files of a scene made now by stillflow-new can replace this folder's");
+    } else if (preparePictureFilter(PictureFilter::Sharp).has_value()) {
+        // Its logs are on standard output; the user's work is worth more
+        // than the filter, so the window stays on the one it shows.
+        reportProblem("the sharp filter is not available: displace.frag does not build with SHARP_FILTER "
+                      "defined; the window keeps the fast filter");
+    } else {
+        state.pictureFilter = PictureFilter::Sharp;
     }
+}
+
+void exportFromWindow(AppState& state) {
+    std::string error;
+    if (startWindowExport(state, error)) return;
+    state.window.message = error;
+    state.window.messageIsError = true;
+    reportProblem("%s", error.c_str());
+}
+
+void runCommands(AppState& state) {
+    if (keyDown(Key::G)) toggleGuides(state);
+    if (keyDown(Key::P)) toggleParticles(state);
+    if (keyDown(Key::M)) toggleMaskTint(state);
+    if (keyDown(Key::F)) togglePictureFilter(state);
+    if (keyDown(Key::Tab)) state.window.panelShown = !state.window.panelShown;
 
     if (mouseDown(MouseButton::Left) || mousePressed(MouseButton::Left)) return;
     runMotionKeys(state);
@@ -106,4 +131,5 @@ void runCommands(AppState& state) {
         redoLastStep(state);
     }
     if (ctrlChord(Key::S)) saveWorkingDocument(state);
+    if (ctrlChord(Key::E)) exportFromWindow(state);
 }

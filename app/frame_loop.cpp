@@ -4,6 +4,9 @@
 #include "app/commands.h"
 #include "app/composition.h"
 #include "app/layer_proxy.h"
+#include "app/panel.h"
+#include "app/unsaved_work.h"
+#include "app/window_export.h"
 #include "app/schedule.h"
 #include "app/window_title.h"
 #include "app/synthesize_flow.h"
@@ -71,13 +74,15 @@ bool runFrame(AppState& state, std::optional<PassFailure>& failure) {
     // 2. A document read at start-up gives its first frame a zero step.
     const float advectStep = state.flowDirty ? 0.0f : static_cast<float>(state.previousFrameDuration);
 
-    // 3. The window; leave at once on a close request or Escape held.
+    // 3. The window; leave at once on a close request or Escape held, unless
+    // there is unsaved work to ask about first.
     const std::string title =
         windowTitle(state.sceneName, guideSegments.size(), hasUnsavedChanges(state),
                     state.pictureFilter == PictureFilter::Sharp,
-                    TitleMotion{state.flowScale, state.phaseSpacing, state.freezeWhereMasked});
+                    TitleMotion{state.flowScale, state.phaseSpacing, state.freezeWhereMasked},
+                    windowExportPercent(state));
     WindowBegin(0, title.c_str(), Opts().showMaximized(true).margins(0, 0, 0, 0));
-    if (windowCloseRequest() || keyPressed(Key::Escape)) return false;
+    if (!keepRunning(state)) return false;
 
     // 4. Layout and the GL widget.
     HBoxLayoutBegin(1, Opts().margins(0, 0, 0, 0));
@@ -87,6 +92,13 @@ bool runFrame(AppState& state, std::optional<PassFailure>& failure) {
                       .minimumHeight(widgetMinimumHeight)
                       .sizePolicy(sizePolicyExpanding, sizePolicyExpanding)
                       .showFrame(false));
+    // The panel's frame begins before the input stages: what it takes, they
+    // do not see.
+    const bool panel = panelInUse(state);
+    if (panel) {
+        useClientArrays();
+        PanelBegin();
+    }
 
     // 5. Viewport size, the fit, the cursor in picture pixels.
     state.view.width = static_cast<float>(widgetWidth());
@@ -109,6 +121,9 @@ bool runFrame(AppState& state, std::optional<PassFailure>& failure) {
     updatePanZoom(state.view);
     runCommands(state);
     updateLayerProxy(state);
+    if (!droppedPath().empty()) requestOpen(state, droppedPath());
+    if (panel) buildPanel(state);
+    pollWindowExport(state);
 
     // 7. Clear; synthesise the flow when the guides changed.
     clearToTransparentBlack();
@@ -125,8 +140,12 @@ bool runFrame(AppState& state, std::optional<PassFailure>& failure) {
     if (failure) return false;
     useFixedFunctionPipeline();
 
-    // 10. On screen.
+    // 10. On screen, the panel last, above everything.
     composeFrame(state);
+    if (panel) {
+        useClientArrays();
+        PanelEnd();
+    }
 
     // 11. Present; this frame's duration is the next frame's step.
     GLWidgetEnd();
@@ -136,6 +155,9 @@ bool runFrame(AppState& state, std::optional<PassFailure>& failure) {
     const double frameEndMs = appClockMilliseconds();
     state.frameCounter += 1;
     state.previousFrameDuration = (frameEndMs - frameStartMs) / 1000.0;
+
+    // 12. Another scene asked for opens between frames.
+    openRequestedScene(state);
     return true;
 }
 
@@ -143,5 +165,9 @@ std::optional<PassFailure> runFrameLoop(AppState& state) {
     std::optional<PassFailure> failure;
     while (runFrame(state, failure)) {
     }
+    // An export still running ends with the run: a window's is cancelled; an
+    // offscreen run's is waited for, so that what a run leaves does not
+    // depend on the machine's speed.
+    endWindowExport(state, !state.window.inRealWindow);
     return failure;
 }

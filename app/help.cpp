@@ -5,6 +5,7 @@
 #include <iterator>
 #include <string>
 
+#include "app/photo_scene.h"
 #include "flow/scene_files.h"
 
 namespace {
@@ -44,14 +45,18 @@ bool helpRequested(int argc, char** argv) {
 
 void printHelp(std::FILE* out) {
     std::fprintf(out,
-                 "usage: stillflow [--help] [window-system options]\n"
+                 "usage: stillflow [--help] [--max-side N] [PATH] [window-system options]\n"
                  "\n"
-                 "Brings a still picture to life. Run it in a scene folder: it reads %s (the picture),\n"
-                 "%s (an overlay), %s (the flow document), %s (the music) and the shader\n"
-                 "files from the working directory, and writes %s only when you save (Ctrl+S).\n"
+                 "Brings a still picture to life. It reads %s (the picture), %s (an overlay),\n"
+                 "%s (the flow document), %s (the music) and the shader files from a scene folder,\n"
+                 "and writes %s only when you save (Ctrl+S). PATH is the scene folder (default: the\n"
+                 "working directory), or a picture: its scene folder is made beside it, named after it (the\n"
+                 "picture upright, its longer side at most N pixels, %d unless --max-side says; 0: no\n"
+                 "limit), and opened again when it is given next time.\n"
                  "\n"
                  "Controls:\n",
-                 pictureFileName, overlayFileName, flowDocumentFileName, musicFileName, flowDocumentFileName);
+                 pictureFileName, overlayFileName, flowDocumentFileName, musicFileName, flowDocumentFileName,
+                 kDefaultPhotoMaxSide);
     printTable(out, controlsHelp);
     std::fprintf(out, "\nWindow-system options:\n");
     printTable(out, guiOptionHelp);

@@ -6,9 +6,10 @@
 
 #include "platform/gui_options.h"
 
-// The controls, as the README's table lists them.
+// The controls, as the README's table and the panel's Help list them.
 inline constexpr HelpLine controlsHelp[] = {
-    {"Escape held, or window close", "quit"},
+    {"Escape held, or window close",
+     "quit; with unsaved changes a window asks first: Save (S), Discard (D) or Cancel (Escape)"},
     {"Home", "fit the view to the picture"},
     {"mouse wheel", "zoom about the cursor, ×1.1 per notch"},
     {"Space held, left drag", "pan"},
@@ -33,6 +34,12 @@ inline constexpr HelpLine controlsHelp[] = {
     {"M", "show or hide the mask as a pink tint (off at start)"},
     {"F", "preview the sharper picture filter that stillflow-export uses (off at start; slower, the title "
           "says \"sharp filter\" while on)"},
+    {"Tab", "hide or show the panel of controls (shown at start in a window)"},
+    {"Ctrl+E", "export the loop as it stands, unsaved edits included, to loop.mp4 in the scene folder (loop-2.mp4, "
+               "... when taken); the panel chooses format, width, length and music, shows the progress and cancels "
+               "it (so does Escape)"},
+    {"a picture or a scene folder dropped on the window",
+     "open it, as stillflow PATH does (asking first about unsaved changes)"},
 };
 
 // Whether the command line asks for help (--help or -h anywhere after the

@@ -1,13 +1,20 @@
 #include "app/startup.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <system_error>
+#include <utility>
+#include <vector>
 
 #include "app/app_clock.h"
 #include "app/picture_limits.h"
 #include "app/schedule.h"
 #include "app/window_title.h"
+#include "edit/view.h"
 #include "flow/document.h"
+#include "flow/guides.h"
 #include "flow/particles.h"
 #include "flow/scene_files.h"
 #include "gpu/drawing.h"
@@ -205,10 +212,11 @@ bool readSceneDocument(AppState& state, double now, std::string& error) {
 }
 
 // The music plays on its own from here; its results don't matter.
-void startMusic() {
+std::uint32_t startMusic() {
     BASS_Init(defaultAudioDevice, audioOutputRate, 0, nullptr, nullptr);
     const std::uint32_t stream = BASS_StreamCreateFile(false, musicFileName, 0, 0, BASS_SAMPLE_LOOP);
     BASS_ChannelPlay(stream, true);
+    return stream;
 }
 
 }  // namespace
@@ -262,10 +270,74 @@ bool openScene(AppState& state, const SceneOptions& options, std::string& error)
     }
 
     // 8. The music.
-    if (options.playMusic) startMusic();
+    state.playMusic = options.playMusic;
+    if (options.playMusic) state.musicStream = startMusic();
 
     // 9. The loop counts its frames from here.
     state.frameCounter = 0;
+    return true;
+}
+
+bool openSceneInWindow(AppState& state, const std::string& folder, std::string& error) {
+    // 1. Into the folder; the way back, and the guides, kept for a failure.
+    std::error_code code;
+    const std::filesystem::path previousFolder = std::filesystem::current_path(code);
+    std::filesystem::current_path(folder, code);
+    if (code) {
+        error = formatLine("cannot enter \"%s\": %s", folder.c_str(), code.message().c_str());
+        return false;
+    }
+    const std::vector<GuideSegment> previousGuides = guideSegments;
+    guideSegments.clear();
+    // The next scene runs on the window's context; it comes back on failure.
+    AppState next;
+    next.context.emplace(std::move(*state.context));
+    auto giveUp = [&](const std::string& why) {
+        *state.context = std::move(*next.context);
+        guideSegments = previousGuides;
+        std::error_code ignored;
+        std::filesystem::current_path(previousFolder, ignored);
+        error = formatLine("\"%s\": %s", folder.c_str(), why.c_str());
+        return false;
+    };
+
+    // 2. The pictures and the CPU-side state.
+    std::string why;
+    next.sceneName = sceneFolderName();
+    if (!loadScenePictures(next, why)) return giveUp(why);
+
+    // 3. The new folder's shader programs, so that a scene whose shaders do
+    //    not build is refused here rather than ending the run at its first
+    //    frame. The old scene's programs are built again if it stays.
+    releasePassObjects();
+    if (const std::optional<PassFailure> failure = buildPassPrograms()) {
+        releasePassObjects();
+        return giveUp(failure->reason);
+    }
+
+    // 4. The textures, then the document (which may replace the picture).
+    if (!createSceneTextures(next, why) || !readSceneDocument(next, appClockSeconds(), why)) {
+        releasePassObjects();
+        return giveUp(why);
+    }
+
+    // 5. What belongs to the window goes on; the view fits the new picture.
+    next.window = std::move(state.window);
+    next.showGuides = state.showGuides;
+    next.showParticles = state.showParticles;
+    next.showMask = state.showMask;
+    next.frameCounter = state.frameCounter;
+    next.previousFrameDuration = state.previousFrameDuration;
+    next.view.width = state.view.width;
+    next.view.height = state.view.height;
+    next.view = fitView(next.view, next.picture.width, next.picture.height);
+
+    // 6. The old scene's music stops, the new one's starts; then the old
+    //    scene goes, its textures while the context is current.
+    next.playMusic = state.playMusic;
+    if (state.musicStream != 0) BASS_StreamFree(state.musicStream);
+    if (next.playMusic) next.musicStream = startMusic();
+    state = std::move(next);
     return true;
 }
 

@@ -34,6 +34,20 @@ SceneOptions headlessSceneOptions();
 // standard error (reportProblem).
 bool openScene(AppState& state, const SceneOptions& options, std::string& error);
 
+// Opens the scene in `folder` in place of the one the running window shows,
+// on the window's context (current): the same steps as openScene but the
+// window system and the clock, with the passes' shader programs built from
+// the new folder's files first. The working directory becomes `folder`.
+// What belongs to the window (state.window, the drawing toggles but the
+// picture filter, the frame count) is kept; the scene's history starts
+// afresh, and its music replaces the old.
+//
+// False, with one line in `error`, on what openScene refuses and on shader
+// files that do not build (their logs on standard output): the current
+// scene is then as it was, the working directory, the guides and the
+// passes' programs included (the programs are built again on their next use).
+bool openSceneInWindow(AppState& state, const std::string& folder, std::string& error);
+
 // The animation's textures and the overlay's at the picture's size (needs a
 // current context); false, with one line in `error`, when the GPU cannot
 // take the picture or runs out of memory for it.

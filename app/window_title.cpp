@@ -34,7 +34,7 @@ std::string significantDigits(double value, int digits) {
 }  // namespace
 
 std::string windowTitle(const std::string& sceneName, std::size_t guideCount, bool unsaved, bool sharpFilter,
-                        const TitleMotion& motion) {
+                        const TitleMotion& motion, int exportPercent) {
     std::string title = unsaved ? "*" : "";
     title += sceneName;
     title += " - " + std::to_string(guideCount) + (guideCount == 1 ? " guide" : " guides");
@@ -48,6 +48,7 @@ std::string windowTitle(const std::string& sceneName, std::size_t guideCount, bo
     }
     if (motion.freeze) title += " - freeze on";
     if (sharpFilter) title += " - sharp filter";
+    if (exportPercent >= 0) title += " - exporting " + std::to_string(exportPercent) + "%";
     title += " - Stillflow";
     return title;
 }

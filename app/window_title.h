@@ -18,9 +18,11 @@ struct TitleMotion {
 // Before the program's name: "speed <F>x" while flowScale is not the
 // default (F its factor of the default, three significant digits), "loop
 // <S> s" while phaseSpacing is not the default, "freeze on" while the freeze
-// is, and "sharp filter" while the window shows it, in that order.
+// is, "sharp filter" while the window shows it, and "exporting <P>%" while
+// an export runs (exportPercent from 0 to 100; -1 when none runs), in that
+// order.
 std::string windowTitle(const std::string& sceneName, std::size_t guideCount, bool unsaved, bool sharpFilter,
-                        const TitleMotion& motion = TitleMotion{});
+                        const TitleMotion& motion = TitleMotion{}, int exportPercent = -1);
 
 // The name of the working directory, the scene folder ("/" for the root).
 std::string sceneFolderName();
