@@ -32,6 +32,8 @@ constexpr float kPanelMargin = 6.0f;
 constexpr float kFieldWidth = 110.0f;
 // Colour of a message that says what went wrong.
 const ImVec4 kErrorColour(1.0f, 0.45f, 0.4f, 1.0f);
+// The room the message has, in lines of text.
+constexpr float kMessageLines = 2.0f;
 // The question's name for Dear ImGui.
 constexpr const char* kQuestionName = "Unsaved changes";
 
@@ -57,13 +59,18 @@ bool button(const char* label, bool enabled) {
 // ---- 2. sections ---------------------------------------------------------------------------
 
 void sceneSection(const AppState& state) {
+    // One line each, never wrapped (a long name is cut at the panel's
+    // edge), so that the rows below stay where they are.
     const std::size_t guides = guideSegments.size();
-    ImGui::TextWrapped("%s - %zu %s%s", state.sceneName.c_str(), guides, guides == 1 ? "guide" : "guides",
-                       hasUnsavedChanges(state) ? ", unsaved changes" : "");
-    if (state.window.message.empty()) return;
+    ImGui::TextUnformatted(state.sceneName.c_str());
+    ImGui::Text("%zu %s%s", guides, guides == 1 ? "guide" : "guides", hasUnsavedChanges(state) ? ", unsaved changes" : "");
+    // The message has room for two lines, whether there is one or not, so
+    // that the rows below never move; a longer one scrolls.
+    ImGui::BeginChild("message", ImVec2(0.0f, kMessageLines * ImGui::GetTextLineHeightWithSpacing()));
     if (state.window.messageIsError) ImGui::PushStyleColor(ImGuiCol_Text, kErrorColour);
     ImGui::TextWrapped("%s", state.window.message.c_str());
     if (state.window.messageIsError) ImGui::PopStyleColor();
+    ImGui::EndChild();
 }
 
 void showSection(AppState& state) {
