@@ -30,7 +30,7 @@ struct Argv {
 
 TEST(GuiOptions, TakesItsOwnOptionsOutAndLeavesTheRestInOrder) {
     Argv a({"prog", "--gtest_filter=x", "-platform", "offscreen", "-size", "320x200", "keep", "-frames", "7",
-            "-script", "s.txt", "-grab", "out", "-frame-time", "0.25", "-other"});
+            "-script", "s.txt", "-panel", "-grab", "out", "-frame-time", "0.25", "-other"});
     GuiOptions o;
     std::string error;
     ASSERT_TRUE(parseGuiOptions(a.argc, a.pointers.data(), o, error)) << error;
@@ -43,6 +43,7 @@ TEST(GuiOptions, TakesItsOwnOptionsOutAndLeavesTheRestInOrder) {
     EXPECT_EQ(o.scriptPath, "s.txt");
     EXPECT_EQ(o.grabDir, "out");
     EXPECT_DOUBLE_EQ(o.frameTime, 0.25);
+    EXPECT_TRUE(o.showPanel);
 }
 
 TEST(GuiOptions, DefaultsToAWindowThatNeverClosesByItself) {
@@ -55,6 +56,7 @@ TEST(GuiOptions, DefaultsToAWindowThatNeverClosesByItself) {
     EXPECT_EQ(o.width, 1280);
     EXPECT_EQ(o.height, 720);
     EXPECT_DOUBLE_EQ(o.frameTime, 1.0 / 60.0);
+    EXPECT_FALSE(o.showPanel);
     EXPECT_EQ(a.argc, 1);
 }
 
@@ -103,12 +105,13 @@ TEST(GuiScript, ParsesEveryEventWithCommentsAndBlankLines) {
         "3 keydown Space\n"
         "3 keydown X\n"
         "3 keydown C\n"
-        "9 close\n";
+        "9 close\n"
+        "9 drop   /photos/a lake.jpg  # a path keeps its blanks\n";
     std::vector<ScriptEvent> events;
     int line = 0;
     std::string error;
     ASSERT_TRUE(parseGuiScript(text, events, line, error)) << line << ": " << error;
-    ASSERT_EQ(events.size(), 10u);
+    ASSERT_EQ(events.size(), 11u);
     // Sorted by frame; the script's order kept within a frame.
     EXPECT_EQ(events[0].event.type, InputEventType::Move);
     EXPECT_EQ(events[0].event.x, 10);
@@ -124,6 +127,8 @@ TEST(GuiScript, ParsesEveryEventWithCommentsAndBlankLines) {
     EXPECT_EQ(events[5].event.type, InputEventType::KeyUp);
     EXPECT_EQ(events[9].event.type, InputEventType::Close);
     EXPECT_EQ(events[9].frame, 9);
+    EXPECT_EQ(events[10].event.type, InputEventType::Drop);
+    EXPECT_EQ(events[10].event.path, "/photos/a lake.jpg");
 }
 
 TEST(GuiScript, EveryKeyAndButtonOfTheTableIsNamedByItsWordInAnyCase) {
@@ -170,6 +175,8 @@ TEST(GuiScript, NamesTheLineOfTheFirstMalformedEvent) {
         {"3 keydown Enter", "unknown key 'Enter'"},
         {"3 keydown Esc", "unknown key 'Esc'"},
         {"3 close now", "'close'"},
+        {"3 drop", "drop PATH"},
+        {"3 drop   # no path", "drop PATH"},
     };
     for (const auto& c : cases) {
         const std::string text = "0 move 1 1\n# fine so far\n\n" + std::string(c.badLine) + "\n5 close\n";

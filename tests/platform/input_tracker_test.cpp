@@ -166,3 +166,69 @@ TEST(WheelUnits, FractionalNotchesAddUpInsteadOfBeingDropped) {
     EXPECT_EQ(takeWheelUnits(remainder, 0.004), 0);
     EXPECT_EQ(takeWheelUnits(remainder, 0.005), 1) << "0.48 + 0.6 units make one";
 }
+
+TEST(InputTracker, ADropLastsItsFrameAndTheFirstOfAFrameIsKept) {
+    InputTracker tracker;
+    InputEvent first;
+    first.type = InputEventType::Drop;
+    first.path = "/photos/a lake.jpg";
+    InputEvent second = first;
+    second.path = "/photos/other.jpg";
+    startInputFrame(tracker);
+    applyInputEvent(tracker, first);
+    applyInputEvent(tracker, second);
+    guiSetInputState(tracker.state);
+    EXPECT_EQ(droppedPath(), "/photos/a lake.jpg");
+    startInputFrame(tracker);
+    guiSetInputState(tracker.state);
+    EXPECT_EQ(droppedPath(), "");
+}
+
+namespace {
+// One frame of what the panel says and what the program's stages then see
+// of the left button and the wheel, and of Space.
+struct PanelFrame {
+    std::vector<InputEvent> events;
+    bool panelWantsMouse, panelWantsKeyboard;
+    bool down, held, up;  // the left button as the stages see it
+    int wheel;
+    bool spaceHeld;
+};
+
+void runPanelFrames(const char* name, const std::vector<PanelFrame>& frames) {
+    InputTracker tracker;
+    PanelInputOwners owners;
+    for (std::size_t f = 0; f < frames.size(); ++f) {
+        const PanelFrame& frame = frames[f];
+        startInputFrame(tracker);
+        for (const InputEvent& e : frame.events) applyInputEvent(tracker, e);
+        guiSetInputState(withoutPanelInput(tracker.state, owners, frame.panelWantsMouse, frame.panelWantsKeyboard));
+        EXPECT_EQ(mouseDown(MouseButton::Left), frame.down) << name << ", frame " << f;
+        EXPECT_EQ(mousePressed(MouseButton::Left), frame.held) << name << ", frame " << f;
+        EXPECT_EQ(mouseUp(MouseButton::Left), frame.up) << name << ", frame " << f;
+        EXPECT_EQ(mouseWheelDelta(), frame.wheel) << name << ", frame " << f;
+        EXPECT_EQ(keyPressed(Key::Space), frame.spaceHeld) << name << ", frame " << f;
+    }
+}
+}  // namespace
+
+TEST(PanelInput, ThePanelKeepsWhatItTakesAndNeverCutsAGestureOfTheCanvas) {
+    const auto L = MouseButton::Left;
+    // A click on the panel: none of it reaches the stages, also when the
+    // pointer leaves the panel before the button goes up.
+    runPanelFrames("click on the panel", {{{press(L)}, true, false, false, false, false, 0, false},
+                                          {{move(400, 300)}, false, false, false, false, false, 0, false},
+                                          {{release(L)}, false, false, false, false, false, 0, false},
+                                          {{press(L)}, false, false, true, true, false, 0, false}});
+    // A drag that began on the picture keeps every event, over the panel too.
+    runPanelFrames("drag from the picture", {{{press(L)}, false, false, true, true, false, 0, false},
+                                             {{move(10, 10)}, true, false, false, true, false, 0, false},
+                                             {{release(L)}, true, false, false, false, true, 0, false}});
+    // A quick click on the panel, down and up within one frame.
+    runPanelFrames("quick click", {{{press(L), release(L)}, true, false, false, false, false, 0, false},
+                                   {{}, true, false, false, false, false, 0, false},
+                                   {{press(L)}, false, false, true, true, false, 0, false}});
+    // The wheel over the panel scrolls the panel; keys go to a field being edited.
+    runPanelFrames("wheel and keys", {{{wheel(120), keyDownEvent(Key::Space)}, true, true, false, false, false, 0, false},
+                                      {{wheel(-240)}, false, false, false, false, false, -240, true}});
+}
