@@ -62,8 +62,9 @@ bool keepRunning(AppState& state) {
         if (!worthAsking(state)) return false;
         ask(state, UnsavedQuestion::BeforeQuitting, "");
     }
-    // Asked (now or before): the request waits for the answer.
-    dismissCloseRequest();
+    // Asked (now or before): the request waits for the answer, unless it is
+    // one the window system insists on (-frames, a failure).
+    if (windowCloseRequest() && !dismissCloseRequest()) return false;
     if (escapeHeld) window.escapeSpent = true;
     return true;
 }

@@ -272,13 +272,14 @@ void GLWidgetBegin(int, GLContext* context, const Opts& opts) {
 
 void GLWidgetEnd() {}
 
-void dismissCloseRequest() {
-    if (session.options.closeAtFrame >= 0 && session.frame >= session.options.closeAtFrame) return;
-    if (!session.failure.empty()) return;
+bool dismissCloseRequest() {
+    if (session.options.closeAtFrame >= 0 && session.frame >= session.options.closeAtFrame) return false;
+    if (!session.failure.empty()) return false;
     session.tracker.state.closeRequest = false;
     GuiInputState shown = guiInputState();
     shown.closeRequest = false;
     guiSetInputState(shown);
+    return true;
 }
 
 // ---- 5. the panel ----------------------------------------------------------------------

@@ -133,9 +133,10 @@ int mouseWheelDelta();                  // 120 per notch, positive zooms in
 const std::string& droppedPath();
 
 // Forgets the close request of this frame, which the program chose not to
-// act on (it asked, and the user said no). A later request comes as before;
-// one the library makes itself (-frames, a failure) stays.
-void dismissCloseRequest();
+// act on (it asked, and the user said no); a later request comes as before.
+// False, and the request stays, when the library made it itself (-frames, a
+// failure): that one is not the user's to take back.
+bool dismissCloseRequest();
 
 // ---- the panel -------------------------------------------------------------------
 // Between PanelBegin and PanelEnd the program builds the panel's widgets with

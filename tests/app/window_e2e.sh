@@ -20,7 +20,16 @@
 #                    speed step and the loop length
 #   min-size         the window asks for at least 512 x 256 and keeps it
 #                    when made smaller
-# (fills, within-usable, titled and min-size are checked while it runs.)
+#   panel            the panel of controls shows over the picture, and Tab
+#                    hides it
+#   asks             with a guide drawn and not saved, a close request
+#                    opens the question, and the run goes on meanwhile
+#   kept-on-cancel   Cancel (Escape) closes the question and the run goes on
+#                    (S then saves nothing); the next close asks again
+#   unwritten        no flow document was written
+#   saved            the flow document holds the guide, and the save said so
+# (fills, within-usable, titled, min-size, panel, asks and kept-on-cancel
+# are checked while it runs.)
 # Set STILLFLOW_KEEP_SCREENSHOT=FILE to keep the screenshot of the edit case.
 # Usage (ctest): window_e2e.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
@@ -36,9 +45,12 @@ cases=(
   "no-display   demo   none     -            none           exit1 offscreen-hint"
   "frames       demo   x        -frames=20   none           exit0 quiet"
   "escape-held  demo   x        -            hold-escape    exit0 quiet fills"
-  "edit         bare   x        -            edit           exit0 quiet fills one-flow-line bright"
+  "edit         bare   x        -            edit           exit0 quiet fills one-flow-line bright panel unwritten"
   "close        bare   x        -            close-request  exit0 quiet fills"
   "managed      bare   wm       -            manage         exit0 quiet within-usable titled min-size"
+  "ask-cancel   bare   x        -            ask-cancel     exit0 quiet asks kept-on-cancel unwritten"
+  "ask-discard  bare   x        -            ask-discard    exit0 quiet asks unwritten"
+  "ask-save     bare   x        -            ask-save       exit0 quiet asks saved"
 )
 # Scenes: "demo" is the whole demo scene; "bare" the same without its flow
 # document, so that the only synthesis is the one an edit causes.
@@ -170,9 +182,64 @@ manage() {
   sleep 1
   read -r cx cy cw ch < <(geometry "$window")
   [ "$cw" -ge 512 ] && [ "$ch" -ge 256 ] || fail "window shrank to ${cw}x$ch"
+  # The undo left unsaved changes: Escape asks, D discards them.
   xdotool keydown --window "$window" Escape
+  sleep 1
+  xdotool key --window "$window" d
   # The scene is shared with other cases, which expect no document.
   rm -f vorna2.flw
+}
+
+# The mean brightness (0-1000) of a part of a screenshot: W H X Y.
+brightness() {
+  convert "$1" -crop "$2x$3+$4+$5" -format '%[fx:int(mean*1000)]' info:
+}
+
+# A guide drawn with the mouse over the picture, right of the panel.
+draw_guide() {
+  xdotool mousemove --window "$window" 600 400 mousedown 1
+  sleep 0.5; xdotool mousemove --window "$window" 660 420; sleep 0.5; xdotool mouseup 1; sleep 1
+}
+
+# WM_DELETE_WINDOW, as a window manager sends it for the close button.
+request_close() {
+  /usr/bin/python3 - "$window" <<'PY'
+import sys
+from Xlib import X, display, protocol
+d = display.Display()
+w = d.create_resource_object('window', int(sys.argv[1]))
+w.send_event(protocol.event.ClientMessage(window=w, client_type=d.intern_atom('WM_PROTOCOLS'),
+                                          data=(32, [d.intern_atom('WM_DELETE_WINDOW'), X.CurrentTime, 0, 0, 0])))
+d.flush()
+PY
+}
+
+# With unsaved work the close request asks; the program is still there a
+# few seconds later, waiting for the answer.
+expect_question() {
+  request_close
+  sleep 3
+  kill -0 "$app" 2>/dev/null || fail "closed without asking about the unsaved guide"
+}
+
+# The answers: S saves then quits, D quits without saving; Escape cancels,
+# after which S alone saves nothing and the run goes on.
+ask() {
+  await_window
+  draw_guide
+  expect_question
+  case $1 in
+    save) xdotool key --window "$window" s ;;
+    discard) xdotool key --window "$window" d ;;
+    cancel)
+      xdotool key --window "$window" Escape; sleep 2
+      xdotool key --window "$window" s; sleep 2
+      kill -0 "$app" 2>/dev/null || fail "ended after Cancel"
+      [ ! -e vorna2.flw ] || fail "S saved after the question was cancelled"
+      expect_question
+      xdotool key --window "$window" d
+      ;;
+  esac
 }
 
 # What the user does while the program runs.
@@ -196,7 +263,16 @@ act() {
       xdotool click 4; sleep 0.5
       xdotool keydown Home; sleep 0.5; xdotool keyup Home; sleep 1.5
       import -window root "$out/screenshot.png"
-      xdotool keydown Escape; sleep 0.5; xdotool keyup Escape
+      # Tab hides the panel: the picture shows where it was.
+      xdotool key Tab; sleep 1.5
+      import -window root "$out/no-panel.png"
+      local shown hidden
+      shown=$(brightness "$out/screenshot.png" 240 300 20 60)
+      hidden=$(brightness "$out/no-panel.png" 240 300 20 60)
+      [ "$shown" -lt $((hidden / 2)) ] || fail "no panel over the picture (brightness $shown, $hidden without it)"
+      # The guide is not saved: Escape asks, D discards it.
+      xdotool keydown Escape; sleep 0.5; xdotool keyup Escape; sleep 1
+      xdotool key d
       ;;
     close-request)
       await_window
@@ -232,6 +308,9 @@ PY
       await_window
       manage
       ;;
+    ask-cancel) ask cancel ;;
+    ask-discard) ask discard ;;
+    ask-save) ask save ;;
     *) fail "unknown action $1" ;;
   esac
 }
@@ -256,7 +335,12 @@ check() {
     offscreen-hint)
       [ "$(wc -l <"$out/stderr.txt")" -eq 1 ] && grep -q -- "-platform offscreen" "$out/stderr.txt" ||
         fail "no-display message: $(cat "$out/stderr.txt")" ;;
-    fills | within-usable | titled | min-size) ;;  # checked while the program ran
+    fills | within-usable | titled | min-size | panel | asks | kept-on-cancel) ;;  # checked while the program ran
+    unwritten) [ ! -e vorna2.flw ] || fail "a flow document was written" ;;
+    saved)
+      grep -q "^saved vorna2.flw (1 guide)$" "$out/stdout.txt" || fail "no saved line: $(cat "$out/stdout.txt")"
+      [ -s vorna2.flw ] || fail "no flow document"
+      rm -f vorna2.flw ;;  # the scene is shared with the other cases
     one-flow-line)
       local lines
       lines=$(grep -c '^flow dirty [0-9]*\.[0-9]\{6\}$' "$out/stdout.txt" || true)
