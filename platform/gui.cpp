@@ -9,7 +9,9 @@
 //   5. the panel
 #include "platform/gui.h"
 
+#include <atomic>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -50,6 +52,11 @@ struct GuiSession {
 GuiSession session;
 
 bool offscreen() { return session.options.backend == GuiBackend::Offscreen; }
+
+// Set by SIGINT or SIGTERM in a window: the run is to end, as from a failure,
+// through the program's own shutdown and without a question.
+std::atomic<bool> stopSignalled{false};
+extern "C" void noteStopSignal(int) { stopSignalled = true; }
 }  // namespace
 
 // ---- 2. guiStart and guiInit ---------------------------------------------------------
@@ -95,6 +102,8 @@ bool guiStart(const GuiOptions& options, std::string& error) {
     if (options.backend == GuiBackend::Window && !session.windowStarted) {
         if (!startWindowSystem(error)) return false;
         session.windowStarted = true;
+        std::signal(SIGINT, noteStopSignal);
+        std::signal(SIGTERM, noteStopSignal);
     }
 
     // 2. A fresh session on the backend.
@@ -140,7 +149,7 @@ void startFrame() {
     }
     if (session.options.closeAtFrame >= 0 && session.frame >= session.options.closeAtFrame)
         tracker.state.closeRequest = true;
-    if (!session.failure.empty()) tracker.state.closeRequest = true;
+    if (!session.failure.empty() || stopSignalled) tracker.state.closeRequest = true;
     guiSetInputState(tracker.state);
 }
 
@@ -274,7 +283,7 @@ void GLWidgetEnd() {}
 
 bool dismissCloseRequest() {
     if (session.options.closeAtFrame >= 0 && session.frame >= session.options.closeAtFrame) return false;
-    if (!session.failure.empty()) return false;
+    if (!session.failure.empty() || stopSignalled) return false;
     session.tracker.state.closeRequest = false;
     GuiInputState shown = guiInputState();
     shown.closeRequest = false;

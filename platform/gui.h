@@ -19,7 +19,8 @@
 // Nothing here ends the process: starting returns what went wrong, and a
 // failure during the run (a grab that cannot be written, a context that
 // cannot be made current) is kept in guiFailure() and ends the frames with
-// a close request, for the entry point to report.
+// a close request, for the entry point to report. In a window, SIGINT and
+// SIGTERM become a close request that stays (see dismissCloseRequest).
 
 #include <cstdint>
 #include <string>
@@ -135,7 +136,8 @@ const std::string& droppedPath();
 // Forgets the close request of this frame, which the program chose not to
 // act on (it asked, and the user said no); a later request comes as before.
 // False, and the request stays, when the library made it itself (-frames, a
-// failure): that one is not the user's to take back.
+// failure, SIGINT or SIGTERM in a window): that one is not the user's to
+// take back.
 bool dismissCloseRequest();
 
 // ---- the panel -------------------------------------------------------------------

@@ -144,6 +144,10 @@ bool startWindowSystem(std::string& error) {
         // Drivers that cannot connect (libwayland without a session) print
         // their own lines; the one line below says what matters.
         QuietStderr quiet;
+        // SIGINT and SIGTERM are the library's own to catch (gui.cpp): SDL
+        // would turn them into a close request, which the program may answer
+        // with a question no one who sent a signal is there to answer.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     }
     const char* driver = ok ? SDL_GetCurrentVideoDriver() : nullptr;
