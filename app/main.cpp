@@ -51,8 +51,8 @@ int main(int argc, char** argv) {
     if (!options.gui.grabDir.empty()) {
         options.gui.grabDir = std::filesystem::absolute(options.gui.grabDir, absolute).string();
     }
+    std::string folder;
     if (!program.path.empty()) {
-        std::string folder;
         std::string made;
         if (!sceneFolderForPath(program.path, program.maxSide, folder, made, error)) fatalError("%s", error.c_str());
         if (!made.empty()) std::printf("%s\n", made.c_str());
@@ -62,9 +62,13 @@ int main(int argc, char** argv) {
     }
 
     // 4. The scene, its frames until a close request or a pass that cannot
-    // draw, the shutdown; what stopped the run is reported after it.
+    // draw, the shutdown; what stopped the run is reported after it. A scene
+    // named on the command line is named in its failure.
     AppState state;
-    if (!openScene(state, options, error)) fatalError("%s", error.c_str());
+    if (!openScene(state, options, error)) {
+        if (folder.empty()) fatalError("%s", error.c_str());
+        fatalError("\"%s\": %s", folder.c_str(), error.c_str());
+    }
     WindowSession& window = state.window;
     window.inRealWindow = options.gui.backend == GuiBackend::Window;
     window.panelShown = window.inRealWindow || options.gui.showPanel;

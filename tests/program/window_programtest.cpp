@@ -253,17 +253,26 @@ TEST(Drop, AFolderOrAPictureDroppedOpensItAndAFailedOpenChangesNothing) {
     EXPECT_TRUE(fs::exists(b.dir() / "photo" / pictureFileName));
     EXPECT_EQ(middle(8).b, 200);
 
-    // 3. What cannot be opened: one line, and the frames of a run without it.
+    // 3. What cannot be opened: one line, and the frames of a run without
+    //    it. A scene whose shaders do not build is refused before anything
+    //    of the current one goes (its build log is on standard output).
+    Scene broken("drop-broken");
+    broken.writePicture(pictureFileName, solid(0, 200, 0));
+    broken.writeFile(displaceFragmentFileName, "void main() { this does not build }\n");
     a.writeScript("");
     const ProgramRun plain = a.run(64, 48, 10);
     const ImageGrid expected = a.grab(9);
-    for (const std::string& bad : {(a.dir() / "missing").string(), (a.dir() / "input.txt").string()}) {
+    for (const std::string& bad :
+         {(a.dir() / "missing").string(), (a.dir() / "input.txt").string(), broken.dir().string()}) {
         SCOPED_TRACE(bad);
         a.writeScript("5 drop " + bad + "\n");
         run = a.run(64, 48, 10);
         ASSERT_EQ(run.exitCode, 0) << run.err;
-        EXPECT_EQ(run.out, plain.out);
+        if (bad != broken.dir().string()) {
+            EXPECT_EQ(run.out, plain.out);
+        }
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_NE(run.err.find(bad), std::string::npos) << run.err;
         EXPECT_TRUE(sameGrab(a.grab(9), expected));
     }
 }

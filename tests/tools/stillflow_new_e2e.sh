@@ -41,6 +41,8 @@ done
 grep -qx '  cd photo && stillflow' out.txt || fail "no program command: $(cat out.txt)"
 grep -q 'cd photo && stillflow-export ' out.txt || fail "no export command: $(cat out.txt)"
 grep -q scaled out.txt && fail "a small photo was scaled"
+# The record by which the program finds the scene of this photo again.
+grep -qx "sha256 $(sha256sum photo.jpg | cut -d' ' -f1)" photo/.stillflow-photo || fail "no record of the photo"
 
 # 2. A large photo is scaled to 3840 on its longer side by default, saying so
 #    in one line; --max-side sets the limit, 0 keeps it whole.
