@@ -9,6 +9,7 @@
 
 #include "app/commands.h"
 #include "app/help.h"
+#include "app/motion.h"
 #include "app/unsaved_work.h"
 #include "app/window_export.h"
 #include "edit/history.h"
@@ -79,6 +80,35 @@ void showSection(AppState& state) {
     toggleRow("Particles (P)", state.showParticles, toggleParticles, state);
     toggleRow("Mask tint (M)", state.showMask, toggleMaskTint, state);
     toggleRow("Sharp filter (F)", state.pictureFilter == PictureFilter::Sharp, togglePictureFilter, state);
+}
+
+// A setting stepped with two buttons, as its two keys step it: "-" and "+",
+// then the value and the keys. Says which was clicked: -1, +1, or 0.
+int stepperRow(const char* id, const char* value) {
+    ImGui::PushID(id);
+    const bool lower = ImGui::Button("-");
+    ImGui::SameLine();
+    const bool higher = ImGui::Button("+");
+    ImGui::PopID();
+    ImGui::SameLine();
+    ImGui::TextUnformatted(value);
+    return lower ? -1 : higher ? 1 : 0;
+}
+
+MotionStep motionStep(int clicked) { return clicked < 0 ? MotionStep::Down : MotionStep::Up; }
+
+void motionSection(AppState& state) {
+    if (!ImGui::CollapsingHeader("Motion", ImGuiTreeNodeFlags_DefaultOpen)) return;
+    toggleRow("Freeze where masked (K)", state.freezeWhereMasked, toggleFreeze, state);
+    char text[64];
+    std::snprintf(text, sizeof text, "brush %g px  ([ ])", static_cast<double>(state.brushRadius));
+    if (const int clicked = stepperRow("brush", text)) {
+        stepBrushRadius(state, clicked < 0 ? RadiusStep::Halve : RadiusStep::Double);
+    }
+    std::snprintf(text, sizeof text, "speed %.3gx  (- =)", speedFactor(state.flowScale));
+    if (const int clicked = stepperRow("speed", text)) stepSpeed(state, motionStep(clicked));
+    std::snprintf(text, sizeof text, "loop %g s  (, .)", static_cast<double>(state.phaseSpacing));
+    if (const int clicked = stepperRow("loop", text)) stepLoopLength(state, motionStep(clicked));
 }
 
 void editSection(AppState& state) {
@@ -212,6 +242,7 @@ void buildPanel(AppState& state) {
                      ImGuiWindowFlags_NoMove | ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings);
         sceneSection(state);
         showSection(state);
+        motionSection(state);
         editSection(state);
         exportSection(state);
         helpSection();

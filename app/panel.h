@@ -8,9 +8,9 @@
 // The panel sits in the window's top-left corner, one column wide, and
 // scrolls when the window is too low for it; its title bar folds it away.
 // Its sections, top to bottom: the scene (name, guides, unsaved changes)
-// and the last message; Show (the drawing switches); Edit (undo, redo,
-// save); Export; Help (the controls table). Rows are added at the end of
-// their section.
+// and the last message; Show (the drawing switches); Motion (the freeze,
+// brush size, speed and loop length); Edit (undo, redo, save); Export; Help
+// (the controls table). Rows are added at the end of their section.
 
 #include "app/app_state.h"
 

@@ -51,8 +51,8 @@ TEST(WindowTitle, NamesTheSceneTheGuidesAndUnsavedChanges) {
     EXPECT_EQ(windowTitle("waterfall", 1, true, false), "*waterfall - 1 guide - Stillflow");
     EXPECT_EQ(windowTitle("my photo", 0, true, false), "*my photo - 0 guides - Stillflow");
     EXPECT_EQ(windowTitle("pond", 2, true, true), "*pond - 2 guides - sharp filter - Stillflow");
-    EXPECT_EQ(windowTitle("pond", 2, false, false, 42), "pond - 2 guides - exporting 42% - Stillflow");
-    EXPECT_EQ(windowTitle("pond", 2, false, false, 0), "pond - 2 guides - exporting 0% - Stillflow");
+    EXPECT_EQ(windowTitle("pond", 2, false, false, TitleMotion{}, 42), "pond - 2 guides - exporting 42% - Stillflow");
+    EXPECT_EQ(windowTitle("pond", 2, false, false, TitleMotion{}, 0), "pond - 2 guides - exporting 0% - Stillflow");
 }
 
 TEST(WindowTitle, AddsSpeedLoopLengthAndTheFreezeWhenTheyDifferFromTheDefaults) {
