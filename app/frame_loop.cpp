@@ -94,10 +94,10 @@ bool runFrame(AppState& state, std::optional<PassFailure>& failure) {
                       .showFrame(false));
     // The panel's frame begins before the input stages: what it takes, they
     // do not see.
-    const bool panel = panelInUse(state);
+    bool panel = panelInUse(state);
     if (panel) {
         useClientArrays();
-        PanelBegin();
+        panel = PanelBegin();
     }
 
     // 5. Viewport size, the fit, the cursor in picture pixels.

@@ -292,19 +292,20 @@ bool dismissCloseRequest() {
 }
 
 // ---- 5. the panel ----------------------------------------------------------------------
-void PanelBegin() {
+bool PanelBegin() {
     // A panel missing from the last frame took no gesture that is still going on.
     if (session.lastPanelFrame != session.frame - 1) session.panelOwners = PanelInputOwners{};
     session.lastPanelFrame = session.frame;
     bool wantsMouse = false;
     bool wantsKeyboard = false;
     if (!startPanelFrame(session.tracker.state, offscreen(), session.options.frameTime, wantsMouse, wantsKeyboard)) {
-        return;
+        return false;
     }
     GuiInputState shown = withoutPanelInput(session.tracker.state, session.panelOwners, wantsMouse, wantsKeyboard);
     // A close request dismissed in this frame stays dismissed.
     shown.closeRequest = guiInputState().closeRequest;
     guiSetInputState(shown);
+    return true;
 }
 
 void PanelEnd() { drawPanelFrame(); }

@@ -152,8 +152,9 @@ bool dismissCloseRequest();
 // goes up (its going up included); the wheel while the pointer is over the
 // panel; every key while one of its fields (or a question it asks) has the
 // keyboard. A gesture that began outside the panel keeps every event until
-// its button goes up, wherever the pointer goes.
-void PanelBegin();
+// its button goes up, wherever the pointer goes. False when Dear ImGui could
+// not start: there is no panel then, and no PanelEnd.
+bool PanelBegin();
 // Draws the panel into the widget over what was drawn, with the
 // fixed-function pipeline and client-side arrays: no shader program, vertex
 // array or buffer may be bound (gpu/drawing.h: useClientArrays). The GL

@@ -55,6 +55,5 @@ bool startPanelFrame(const GuiInputState& input, bool offscreen, double frameSec
 // Ends the frame and draws it into the current framebuffer.
 void drawPanelFrame();
 bool panelTakesKeyboard();
-bool panelStarted();
 // Gives back the context, the font texture and the backends.
 void stopPanel();

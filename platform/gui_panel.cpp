@@ -97,8 +97,6 @@ void drawPanelFrame() {
 
 bool panelTakesKeyboard() { return panel.started && panel.keyboard; }
 
-bool panelStarted() { return panel.started; }
-
 void stopPanel() {
     if (!panel.started) return;
     if (panel.frameOpen) ImGui::EndFrame();
