@@ -122,7 +122,7 @@ void editSection(AppState& state) {
 }
 
 // The request's format, width, length and sound.
-void exportChoices(ExportRequest& request) {
+void exportChoices(WindowExportChoices& request) {
     const std::vector<VideoFormat> formats = windowExportFormats();
     ImGui::SetNextItemWidth(kFieldWidth);
     if (ImGui::BeginCombo("Format", videoFormatName(request.format))) {
@@ -136,17 +136,17 @@ void exportChoices(ExportRequest& request) {
     request.width = std::clamp(request.width, 0, kLargestWidth);
 
     int length = static_cast<int>(request.length);
-    ImGui::RadioButton("3 s or more", &length, static_cast<int>(ExportLength::Standard));
+    ImGui::RadioButton("3 s or more", &length, static_cast<int>(WindowExportLength::Standard));
     ImGui::SameLine();
-    ImGui::RadioButton("Loops", &length, static_cast<int>(ExportLength::Loops));
+    ImGui::RadioButton("Loops", &length, static_cast<int>(WindowExportLength::Loops));
     ImGui::SameLine();
-    ImGui::RadioButton("Seconds", &length, static_cast<int>(ExportLength::Seconds));
-    request.length = static_cast<ExportLength>(length);
-    if (request.length == ExportLength::Loops) {
+    ImGui::RadioButton("Seconds", &length, static_cast<int>(WindowExportLength::Seconds));
+    request.length = static_cast<WindowExportLength>(length);
+    if (request.length == WindowExportLength::Loops) {
         ImGui::SetNextItemWidth(kFieldWidth);
         ImGui::InputInt("loops", &request.loops);
         request.loops = std::clamp(request.loops, 1, kMostLoops);
-    } else if (request.length == ExportLength::Seconds) {
+    } else if (request.length == WindowExportLength::Seconds) {
         float seconds = static_cast<float>(request.seconds);
         ImGui::SetNextItemWidth(kFieldWidth);
         ImGui::InputFloat("seconds", &seconds, 0.5f, 5.0f, "%.1f");

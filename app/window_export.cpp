@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "app/commands.h"
-#include "app/export_request.h"
+#include "app/export_choices.h"
 #include "flow/document.h"
 #include "flow/scene_files.h"
 #include "platform/fatal_error.h"

@@ -6,14 +6,14 @@
 
 #include <string>
 
-#include "app/export_request.h"
+#include "app/export_choices.h"
 #include "app/photo_scene.h"
 #include "platform/child_process.h"
 #include "platform/temporary_folder.h"
 
 // The export tool running for the window, and what it has said.
 struct WindowExport {
-    ExportRequest request;        // the panel's choices, kept from one export to the next
+    WindowExportChoices request;  // the panel's choices, kept from one export to the next
     ChildProcess tool;            // stillflow-export while it runs
     TemporaryFolder sceneCopy;    // the scene as it stood when the export began, for the tool
     std::string output;           // the file being made, an absolute path

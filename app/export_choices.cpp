@@ -1,4 +1,4 @@
-#include "app/export_request.h"
+#include "app/export_choices.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -41,17 +41,17 @@ std::string freeExportName(const std::string& folder, VideoFormat format) {
     return kExportBaseName + std::string("-") + std::to_string(kMostExportNames + 1) + extension;
 }
 
-std::vector<std::string> exportArguments(const ExportRequest& request, const std::string& sceneFolder,
+std::vector<std::string> exportArguments(const WindowExportChoices& request, const std::string& sceneFolder,
                                          const std::string& output) {
     std::vector<std::string> arguments = {"-C", sceneFolder, "--progress-lines"};
     if (request.width > 0) {
         arguments.push_back("--width");
         arguments.push_back(std::to_string(request.width));
     }
-    if (request.length == ExportLength::Loops) {
+    if (request.length == WindowExportLength::Loops) {
         arguments.push_back("--loops");
         arguments.push_back(std::to_string(request.loops));
-    } else if (request.length == ExportLength::Seconds) {
+    } else if (request.length == WindowExportLength::Seconds) {
         arguments.push_back("--seconds");
         arguments.push_back(secondsText(request.seconds));
     }

@@ -9,7 +9,7 @@
 #include "media/video_formats.h"
 
 // How long the video lasts.
-enum class ExportLength {
+enum class WindowExportLength {
     Standard,  // the export's own: the fewest whole loops that last 3 s (or the track, with music)
     Loops,     // whole loops
     Seconds,   // a length in seconds
@@ -17,12 +17,12 @@ enum class ExportLength {
 
 // The panel's choices; at their start values the export is stillflow-export's
 // standard one, as an MP4.
-struct ExportRequest {
+struct WindowExportChoices {
     VideoFormat format = VideoFormat::Mp4;
     int width = 0;             // 0: the picture's own
-    ExportLength length = ExportLength::Standard;
-    int loops = 1;             // with ExportLength::Loops
-    double seconds = 3.0;      // with ExportLength::Seconds
+    WindowExportLength length = WindowExportLength::Standard;
+    int loops = 1;             // with WindowExportLength::Loops
+    double seconds = 3.0;      // with WindowExportLength::Seconds
     bool music = false;        // the scene's track as the sound (formats with sound only)
 };
 
@@ -37,7 +37,7 @@ std::string freeExportName(const std::string& folder, VideoFormat format);
 // stillflow-export's arguments after its own path: the scene folder given
 // (-C), lines of progress, the request's options, and the output (a path
 // the tool takes as it is when absolute).
-std::vector<std::string> exportArguments(const ExportRequest& request, const std::string& sceneFolder,
+std::vector<std::string> exportArguments(const WindowExportChoices& request, const std::string& sceneFolder,
                                          const std::string& output);
 
 // Reads one "frame K/N" line of the tool's progress; false for any other line.

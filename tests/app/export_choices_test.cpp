@@ -1,6 +1,6 @@
 // What the window asks of stillflow-export: the file's name, the tool's
 // command line, and its progress lines read back.
-#include "app/export_request.h"
+#include "app/export_choices.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 
 namespace {
 
-TEST(ExportRequest, TheFileIsLoopOrTheFirstFreeNumberedName) {
+TEST(WindowExportChoices, TheFileIsLoopOrTheFirstFreeNumberedName) {
     ScratchFolder folder("export-names");
     const std::string dir = folder.path().string();
     EXPECT_EQ(freeExportName(dir, VideoFormat::Mp4), "loop.mp4");
@@ -24,28 +24,28 @@ TEST(ExportRequest, TheFileIsLoopOrTheFirstFreeNumberedName) {
     EXPECT_EQ(freeExportName(dir, VideoFormat::WebM), "loop.webm");
 }
 
-TEST(ExportRequest, TheWindowOffersTheFormatsWrittenAsOneFile) {
+TEST(WindowExportChoices, TheWindowOffersTheFormatsWrittenAsOneFile) {
     EXPECT_EQ(windowExportFormats(), (std::vector<VideoFormat>{VideoFormat::Mp4, VideoFormat::WebM, VideoFormat::Gif}));
 }
 
-TEST(ExportRequest, TheToolsCommandLineSaysWhatThePanelChose) {
+TEST(WindowExportChoices, TheToolsCommandLineSaysWhatThePanelChose) {
     const std::vector<std::string> start = {"-C", "/tmp/copy", "--progress-lines"};
     struct Case {
         const char* name;
-        ExportRequest request;
+        WindowExportChoices request;
         std::vector<std::string> options;  // between the start and the output
     };
-    ExportRequest standard;
-    ExportRequest wide;
+    WindowExportChoices standard;
+    WindowExportChoices wide;
     wide.width = 640;
-    wide.length = ExportLength::Loops;
+    wide.length = WindowExportLength::Loops;
     wide.loops = 4;
     wide.music = true;
-    ExportRequest timed;
+    WindowExportChoices timed;
     timed.format = VideoFormat::WebM;
-    timed.length = ExportLength::Seconds;
+    timed.length = WindowExportLength::Seconds;
     timed.seconds = 2.5;
-    ExportRequest silentGif;
+    WindowExportChoices silentGif;
     silentGif.format = VideoFormat::Gif;
     silentGif.music = true;  // a GIF has no sound: not asked for
     const Case cases[] = {
@@ -62,7 +62,7 @@ TEST(ExportRequest, TheToolsCommandLineSaysWhatThePanelChose) {
     }
 }
 
-TEST(ExportRequest, ProgressLinesAreReadAndOtherLinesAreNot) {
+TEST(WindowExportChoices, ProgressLinesAreReadAndOtherLinesAreNot) {
     long long done = -1, total = -1;
     EXPECT_TRUE(parseExportProgress("frame 12/90", done, total));
     EXPECT_EQ(done, 12);
