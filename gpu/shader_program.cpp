@@ -1,30 +1,31 @@
 #include "gpu/shader_program.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <utility>
 
+#include "platform/regular_file.h"
+
 std::string readTextFile(const char* path) {
-    std::FILE* file = std::fopen(path, "rb");
+    // Only a regular file: a FIFO named like a shader would wait for a writer
+    // for ever, a device never end. Its size bounds the read.
+    FileCheck check = FileCheck::unusable;
+    std::string why;
+    std::uint64_t size = 0;
+    std::FILE* file = openRegularFile(path, check, why, &size);
     if (!file) return std::string();
     std::string text;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        const long size = std::ftell(file);
-        if (size > 0 && std::fseek(file, 0, SEEK_SET) == 0) {
-            // Read in chunks up to the reported size rather than allocating it
-            // up front: a directory opens fine here and reports a size near
-            // LONG_MAX, which must read as empty, not exhaust memory.
-            const std::size_t wanted = static_cast<std::size_t>(size);
-            char chunk[64 * 1024];
-            while (text.size() < wanted) {
-                const std::size_t ask = std::min(sizeof(chunk), wanted - text.size());
-                const std::size_t got = std::fread(chunk, 1, ask, file);
-                if (got == 0) break;
-                text.append(chunk, got);
-            }
-            if (text.size() < wanted) text.clear();
-        }
+    // Read in chunks up to the size rather than allocating it up front, so
+    // that a file shrinking under the read costs no more than it holds.
+    char chunk[64 * 1024];
+    while (text.size() < size) {
+        const std::size_t ask = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof(chunk), size - text.size()));
+        const std::size_t got = std::fread(chunk, 1, ask, file);
+        if (got == 0) break;
+        text.append(chunk, got);
     }
+    if (text.size() < size) text.clear();
     std::fclose(file);
     return text;
 }

@@ -56,8 +56,8 @@ static_assert(std::is_nothrow_move_constructible<ShaderProgram>::value,
 static_assert(std::is_nothrow_move_assignable<ShaderProgram>::value,
               "ShaderProgram moves must not throw");
 
-// The whole file as stored (binary mode); "" if it can't be opened or read
-// in full.
+// The whole file as stored (binary mode); "" if it is not a regular file or
+// can't be opened or read in full.
 std::string readTextFile(const char* path);
 
 // Creates and compiles one shader, printing its info log with "%s\n" when the
