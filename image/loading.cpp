@@ -10,6 +10,7 @@
 #include <stb_image.h>
 
 #include "image/decoder_checks.h"
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -66,7 +67,34 @@ bool passesDecoderChecks(std::FILE* file) {
     return std::fseek(file, 0, SEEK_SET) == 0 && passes;
 }
 
+// The picture file at `path`, open for reading, when it is a regular file.
+std::FILE* openPictureFile(const char* path) {
+    FileCheck check = FileCheck::unusable;
+    std::string why;
+    return openRegularFile(path, check, why);
+}
+
+// The size the header declares is one the decoder can deliver; the file is
+// left at its start.
+bool headerSizeDecodes(std::FILE* file) {
+    int width = 0;
+    int height = 0;
+    int components = 0;
+    const bool known = stbi_info_from_file(file, &width, &height, &components) != 0;
+    // A header the decoder cannot read is left to the decoder to refuse.
+    return !known || pictureDecodeProblem(width, height).empty();
+}
+
 }  // namespace
+
+std::string pictureDecodeProblem(std::int32_t width, std::int32_t height) {
+    const std::int64_t pixels = static_cast<std::int64_t>(width) * static_cast<std::int64_t>(height);
+    if (pixels <= kMostDecodedPixels) return {};
+    char text[160];
+    std::snprintf(text, sizeof text, "%d x %d pixels, more than the %lld million the picture decoder takes", width,
+                  height, static_cast<long long>(kMostDecodedPixels / 1000000));
+    return text;
+}
 
 bool loadImageInto(const char* path, ImageGrid* destination) {
     if (!path) return false;
@@ -80,9 +108,9 @@ bool loadImageInto(const char* path, ImageGrid* destination) {
     // the bytes allocated; so 16-bit files are decoded with their own
     // channels and widened here, which gives the decoder's own result for the
     // 16-bit formats it handles correctly.
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = openPictureFile(path);
     if (!file) return false;
-    if (!passesDecoderChecks(file)) {
+    if (!passesDecoderChecks(file) || !headerSizeDecodes(file)) {
         std::fclose(file);
         return false;
     }
@@ -128,7 +156,7 @@ std::int32_t declaredMagnitude(int declared) {
 
 bool readPictureSize(const char* path, std::int32_t* width, std::int32_t* height) {
     if (!path) return false;
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = openPictureFile(path);
     if (!file) return false;
     int declaredWidth = 0;
     int declaredHeight = 0;
