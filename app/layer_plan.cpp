@@ -44,6 +44,12 @@ float effectiveSpacing(float spacing) {
 
 }  // namespace
 
+float shownPhaseSpacing(float spacing) {
+    if (spacing < kShortestShownPhaseSpacing) return kShortestShownPhaseSpacing;
+    if (spacing > kLongestShownPhaseSpacing) return kLongestShownPhaseSpacing;
+    return spacing;
+}
+
 LayerPlan planLayers(double t, float advectStep, float phaseSpacing,
                      std::array<double, 3>& layerPhase) {
     const float spacing = effectiveSpacing(phaseSpacing);

@@ -36,3 +36,18 @@ void rephaseLayers(double t, float oldSpacing, float newSpacing, std::array<doub
 // (1 - cos(2 pi age / (3 phaseSpacing))) / 3, as planLayers forms it. Two
 // layers of the same age get the same weight, to the last bit.
 float layerWeight(double age, float phaseSpacing);
+
+// The phase spacings the window shows as a loop, in seconds. Shorter than
+// 0.05 s, a layer's whole cycle (3 * spacing) spans fewer than nine frames
+// of a 60 Hz display: the cross-fade becomes flicker and the layers are reset
+// before anything has moved. Longer than 60 s (a cycle of three minutes) the
+// layers carry the picture so far before each reset that no loop is seen
+// while someone watches. A document may hold anything isUsablePhaseSpacing
+// takes (1 ms to a million seconds); the window runs it at the nearest of
+// these bounds and says so.
+constexpr float kShortestShownPhaseSpacing = 0.05f;
+constexpr float kLongestShownPhaseSpacing = 60.0f;
+
+// The spacing the window runs `spacing` at: itself within the bounds above,
+// else the nearer bound.
+float shownPhaseSpacing(float spacing);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/app_clock.h"
+#include "app/layer_plan.h"
 #include "app/picture_limits.h"
 #include "app/schedule.h"
 #include "app/window_title.h"
@@ -26,6 +27,7 @@
 #include "platform/audio.h"
 #include "platform/fatal_error.h"
 #include "platform/gui.h"
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -41,24 +43,37 @@ constexpr double kBytesPerGibibyte = 1024.0 * 1024.0 * 1024.0;
 // The widget of programs that draw into textures of their own: the smallest.
 constexpr int kHeadlessWidgetSide = 16;
 
-// Loads the working picture, or says why it can't be used. A size no GPU or
-// not the machine's memory could take is refused from the file's header,
-// before the decoder allocates anything for it.
-bool loadWorkingPicture(ImageGrid& picture, std::string& error) {
-    if (std::FILE* file = std::fopen(pictureFileName, "rb")) {
-        std::fclose(file);
-    } else {
-        error = formatLine("cannot open \"%s\" in the working directory", pictureFileName);
-        return false;
-    }
+// Why the picture file at `path`, at the size its header declares, cannot
+// be used as `use` within `limits`: the decoder's limit (the same on every
+// machine), then the sides, memory and the GPU's answer. Empty when it can,
+// or when the header cannot be read (decoding then says).
+std::string pictureFileProblem(const char* path, PictureUse use, const PictureLimits& limits) {
     std::int32_t width = 0;
     std::int32_t height = 0;
-    if (readPictureSize(pictureFileName, &width, &height)) {
-        const std::string problem = pictureSizeProblem(width, height, PictureUse::animated, limitsBeforeGpu());
-        if (!problem.empty()) {
-            error = formatLine("\"%s\" is %s", pictureFileName, problem.c_str());
-            return false;
-        }
+    if (!readPictureSize(path, &width, &height)) return {};
+    const std::string problem = pictureDecodeProblem(width, height);
+    return problem.empty() ? pictureSizeProblem(width, height, use, limits) : problem;
+}
+
+// Loads the working picture, or says why it can't be used. Only a regular
+// file is read, and a size no GPU, not the decoder or not the machine's
+// memory could take is refused from the file's header, before the decoder
+// allocates anything for it.
+bool loadWorkingPicture(ImageGrid& picture, std::string& error) {
+    std::string why;
+    switch (checkRegularFile(pictureFileName, why)) {
+    case FileCheck::regular: break;
+    case FileCheck::missing:
+        error = formatLine("cannot open \"%s\" in the working directory", pictureFileName);
+        return false;
+    case FileCheck::unusable:
+        error = formatLine("\"%s\" cannot be read: %s", pictureFileName, why.c_str());
+        return false;
+    }
+    const std::string problem = pictureFileProblem(pictureFileName, PictureUse::animated, limitsBeforeGpu());
+    if (!problem.empty()) {
+        error = formatLine("\"%s\" is %s", pictureFileName, problem.c_str());
+        return false;
     }
     picture = loadImage(pictureFileName);
     if (picture.empty()) {
@@ -73,19 +88,26 @@ bool loadWorkingPicture(ImageGrid& picture, std::string& error) {
     return true;
 }
 
-// The overlay, or an empty picture (not drawn) when there is none or it is too
-// large; a refused overlay gets one line on standard error.
-ImageGrid loadOverlayPicture() {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    if (readPictureSize(overlayFileName, &width, &height)) {
-        const std::string problem = pictureSizeProblem(width, height, PictureUse::overlay, limitsBeforeGpu());
-        if (!problem.empty()) {
-            reportProblem("\"%s\" is %s; it is not drawn", overlayFileName, problem.c_str());
-            return ImageGrid();
-        }
+// The overlay, or an empty picture (not drawn) when there is none. Read once
+// the GPU's own limits are known, so that a picture this GPU cannot take is
+// refused from its header before it is decoded; one that is there but
+// cannot be used gets one line on standard error.
+ImageGrid loadOverlayPicture(const PictureLimits& gpuLimits) {
+    std::string why;
+    const FileCheck check = checkRegularFile(overlayFileName, why);
+    if (check == FileCheck::missing) return ImageGrid();
+    if (check == FileCheck::unusable) {
+        reportProblem("\"%s\" is not drawn: %s", overlayFileName, why.c_str());
+        return ImageGrid();
     }
-    return loadImage(overlayFileName);
+    const std::string problem = pictureFileProblem(overlayFileName, PictureUse::overlay, gpuLimits);
+    if (!problem.empty()) {
+        reportProblem("\"%s\" is %s; it is not drawn", overlayFileName, problem.c_str());
+        return ImageGrid();
+    }
+    ImageGrid overlay = loadImage(overlayFileName);
+    if (overlay.empty()) reportProblem("\"%s\" is not drawn: it is not a picture that can be decoded", overlayFileName);
+    return overlay;
 }
 
 // Builds the render targets at the picture's size, or says that the GPU has
@@ -103,10 +125,11 @@ bool createPictureTargets(AppState& state, std::string& error) {
     return false;
 }
 
-// Uploads the overlay; an overlay the GPU cannot take is dropped (not drawn)
-// after one line on standard error.
+// Reads and uploads the overlay; an overlay the GPU cannot take is dropped
+// (not drawn) after one line on standard error.
 void uploadOverlay(AppState& state, const PictureLimits& gpuLimits) {
     ImageGrid& overlay = state.overlayPicture;
+    overlay = loadOverlayPicture(gpuLimits);
     if (overlay.empty()) return;
     std::string problem = pictureSizeProblem(overlay.width, overlay.height, PictureUse::overlay, gpuLimits);
     if (problem.empty()) {
@@ -144,11 +167,11 @@ bool adoptFlowDocument(AppState& state, std::string& error) {
     return true;
 }
 
-// The view, the two pictures, and the CPU-side state at the picture's size.
+// The view, the working picture, and the CPU-side state at its size.
 bool loadScenePictures(AppState& state, std::string& error) {
     state.view = View{};
     if (!loadWorkingPicture(state.picture, error)) return false;
-    state.overlayPicture = loadOverlayPicture();
+    state.overlayPicture = ImageGrid();  // read with the GPU's limits (createSceneTextures)
 
     const std::int32_t width = state.picture.width;
     const std::int32_t height = state.picture.height;
@@ -185,11 +208,25 @@ bool startGl(AppState& state, const GuiOptions& gui, std::string& error) {
     return true;
 }
 
+// A window shows a loop only within a range of phase spacings: a document's
+// spacing outside it runs at the nearest bound, after one line naming the
+// document's own value (which a save then replaces).
+void fitPhaseSpacingToWindow(AppState& state) {
+    const float spacing = state.phaseSpacing;
+    const float shown = shownPhaseSpacing(spacing);
+    if (shown == spacing) return;
+    reportProblem("\"%s\" has a phase spacing of %g s, %s than the %g s the window shows as a loop; it runs at %g s",
+                  flowDocumentFileName, static_cast<double>(spacing), shown > spacing ? "shorter" : "longer",
+                  static_cast<double>(shown), static_cast<double>(shown));
+    state.phaseSpacing = shown;
+}
+
 // The first layer phases for a run whose clock reads `now`, then the flow
 // document if there is a usable one. A document that is there but refused
 // is named on standard error, so the user learns why their guides did not
-// appear; the run goes on without it.
-bool readSceneDocument(AppState& state, double now, std::string& error) {
+// appear; the run goes on without it. Guides left out of a document that is
+// used are counted in one line too.
+bool readSceneDocument(AppState& state, const SceneOptions& options, double now, std::string& error) {
     for (int i = 0; i < 3; ++i) state.layerPhase[i] = now - initialPhaseOffsets[i];
 
     const PictureLimits gpuLimits = limitsOfGpu();
@@ -203,6 +240,12 @@ bool readSceneDocument(AppState& state, double now, std::string& error) {
                          &state.phaseSpacing, &settings, &report)) {
         state.freezeWhereMasked = settings.freeze;
         state.brushRadius = settings.brushRadius;
+        if (report.droppedGuides > 0) {
+            reportProblem("\"%s\": %d guide%s with a coordinate that is not a finite number %s left out",
+                          flowDocumentFileName, report.droppedGuides, report.droppedGuides == 1 ? "" : "s",
+                          report.droppedGuides == 1 ? "is" : "are");
+        }
+        if (options.fitPhaseSpacingToWindow) fitPhaseSpacingToWindow(state);
         return adoptFlowDocument(state, error);
     }
     if (!report.refusal.empty()) {
@@ -228,6 +271,7 @@ SceneOptions headlessSceneOptions() {
     options.gui.height = kHeadlessWidgetSide;
     options.onAppClock = false;
     options.playMusic = false;
+    options.fitPhaseSpacingToWindow = false;
     return options;
 }
 
@@ -264,7 +308,7 @@ bool openScene(AppState& state, const SceneOptions& options, std::string& error)
 
     // 6-7. First layer phases, on the clock or at time 0; the flow document,
     // if there is a usable one.
-    if (!readSceneDocument(state, options.onAppClock ? appClockSeconds() : 0.0, error)) {
+    if (!readSceneDocument(state, options, options.onAppClock ? appClockSeconds() : 0.0, error)) {
         shutDown(state);
         return false;
     }
@@ -315,8 +359,9 @@ bool openSceneInWindow(AppState& state, const std::string& folder, std::string& 
         return giveUp(failure->reason);
     }
 
-    // 4. The textures, then the document (which may replace the picture).
-    if (!createSceneTextures(next, why) || !readSceneDocument(next, appClockSeconds(), why)) {
+    // 4. The textures, then the document (which may replace the picture),
+    //    read as the program reads it at start-up.
+    if (!createSceneTextures(next, why) || !readSceneDocument(next, SceneOptions{}, appClockSeconds(), why)) {
         releasePassObjects();
         return giveUp(why);
     }

@@ -12,6 +12,8 @@ struct SceneOptions {
     bool onAppClock = true;  // start the AppClock and set the first phases on it; false: they
                              // are set for time 0 of the caller's own clock
     bool playMusic = true;   // start the music, which then plays on its own
+    bool fitPhaseSpacingToWindow = true;  // a document's spacing outside what a window shows
+                                          // as a loop runs at the nearest bound (layer_plan.h)
 };
 
 // The options of programs that render a scene without a window: the
@@ -48,7 +50,8 @@ bool openScene(AppState& state, const SceneOptions& options, std::string& error)
 // passes' programs included (the programs are built again on their next use).
 bool openSceneInWindow(AppState& state, const std::string& folder, std::string& error);
 
-// The animation's textures and the overlay's at the picture's size (needs a
+// The animation's textures at the picture's size, and the overlay read from
+// the working directory within the GPU's limits and uploaded (needs a
 // current context); false, with one line in `error`, when the GPU cannot
 // take the picture or runs out of memory for it.
 bool createSceneTextures(AppState& state, std::string& error);

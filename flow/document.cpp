@@ -1,17 +1,16 @@
 #include "flow/document.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <new>
 #include <string>
-#include <system_error>
 #include <utility>
 
+#include "platform/regular_file.h"
 #include "platform/safe_file.h"
 
 // Contents
@@ -185,6 +184,9 @@ bool decodeDocument(DocumentInput& input, FlowDocument* document, DocumentReadRe
     std::int32_t guideCount = 0;
     if (!readInt32(input, &guideCount)) return refuse(report, "it ends before its guide count");
     if (guideCount < 0) return refuse(report, "its guide count %d is negative", guideCount);
+    if (guideCount > kMostGuides) {
+        return refuse(report, "it holds %d guides, more than the %d a scene may have", guideCount, kMostGuides);
+    }
     if (input.remaining < kParameterBytes ||
         (input.remaining - kParameterBytes) / kGuideBytes < static_cast<std::uint64_t>(guideCount)) {
         return refuse(report, "it ends before its %d guides and two parameters", guideCount);
@@ -204,6 +206,12 @@ bool decodeDocument(DocumentInput& input, FlowDocument* document, DocumentReadRe
         const float value = floatFromBits(uint32FromLittleEndian(raw + offset));
         std::memcpy(raw + offset, &value, sizeof value);
     }
+    // A guide with an endpoint at infinity or NaN is left out: it would make
+    // every cell of the flow field NaN, and the picture black.
+    const auto kept = std::remove_if(guides.begin(), guides.end(),
+                                     [](const GuideSegment& guide) { return !guideIsFinite(guide); });
+    const std::int32_t dropped = static_cast<std::int32_t>(guides.end() - kept);
+    guides.erase(kept, guides.end());
 
     // 4. Parameters. Values that would stall or break the animation clock
     // fall back to the defaults the program runs with when no document is read.
@@ -225,6 +233,7 @@ bool decodeDocument(DocumentInput& input, FlowDocument* document, DocumentReadRe
     document->flowScale = flowScale;
     document->phaseSpacing = phaseSpacing;
     document->settings = settings;
+    if (report) report->droppedGuides = dropped;
     return true;
 }
 
@@ -258,24 +267,27 @@ void deliverDocument(FlowDocument& document, ImageGrid* picture, ByteMask* mask,
 
 bool readFlowDocument(const char* path, ImageGrid* picture, ByteMask* mask, float* flowScale,
                       float* phaseSpacing, DocumentSettings* settings, DocumentReadReport* report) {
-    if (report) report->refusal.clear();
+    if (report) {
+        report->refusal.clear();
+        report->droppedGuides = 0;
+    }
     if (!path) return false;
-    FileHandle file(std::fopen(path, "rb"));
+    // Only a regular file is read, and its size bounds every block the
+    // document may ask for: a FIFO named like the document would wait for a
+    // writer for ever, a device never end.
+    FileCheck check = FileCheck::unusable;
+    std::string why;
+    std::uint64_t fileSize = 0;
+    FileHandle file(openRegularFile(path, check, why, &fileSize));
     if (!file) {
         // No file at all is the ordinary case of a run without a document.
-        if (errno == ENOENT) return false;
-        return refuse(report, "it cannot be opened: %s", std::strerror(errno));
+        if (check == FileCheck::missing) return false;
+        return refuse(report, "%s", why.c_str());
     }
-    // The size bounds every block the document may ask for; a source whose
-    // size cannot be known (not a regular file) is not a document.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return refuse(report, "it is not a regular file");
-    const std::uintmax_t fileSize = std::filesystem::file_size(path, error);
-    if (error) return refuse(report, "its size cannot be read: %s", error.message().c_str());
 
     DocumentInput input;
     input.file = file.get();
-    input.remaining = static_cast<std::uint64_t>(fileSize);
+    input.remaining = fileSize;
     FlowDocument document;
     if (!decodeDocument(input, &document, report)) return false;
     file.reset();
@@ -302,6 +314,15 @@ bool decodeFlowDocument(const std::uint8_t* bytes, std::size_t size, FlowDocumen
 
 // ---- 5. encoding and the writer -------------------------------------------------
 
+namespace {
+
+std::string formatGuideCountError(std::size_t guideCount) {
+    return "nothing written: " + std::to_string(guideCount) + " guides, more than the " +
+           std::to_string(kMostGuides) + " a scene may have";
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> encodeFlowDocument(const FlowDocument& document) {
     const ImageGrid& picture = document.picture;
     if (picture.empty()) return {};
@@ -309,7 +330,7 @@ std::vector<std::uint8_t> encodeFlowDocument(const FlowDocument& document) {
     if (maskGiven && (document.mask.width != picture.width || document.mask.height != picture.height)) {
         return {};
     }
-    if (document.guides.size() > static_cast<std::size_t>(INT32_MAX)) return {};
+    if (document.guides.size() > static_cast<std::size_t>(kMostGuides)) return {};
 
     const std::size_t cells = static_cast<std::size_t>(picture.cellCount());
     const std::size_t guideCount = document.guides.size();
@@ -350,6 +371,10 @@ std::vector<std::uint8_t> encodeFlowDocument(const FlowDocument& document) {
 bool writeFlowDocument(const char* path, const FlowDocument& document, std::string* error) {
     if (!path || !*path) {
         if (error) *error = "no file name";
+        return false;
+    }
+    if (document.guides.size() > static_cast<std::size_t>(kMostGuides)) {
+        if (error) *error = formatGuideCountError(document.guides.size());
         return false;
     }
     const std::vector<std::uint8_t> bytes = encodeFlowDocument(document);

@@ -92,13 +92,16 @@ struct FlowDocument {
 // Reads the document at `path`. All or nothing: on true every given
 // destination (nullptr = not given) holds the document's value and
 // guideSegments holds its guides; on false nothing outside the reader has
-// changed. Fails, silently, on a missing or short file, W or H below
-// kMinimumGridSide, N < 0, or blocks that cannot be allocated; block sizes
-// are checked against the file's size before anything is allocated.
+// changed. Fails, silently, on a missing or short file, anything but a
+// regular file, W or H below kMinimumGridSide, N < 0 or N > kMostGuides, or
+// blocks that cannot be allocated; block sizes are checked against the file's
+// size before anything is allocated.
 // A phaseSpacing that isUsablePhaseSpacing refuses reads as
-// kDefaultPhaseSpacing, a non-finite flowScale as kDefaultFlowScale; the rest
-// of the document still applies. `settings` receives the settings block's
-// values, or the defaults when the document has no usable block.
+// kDefaultPhaseSpacing, a non-finite flowScale as kDefaultFlowScale, and a
+// guide with a coordinate that is not a finite number is left out (the
+// report counts them); the rest of the document still applies. `settings`
+// receives the settings block's values, or the defaults when the document
+// has no usable block.
 //
 // `report`, when given, lets the caller refuse pictures it cannot use and
 // learn why a read failed; the reader still prints nothing.
@@ -109,6 +112,9 @@ struct DocumentReadReport {
     // On false: why the document was refused, as a phrase ("it ends after
     // 12 bytes, ..."); empty when there is no file at the path at all.
     std::string refusal;
+    // On true: how many guides were left out for a coordinate that is not a
+    // finite number.
+    std::int32_t droppedGuides = 0;
 };
 bool readFlowDocument(const char* path, ImageGrid* picture, ByteMask* mask,
                       float* flowScale, float* phaseSpacing, DocumentSettings* settings = nullptr,
@@ -126,7 +132,8 @@ bool decodeFlowDocument(const std::uint8_t* bytes, std::size_t size, FlowDocumen
 // The document's bytes in the .flw format, writing the parameters as they are
 // (no defaults substituted), and the settings block when the settings differ
 // from the defaults. An empty mask is written as all zero. Empty result when
-// the picture is empty or the mask is of another size.
+// the picture is empty, the mask is of another size or there are more than
+// kMostGuides guides (a document the reader would refuse).
 std::vector<std::uint8_t> encodeFlowDocument(const FlowDocument& document);
 
 // Writes encodeFlowDocument's bytes to `path` through writeFileSafely

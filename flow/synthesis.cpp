@@ -37,10 +37,30 @@ namespace {
 inline float guideVectorX(const GuideSegment& g) { return g.x1 - g.x0; }
 inline float guideVectorY(const GuideSegment& g) { return g.y1 - g.y0; }
 
-// The weighted mean, then the scale. A cell that no guide reached (sw == 0) is
-// (0, 0) before the scale is applied, so a negative scale leaves -0 there, as
-// the literal loop does.
-inline Vec2 finishCell(float sx, float sy, float sw, float flowScale) {
+// A vector within `fastest` as it is; a longer one at that length in its own
+// direction (an infinite component counts as the whole of it); NaN anywhere
+// as no motion. Only a vector beyond the bound is touched, so every other
+// cell keeps its bits (-0 included).
+inline Vec2 limitSpeed(Vec2 v, float fastest) {
+    if (std::isnan(v.x) || std::isnan(v.y)) return Vec2{};
+    if (std::isinf(v.x) || std::isinf(v.y)) {
+        v.x = std::isinf(v.x) ? std::copysign(1.0f, v.x) : 0.0f;
+        v.y = std::isinf(v.y) ? std::copysign(1.0f, v.y) : 0.0f;
+    } else if (std::fabs(v.x) <= fastest && std::fabs(v.y) <= fastest) {
+        // The common case: within the bound on both axes and in length.
+        const double squared = static_cast<double>(v.x) * v.x + static_cast<double>(v.y) * v.y;
+        if (squared <= static_cast<double>(fastest) * fastest) return v;
+    }
+    // In double, so that the length of two finite floats cannot overflow.
+    const double length = std::sqrt(static_cast<double>(v.x) * v.x + static_cast<double>(v.y) * v.y);
+    const double shrink = static_cast<double>(fastest) / length;
+    return Vec2{static_cast<float>(v.x * shrink), static_cast<float>(v.y * shrink)};
+}
+
+// The weighted mean, then the scale, then the speed limit. A cell that no
+// guide reached (sw == 0) is (0, 0) before the scale is applied, so a
+// negative scale leaves -0 there, as the literal loop does.
+inline Vec2 finishCell(float sx, float sy, float sw, float flowScale, float fastest) {
     Vec2 v;
     if (sw > 0.0f) {
         v.x = sx / sw;
@@ -48,12 +68,16 @@ inline Vec2 finishCell(float sx, float sy, float sw, float flowScale) {
     }
     v.x = v.x * flowScale;
     v.y = v.y * flowScale;
-    return v;
+    return limitSpeed(v, fastest);
 }
 
 // ---- 2. the oracle ----------------------------------------------------------
 
 }  // namespace
+
+float fastestFlowSpeed(const FlowGrid& field) {
+    return kFastestFlowSidesPerSecond * static_cast<float>(std::max(field.width, field.height));
+}
 
 void computeFlowFieldReference(const std::vector<GuideSegment>& guides, float flowScale, FlowGrid& field) {
     if (field.empty()) return;
@@ -62,6 +86,7 @@ void computeFlowFieldReference(const std::vector<GuideSegment>& guides, float fl
             for (std::int32_t x = 0; x < field.width; ++x) field.at(x, y) = Vec2{};
         return;
     }
+    const float fastest = fastestFlowSpeed(field);
     for (std::int32_t y = 0; y < field.height; ++y) {
         for (std::int32_t x = 0; x < field.width; ++x) {
             const float px = static_cast<float>(x);
@@ -81,7 +106,7 @@ void computeFlowFieldReference(const std::vector<GuideSegment>& guides, float fl
                     sw = sw + w;
                 }
             }
-            field.at(x, y) = finishCell(sx, sy, sw, flowScale);
+            field.at(x, y) = finishCell(sx, sy, sw, flowScale, fastest);
         }
     }
 }
@@ -128,6 +153,7 @@ inline void synthesizeRowsBody(const GuideSegment* guides, std::size_t guideCoun
     alignas(64) float sy[tileWidth];
     alignas(64) float sw[tileWidth];
     const std::int32_t width = field.width;
+    const float fastest = fastestFlowSpeed(field);
     for (std::int32_t y = rowBegin; y < rowEnd; ++y) {
         const float py = static_cast<float>(y);
         Vec2* row = &field.at(0, y);
@@ -159,7 +185,9 @@ inline void synthesizeRowsBody(const GuideSegment* guides, std::size_t guideCoun
                 }
             }
             const int cellsInTile = static_cast<int>(std::min<std::int64_t>(tileWidth, width - tileStart));
-            for (int k = 0; k < cellsInTile; ++k) row[tileStart + k] = finishCell(sx[k], sy[k], sw[k], flowScale);
+            for (int k = 0; k < cellsInTile; ++k) {
+                row[tileStart + k] = finishCell(sx[k], sy[k], sw[k], flowScale, fastest);
+            }
         }
     }
 }

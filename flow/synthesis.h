@@ -7,6 +7,12 @@
 // endpoint sits exactly on the cell adds nothing to that cell. No guides give
 // an all-zero field.
 //
+// Every vector is kept within what a frame can show: one longer than
+// fastestFlowSpeed (field) keeps its direction at that length, and one that
+// is not a number (sums that overflowed, from guides out at 1e30 or a
+// flowScale of 1e30) is no motion. No sane scene comes near the bound, so its
+// field is the plain weighted mean, bit for bit.
+//
 // Both functions fill a field that the caller has already sized (the working
 // picture's W x H); they allocate nothing that outlives the call, touch no GL
 // state and print nothing. The caller owns the dirty flag, the diagnostic line
@@ -16,6 +22,18 @@
 
 #include "flow/grid.h"
 #include "flow/guides.h"
+
+// The fastest flow synthesised, in picture sides per second: at 60 a texel
+// crosses the whole picture within each frame of a 60 Hz display, so nothing
+// of the motion can be followed any more, and a faster one only carries the
+// UV layers towards the end of the float range, where they turn into
+// infinities and the picture black. (A hand-drawn flow moves a fraction of
+// a side per second.)
+constexpr float kFastestFlowSidesPerSecond = 60.0f;
+
+// kFastestFlowSidesPerSecond times the field's longer side, in picture
+// pixels per second.
+float fastestFlowSpeed(const FlowGrid& field);
 
 // The literal one-cell-at-a-time loop, kept as the oracle the fast version is
 // checked against. Slow: W * H * N distance evaluations on one thread.

@@ -13,6 +13,11 @@
 // displacement (mapping minus position), so the layer carries positions
 // beyond the picture (which the displace pass reads mirrored) instead of
 // smearing the edge column.
+//
+// A layer only ever holds finite positions: a flow texel that is not a
+// finite number moves nothing, and a step that would leave the float range
+// restarts the texel from its own position, so that no layer, and no frame
+// drawn through it, turns into NaN (black) for good.
 
 uniform vec2 size;       // the target's size in texels (same as the layer's)
 uniform float dt;        // seconds
@@ -33,6 +38,7 @@ void main() {
 
     ivec2 flowLast = textureSize(flow, 0) - 1;
     vec2 velocity = texelFetch(flow, clamp(texel, ivec2(0), flowLast), 0).xy;
+    if (any(isnan(velocity)) || any(isinf(velocity))) velocity = vec2(0.0);
     vec2 source = position - velocity * dt;
 
     // Clamp in float before converting, so far-off or non-finite sources
@@ -48,5 +54,7 @@ void main() {
     vec2 mapping = mix(mix(m00, m10, f.x), mix(m01, m11, f.x), f.y);
 
     // A source beyond the clamped corners continues with the edge displacement.
-    gl_FragColor = vec4(mapping + (source - cornerPosition - f), 0.0, 1.0);
+    vec2 advected = mapping + (source - cornerPosition - f);
+    if (any(isnan(advected)) || any(isinf(advected))) advected = position;
+    gl_FragColor = vec4(advected, 0.0, 1.0);
 }

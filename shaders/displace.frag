@@ -32,9 +32,17 @@ uniform sampler2D uvs0;
 uniform sampler2D uvs1;
 uniform sampler2D uvs2;
 
-// Positions further out than this are clamped before they become indices;
-// far beyond any picture size, so the mirrored pattern is unchanged there.
+// Positions further out than this are clamped before they are read; far
+// beyond any picture size, so the mirrored pattern is unchanged there, and a
+// position out at 1e30 still reads a texel instead of weights of inf / inf.
 const float farPosition = 1.0e7;
+
+// The position a layer holds, within reach: clamped to farPosition, and one
+// that is not a number (from a layer an older advect.frag wrote) read as 0.
+vec2 reachable(vec2 position) {
+    if (any(isnan(position))) return vec2(0.0);
+    return clamp(position, vec2(-farPosition), vec2(farPosition));
+}
 
 // Texel indices mirrored like GL_MIRRORED_REPEAT: -1 reads 0, n reads n - 1,
 // repeating every 2n. The final clamp keeps even a garbage index (from a
@@ -70,7 +78,7 @@ vec4 sixPointRow(int y, ivec3 xl, ivec3 xr, vec3 wl, vec3 wr) {
 // The picture at a position in texels, from all 36 texels of the kernel.
 vec4 pictureAt(vec2 position) {
     ivec2 n = textureSize(image, 0);
-    vec2 whole = floor(clamp(position, vec2(-farPosition), vec2(farPosition)));
+    vec2 whole = floor(position);
     vec2 f = position - whole;
     vec3 wxl;
     vec3 wxr;
@@ -112,7 +120,7 @@ void catmullRomWeights(float f, out vec4 weights) {
 // whole positions, where the corners weigh nothing.
 vec4 pictureAt(vec2 position) {
     ivec2 n = textureSize(image, 0);
-    vec2 whole = floor(clamp(position, vec2(-farPosition), vec2(farPosition)));
+    vec2 whole = floor(position);
     vec2 f = position - whole;
     vec4 wx;
     vec4 wy;
@@ -139,7 +147,7 @@ vec4 pictureThrough(sampler2D layer) {
     // The layers are the target's size.
     ivec2 texel = clamp(ivec2(gl_FragCoord.xy), ivec2(0), ivec2(size) - 1);
     // Exact at layerScale 1: a product by one and a sum with zero.
-    return pictureAt(texelFetch(layer, texel, 0).xy * layerScale + (layerScale * 0.5 - 0.5));
+    return pictureAt(reachable(texelFetch(layer, texel, 0).xy * layerScale + (layerScale * 0.5 - 0.5)));
 }
 
 void main() {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -150,14 +152,54 @@ TEST_F(FlowDocumentTest, ASmallestCompleteDocumentIs65BytesAndReadsEveryField) {
     EXPECT_EQ(phaseSpacing_, 0.75f);
 }
 
-TEST_F(FlowDocumentTest, GuidesAreReadInOrderAndOutsideThePictureUnchanged) {
-    const std::vector<GuideSegment> guides = {
-        {-1000.0f, 1e6f, 2.5f, -0.0f}, {kNaN, kInf, -kInf, 3.0e38f}, {0.5f, 1.5f, 2.5f, 3.5f}};
-    ASSERT_TRUE(readFile(writeFile(makeDocument(5, 4, guides))));
-    ASSERT_EQ(guideSegments.size(), guides.size());
-    for (std::size_t i = 0; i < guides.size(); ++i) {
-        EXPECT_EQ(0, std::memcmp(&guideSegments[i], &guides[i], sizeof(GuideSegment))) << "guide " << i;
+// Guides outside the picture are read as they are; one with a coordinate
+// that is not a finite number is left out (it would make the whole field NaN
+// and the picture black), and the report counts it.
+TEST_F(FlowDocumentTest, GuidesAreReadInOrderOutsideThePictureUnchangedAndNonFiniteOnesLeftOut) {
+    const std::vector<GuideSegment> guides = {{-1000.0f, 1e6f, 2.5f, -0.0f},
+                                              {kNaN, 1.0f, 1.0f, 1.0f},
+                                              {1e30f, -3.0e38f, 3.0e38f, 0.0f},
+                                              {1.0f, 1.0f, -kInf, 1.0f},
+                                              {0.5f, 1.5f, 2.5f, 3.5f}};
+    DocumentReadReport report;
+    ASSERT_TRUE(readFlowDocument(writeFile(makeDocument(5, 4, guides)).c_str(), &picture_, &mask_, &flowScale_,
+                                 &phaseSpacing_, nullptr, &report));
+    const std::vector<GuideSegment> kept = {guides[0], guides[2], guides[4]};
+    ASSERT_EQ(guideSegments.size(), kept.size());
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        EXPECT_EQ(0, std::memcmp(&guideSegments[i], &kept[i], sizeof(GuideSegment))) << "guide " << i;
     }
+    EXPECT_EQ(report.droppedGuides, 2);
+    EXPECT_TRUE(readMemory(makeDocument(5, 4, guides), makeDocument(5, 4, guides).size()));
+    EXPECT_EQ(guideSegments.size(), kept.size());
+}
+
+// A scene holds at most kMostGuides guides: a complete document with one
+// more is refused before its guides are allocated, saying why.
+TEST_F(FlowDocumentTest, MoreGuidesThanASceneHoldsAreRefused) {
+    const std::vector<GuideSegment> most(static_cast<std::size_t>(kMostGuides), GuideSegment{1, 1, 2, 1});
+    EXPECT_TRUE(readFile(writeFile(makeDocument(3, 3, most))));
+    EXPECT_EQ(guideSegments.size(), most.size());
+
+    SetUp();
+    std::vector<GuideSegment> tooMany = most;
+    tooMany.push_back(GuideSegment{1, 1, 2, 1});
+    const Bytes bytes = makeDocument(3, 3, tooMany);
+    DocumentReadReport report;
+    EXPECT_FALSE(readFlowDocument(writeFile(bytes).c_str(), &picture_, &mask_, &flowScale_, &phaseSpacing_, nullptr,
+                                  &report));
+    EXPECT_NE(report.refusal.find("4097 guides, more than the 4096"), std::string::npos) << report.refusal;
+    EXPECT_FALSE(readMemory(bytes, bytes.size()));
+    expectUntouched("4097 guides");
+
+    FlowDocument document;
+    document.picture = ImageGrid(3, 3);
+    document.guides = tooMany;
+    EXPECT_TRUE(encodeFlowDocument(document).empty());
+    std::string error;
+    EXPECT_FALSE(writeFlowDocument(scratch_.file("many.flw").c_str(), document, &error));
+    EXPECT_NE(error.find("4097 guides"), std::string::npos) << error;
+    EXPECT_FALSE(fs::exists(scratch_.file("many.flw")));
 }
 
 TEST_F(FlowDocumentTest, EveryTruncationFailsAndChangesNothing) {
@@ -311,11 +353,39 @@ TEST_F(FlowDocumentTest, MissingDestinationsAreSkipped) {
     EXPECT_EQ(phaseSpacing_, 0.75f);
 }
 
-TEST_F(FlowDocumentTest, MissingFilesAndDirectoriesFail) {
-    EXPECT_FALSE(readFile(scratch_.file("absent.flw")));
-    EXPECT_FALSE(readFile(scratch_.path().string()));
+// Only a regular file is read: a folder, a FIFO (which would wait for a
+// writer for ever) and a device (which never ends) are refused at once,
+// saying what they are; a missing file is the ordinary case and says nothing.
+TEST_F(FlowDocumentTest, OnlyARegularFileIsReadAndAnythingElseFailsAtOnce) {
+    const std::string fifo = scratch_.file("fifo.flw");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    struct Case {
+        const char* name;
+        std::string path;
+        const char* refusal;  // null: none
+    };
+    const Case cases[] = {
+        {"missing", scratch_.file("absent.flw"), nullptr},
+        {"missing folder on the way", scratch_.file("absent/document.flw"), nullptr},
+        {"folder", scratch_.path().string(), "not a regular file but a folder"},
+        {"FIFO", fifo, "not a regular file but a FIFO"},
+        {"device", "/dev/zero", "not a regular file but a device"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DocumentReadReport report;
+        report.refusal = "left over";
+        EXPECT_FALSE(
+            readFlowDocument(c.path.c_str(), &picture_, &mask_, &flowScale_, &phaseSpacing_, nullptr, &report));
+        if (c.refusal) {
+            EXPECT_NE(report.refusal.find(c.refusal), std::string::npos) << report.refusal;
+        } else {
+            EXPECT_EQ(report.refusal, "");
+        }
+        expectUntouched(c.name);
+    }
     EXPECT_FALSE(readFlowDocument(nullptr, &picture_, &mask_, &flowScale_, &phaseSpacing_));
-    expectUntouched("missing");
+    expectUntouched("no path");
 }
 
 TEST_F(FlowDocumentTest, TheWriterProducesTheFormatAndRoundTrips) {

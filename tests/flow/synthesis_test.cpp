@@ -171,6 +171,53 @@ TEST_P(SynthesisValues, GuidesOutsideThePictureStillCount) {
     }
 }
 
+// Flows beyond what a frame can show (a guide out at 1e30, a flowScale of
+// 1e30, sums that overflow to infinity or NaN) are kept at 60 picture sides
+// per second in their own direction, or at rest when they have none: every
+// cell finite, none faster than the bound. Just within it nothing changes.
+TEST_P(SynthesisValues, FlowsAreKeptWithinWhatAFrameCanShow) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::int32_t width = 70;
+    const std::int32_t height = 5;
+    const float fastest = 60.0f * width;
+    struct Case {
+        const char* name;
+        std::vector<GuideSegment> guides;
+        float flowScale;
+        Vec2 direction;  // of every cell but the guides' own, (0, 0) when at rest
+    };
+    const Case cases[] = {
+        {"second endpoint at 1e30", {{10.0f, 2.0f, 1e30f, 2.0f}}, 1.0f, Vec2{1.0f, 0.0f}},
+        {"flowScale 1e30", {{10.0f, 2.0f, 13.0f, 6.0f}}, 1e30f, Vec2{0.6f, 0.8f}},
+        {"flowScale -3e38, overflowing", {{10.0f, 2.0f, 10.0f, 5.0f}}, -3e38f, Vec2{0.0f, -1.0f}},
+        {"infinite flowScale: 0 times infinity is no direction", {{10.0f, 2.0f, 10.0f, 5.0f}}, inf, Vec2{0.0f, 0.0f}},
+        {"vectors overflowing to infinity both ways sum to NaN",
+         {{-3e38f, 2.0f, 3e38f, 2.0f}, {3e38f, 2.0f, -3e38f, 2.0f}}, 1.0f, Vec2{0.0f, 0.0f}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FlowGrid field(width, height);
+        run(c.guides, c.flowScale, field);
+        for (std::int32_t y = 0; y < height; ++y) {
+            for (std::int32_t x = 0; x < width; ++x) {
+                const Vec2 v = field.at(x, y);
+                ASSERT_TRUE(std::isfinite(v.x) && std::isfinite(v.y)) << x << ", " << y;
+                ASSERT_LE(std::hypot(v.x, v.y), fastest * 1.000001f) << x << ", " << y;
+                if (x == c.guides[0].x0 && y == c.guides[0].y0) continue;
+                ASSERT_NEAR(v.x, c.direction.x * fastest, fastest * 1e-5f) << x << ", " << y;
+                ASSERT_NEAR(v.y, c.direction.y * fastest, fastest * 1e-5f) << x << ", " << y;
+            }
+        }
+    }
+
+    // 4199 pixels a second on a 70-wide picture is within the bound of 4200:
+    // the plain weighted mean, bit for bit.
+    FlowGrid field(width, height);
+    run({{10.0f, 2.0f, 10.0f + 4199.0f, 2.0f}}, 1.0f, field);
+    EXPECT_EQ(field.at(0, 0).x, 4199.0f);
+    EXPECT_EQ(fastestFlowSpeed(field), fastest);
+}
+
 TEST(Synthesis, EmptyFieldIsLeftAlone) {
     FlowGrid field;
     computeFlowField({{1.0f, 1.0f, 2.0f, 2.0f}}, 1.0f, field);

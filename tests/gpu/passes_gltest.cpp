@@ -7,6 +7,7 @@
 #include <cstring>
 #include <algorithm>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <string>
@@ -208,6 +209,50 @@ TEST(Passes, AdvectWithZeroStepCopiesTheLayerExactly) {
     ASSERT_FALSE(advectPass(layer, flow, target, 0.0f));
     const std::vector<float> back = readRgFloats(target);
     EXPECT_EQ(0, std::memcmp(back.data(), layerValues.data(), layerValues.byteCount()));
+}
+
+// Whatever flow reaches the passes (a file from elsewhere, an older program),
+// the layers hold finite positions and the picture shows: NaN and infinite
+// vectors move nothing, a step past the float range restarts the texel, and
+// a layer that already holds NaN (from an older advect.frag) heals.
+TEST(Passes, NonFiniteOrAbsurdFlowsNeverLeaveALayerNaNOrThePictureBlack) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        const char* name;
+        Vec2 velocity;
+        float layerValue;  // every texel of layer 0 before the first frame
+    };
+    const Case cases[] = {
+        {"NaN", Vec2{nan, 1.0f}, 0.0f},
+        {"infinite", Vec2{inf, -inf}, 0.0f},
+        {"1e30", Vec2{1e30f, 3.0f}, 0.0f},
+        {"largest float", Vec2{-3.4e38f, 3.4e38f}, 0.0f},
+        {"NaN already in the layer", Vec2{1.0f, 0.0f}, nan},
+    };
+    const std::int32_t width = 20;
+    const std::int32_t height = 14;
+    const ImageGrid picture = makeTestPicture(width, height);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RenderTargets targets;
+        createRenderTargets(picture, targets);
+        uploadFlowField(uniformField(width, height, c.velocity), targets.flow);
+        if (c.layerValue != 0.0f) uploadFlowField(uniformField(width, height, Vec2{c.layerValue, c.layerValue}), targets.current[0]);
+        std::array<double, 3> phases = startPhases(0.3);
+        for (int frame = 0; frame < 12; ++frame) {
+            runFrame(targets, 0.3 + frame * frameTime, frame == 0 ? 0.0f : static_cast<float>(frameTime), phases);
+        }
+        for (int layer = 0; layer < 3; ++layer) {
+            const std::vector<float> mapping = readRgFloats(targets.current[layer]);
+            const auto notFinite = std::count_if(mapping.begin(), mapping.end(), [](float v) { return !std::isfinite(v); });
+            EXPECT_EQ(notFinite, 0) << "layer " << layer;
+        }
+        const std::vector<std::uint8_t> shown = readRgbaBytes(targets.output);
+        long sum = 0;
+        for (std::size_t i = 0; i < shown.size(); i += 4) sum += shown[i] + shown[i + 1] + shown[i + 2];
+        EXPECT_GT(sum, 0) << "an all-black frame";
+    }
 }
 
 TEST(Passes, IdentityPassWritesTheStartUpIdentity) {
