@@ -6,18 +6,17 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
-#include <system_error>
 
 #include "platform/audio_loop.h"
 #include "platform/fatal_error.h"
 #include "platform/audio_control.h"
+#include "platform/music_limit.h"
 #include "platform/quiet_stderr.h"
+#include "platform/regular_file.h"
 
 namespace {
 // One decoded track, ready for the callback.
@@ -47,11 +46,11 @@ constexpr int deviceBufferFrames = 2048;
 // Bytes fed to the converter at once while decoding a track.
 constexpr std::size_t convertChunkBytes = 1 << 16;
 
-// The most music a track may decode to: an hour, and never more than 1 GiB
-// in the device's format. Anything longer is refused from its header, so
-// refusing costs no more than reading the file (a WAV declaring a rate of
-// 1 Hz would otherwise be resampled into gigabytes).
-constexpr double longestTrackSeconds = 3600.0;
+// The most music a track may decode to: kLongestMusicSeconds (the limit the
+// export and stillflow-new share), and never more than 1 GiB in the device's
+// format. Anything longer is refused from its header, before its samples are
+// read (a three-hour WAV cost 3.7 GB and 20 s before), and a WAV declaring
+// a rate of 1 Hz is not resampled into gigabytes.
 constexpr std::uint64_t largestTrackBytes = std::uint64_t{1} << 30;
 // The format a track is checked against when no device is open.
 constexpr int defaultOutputRate = 44100;
@@ -89,55 +88,94 @@ bool openDevice(int frequency) {
     return true;
 }
 
-// The bytes of the file (or memory block) the stream is made from. A file
-// that is there but cannot be used fills `why`; a missing one is the
-// ordinary case of a run without music and leaves it empty.
-bool readSource(bool inMemory, const void* file, std::uint64_t offset, std::uint64_t length,
-                std::vector<std::uint8_t>& bytes, std::string& why) {
-    if (!file) return false;
-    if (inMemory) {
-        if (length == 0 || length > static_cast<std::uint64_t>(INT32_MAX)) return false;
-        const auto* begin = static_cast<const std::uint8_t*>(file) + offset;
-        bytes.assign(begin, begin + length);
-        return true;
-    }
-    // Only a regular file has a size to read: a directory's reported size
-    // is no count of bytes.
-    const char* path = static_cast<const char*>(file);
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (status.type() == std::filesystem::file_type::not_found) return false;
-    if (error || status.type() != std::filesystem::file_type::regular) {
-        why = "it is not a regular file";
+// The bytes of a memory block the stream is made from.
+bool readMemorySource(const void* file, std::uint64_t offset, std::uint64_t length, std::vector<std::uint8_t>& bytes) {
+    if (!file || length == 0 || length > static_cast<std::uint64_t>(INT32_MAX)) return false;
+    const auto* begin = static_cast<const std::uint8_t*>(file) + offset;
+    bytes.assign(begin, begin + length);
+    return true;
+}
+
+// ---- the WAV header, read before any sample ------------------------------------
+
+// What a WAV file's header declares: its format chunk and the bytes of its
+// data chunk (no more than the file holds).
+struct WavHeader {
+    std::uint32_t formatTag = 0;
+    std::uint32_t channels = 0;
+    std::uint32_t rate = 0;
+    std::uint32_t blockAlign = 0;
+    std::uint32_t bits = 0;
+    std::uint64_t dataBytes = 0;
+};
+
+std::uint32_t littleEndian(const std::uint8_t* bytes, int count) {
+    std::uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[i];
+    return value;
+}
+
+// Walks the RIFF chunks by their sizes, reading only the headers and the
+// format chunk. False when the file is not a RIFF WAVE file with both
+// chunks; the decoder then says why.
+bool readWavHeader(std::FILE* in, std::uint64_t fileSize, WavHeader& header) {
+    std::uint8_t riff[12];
+    if (std::fread(riff, 1, sizeof riff, in) != sizeof riff || std::memcmp(riff, "RIFF", 4) != 0 ||
+        std::memcmp(riff + 8, "WAVE", 4) != 0) {
         return false;
     }
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error) {
-        why = "its size cannot be read: " + error.message();
-        return false;
+    constexpr int kMostChunks = 4096;  // a file of nothing but empty chunks ends the walk too
+    bool haveFormat = false;
+    std::uint64_t position = sizeof riff;
+    for (int chunk = 0; chunk < kMostChunks; ++chunk) {
+        std::uint8_t head[8];
+        if (std::fseek(in, static_cast<long>(position), SEEK_SET) != 0 ||
+            std::fread(head, 1, sizeof head, in) != sizeof head) {
+            return false;
+        }
+        const std::uint64_t size = littleEndian(head + 4, 4);
+        const std::uint64_t body = position + sizeof head;
+        if (std::memcmp(head, "fmt ", 4) == 0) {
+            std::uint8_t format[16];
+            if (size < sizeof format || std::fread(format, 1, sizeof format, in) != sizeof format) return false;
+            header.formatTag = littleEndian(format, 2);
+            header.channels = littleEndian(format + 2, 2);
+            header.rate = littleEndian(format + 4, 4);
+            header.blockAlign = littleEndian(format + 12, 2);
+            header.bits = littleEndian(format + 14, 2);
+            haveFormat = true;
+        } else if (std::memcmp(head, "data", 4) == 0) {
+            header.dataBytes = std::min(size, fileSize > body ? fileSize - body : 0);
+            return haveFormat;
+        }
+        position = body + size + (size & 1);  // chunks are padded to even sizes
     }
-    if (offset > size) {
-        why = "it is shorter than the offset asked for";
-        return false;
+    return false;
+}
+
+// An upper bound on the sample frames the data chunk decodes to; 0 when the
+// format is not one the decoder takes (it then refuses the file itself).
+std::uint64_t declaredFrames(const WavHeader& header) {
+    constexpr std::uint32_t kPcm = 1, kMsAdpcm = 2, kFloat = 3, kALaw = 6, kMuLaw = 7, kImaAdpcm = 0x11,
+                            kExtensible = 0xFFFE;
+    if (header.channels == 0) return 0;
+    switch (header.formatTag) {
+    case kPcm:
+    case kFloat:
+    case kALaw:
+    case kMuLaw:
+    case kExtensible: {
+        std::uint64_t frameBytes = header.blockAlign;
+        if (frameBytes == 0) frameBytes = static_cast<std::uint64_t>(header.channels) * (header.bits / 8);
+        return frameBytes == 0 ? 0 : header.dataBytes / frameBytes;
     }
-    const std::uint64_t available = static_cast<std::uint64_t>(size) - offset;
-    const std::uint64_t take = length == 0 ? available : std::min(length, available);
-    // WAV sizes are 32-bit; the decoder takes at most this many bytes.
-    if (take > static_cast<std::uint64_t>(INT32_MAX)) {
-        why = "it is larger than the 2 GiB a WAV file can hold";
-        return false;
+    case kMsAdpcm:
+    case kImaAdpcm:
+        // Four bits a sample at the least.
+        return header.dataBytes * 2 / header.channels;
+    default:
+        return 0;
     }
-    std::FILE* in = std::fopen(path, "rb");
-    if (!in) {
-        why = std::string("it cannot be opened: ") + std::strerror(errno);
-        return false;
-    }
-    bytes.resize(static_cast<std::size_t>(take));
-    const bool ok = std::fseek(in, static_cast<long>(offset), SEEK_SET) == 0 &&
-                    (take == 0 || std::fread(bytes.data(), 1, bytes.size(), in) == bytes.size());
-    std::fclose(in);
-    if (!ok) why = "it cannot be read";
-    return ok;
 }
 
 // Frame rate and bytes per frame of what the track is decoded into: the
@@ -152,40 +190,70 @@ OutputFormat outputFormat() {
     return {audio.obtained.freq, (SDL_AUDIO_BITSIZE(audio.obtained.format) / 8u) * std::uint64_t{audio.obtained.channels}};
 }
 
-// Why a decoded source of this format and length can't be played, from its
-// header alone; empty when it can.
-std::string trackSizeProblem(const SDL_AudioSpec& source, Uint32 wavLength) {
-    const std::uint64_t sourceFrameBytes = (SDL_AUDIO_BITSIZE(source.format) / 8u) * std::uint64_t{source.channels};
-    if (source.freq <= 0 || sourceFrameBytes == 0) return "its format is not one that can be played";
-    const std::uint64_t frames = wavLength / sourceFrameBytes;
-    const double seconds = static_cast<double>(frames) / source.freq;
+// Why a source of this many sample frames at this rate can't be played:
+// too long, or too large in the device's format. Empty when it can.
+std::string trackSizeProblem(std::uint64_t frames, std::uint32_t rate) {
+    if (rate == 0) return "its format is not one that can be played";
+    const double seconds = static_cast<double>(frames) / rate;
     const OutputFormat out = outputFormat();
     const double outputBytes = seconds * out.rate * static_cast<double>(out.frameBytes);
-    if (seconds > longestTrackSeconds || outputBytes > static_cast<double>(largestTrackBytes)) {
+    if (seconds > kLongestMusicSeconds || outputBytes > static_cast<double>(largestTrackBytes)) {
         char text[160];
-        std::snprintf(text, sizeof text, "it lasts %.1f hours at %d Hz; at most %.0f hour of music is played",
-                      seconds / 3600.0, source.freq, longestTrackSeconds / 3600.0);
+        std::snprintf(text, sizeof text, "it lasts %.1f hours at %u Hz; at most %s of music is played",
+                      seconds / 3600.0, rate, kLongestMusicText);
         return text;
     }
     return {};
 }
 
-// Decodes a WAV file's bytes into the device's format; `why` says why not.
-// With no device open, only checks that the track could be decoded.
-bool decodeWav(const std::vector<std::uint8_t>& bytes, std::vector<std::uint8_t>& samples, std::string& why) {
-    if (bytes.empty()) {
+// The same from what SDL decoded.
+std::string decodedSizeProblem(const SDL_AudioSpec& source, Uint32 wavLength) {
+    const std::uint64_t sourceFrameBytes = (SDL_AUDIO_BITSIZE(source.format) / 8u) * std::uint64_t{source.channels};
+    if (source.freq <= 0 || sourceFrameBytes == 0) return "its format is not one that can be played";
+    return trackSizeProblem(wavLength / sourceFrameBytes, static_cast<std::uint32_t>(source.freq));
+}
+
+// The stream the WAV decoder reads: a regular file at `path` whose header
+// declares a track short enough to play, or null with `why` saying why
+// (empty for a missing file, the ordinary case of a run without music).
+SDL_RWops* openTrackFile(const char* path, std::string& why) {
+    FileCheck check = FileCheck::unusable;
+    std::uint64_t size = 0;
+    std::FILE* in = openRegularFile(path, check, why, &size);
+    if (!in) return nullptr;
+    if (size == 0) {
+        std::fclose(in);
         why = "it is empty";
-        return false;
+        return nullptr;
     }
+    WavHeader header;
+    if (readWavHeader(in, size, header)) {
+        why = trackSizeProblem(declaredFrames(header), header.rate);
+        if (!why.empty()) {
+            std::fclose(in);
+            return nullptr;
+        }
+    }
+    SDL_RWops* stream = std::fseek(in, 0, SEEK_SET) == 0 ? SDL_RWFromFP(in, SDL_TRUE) : nullptr;
+    if (!stream) {
+        std::fclose(in);
+        why = "it cannot be read";
+    }
+    return stream;
+}
+
+// Decodes a WAV stream into the device's format, closing the stream; `why`
+// says why not. With no device open, only checks that the track could be
+// decoded.
+bool decodeWav(SDL_RWops* wavStream, std::vector<std::uint8_t>& samples, std::string& why) {
     SDL_AudioSpec source{};
     Uint8* wav = nullptr;
     Uint32 wavLength = 0;
-    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1, &source, &wav,
-                        &wavLength)) {
+    if (!SDL_LoadWAV_RW(wavStream, 1, &source, &wav, &wavLength)) {
         why = std::string("it is not a WAV file that can be decoded (") + SDL_GetError() + ")";
         return false;
     }
-    why = trackSizeProblem(source, wavLength);
+    why = decodedSizeProblem(source, wavLength);
     if (!why.empty() || audio.device == 0) {
         SDL_FreeWAV(wav);
         return false;
@@ -256,10 +324,18 @@ std::uint32_t BASS_StreamCreateFile(bool mem, const void* file, std::uint64_t of
                                     std::uint32_t flags) {
     // The track is checked also without a device, so that a user learns of
     // an unusable one wherever the program runs.
-    std::vector<std::uint8_t> bytes;
     auto track = std::make_unique<Track>();
     std::string why;
-    if (!readSource(mem, file, offset, length, bytes, why) || !decodeWav(bytes, track->samples, why)) {
+    SDL_RWops* source = nullptr;
+    std::vector<std::uint8_t> bytes;
+    if (mem) {
+        if (readMemorySource(file, offset, length, bytes)) {
+            source = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+        }
+    } else if (file && offset == 0 && length == 0) {
+        source = openTrackFile(static_cast<const char*>(file), why);
+    }
+    if (!source || !decodeWav(source, track->samples, why)) {
         if (!why.empty()) {
             reportProblem("\"%s\" is not played: %s", mem ? "the music in memory" : static_cast<const char*>(file),
                           why.c_str());

@@ -2,9 +2,12 @@
 // SDL's file-writing audio driver, which needs no sound card.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +18,7 @@
 
 #include "platform/audio.h"
 #include "platform/audio_loop.h"
+#include "support/file_size_limit.h"
 
 TEST(ReadTrack, LoopingWrapsSoTheFirstSampleFollowsTheLast) {
     const std::vector<std::uint8_t> track = {1, 2, 3, 4, 5};
@@ -89,11 +93,13 @@ TEST(Audio, UnusableTracksAreRefusedWithOneLineAndAMissingOneSilently) {
     };
     const Case cases[] = {
         {"/track.wav", "not a regular file"},
+        {"/fifo.wav", "not a regular file but a FIFO"},
         {"/slow.wav", "5.6 hours at 1 Hz"},
         {"/junk.wav", "not a WAV file"},
         {"/empty.wav", "empty"},
         {"/missing.wav", ""},
     };
+    ASSERT_EQ(mkfifo((dir + "/fifo.wav").c_str(), 0600), 0);  // would wait for a writer for ever
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         const std::string path = dir + c.file;
@@ -109,6 +115,35 @@ TEST(Audio, UnusableTracksAreRefusedWithOneLineAndAMissingOneSilently) {
         }
     }
     std::filesystem::remove_all(dir);
+}
+
+// A track longer than the music limit is refused from its header: a
+// three-hour WAV (1.9 GB, sparse here) once cost 3.7 GB and 20 s of reading
+// and decoding before the refusal. Here it must be refused with 64 MB to
+// spare, and name the limit.
+TEST(Audio, ATrackTooLongIsRefusedFromItsHeaderWithoutReadingIt) {
+    if (kUnderAddressSanitizer) GTEST_SKIP() << "the memory limit cannot work under the sanitizers";
+    const std::string path = ::testing::TempDir() + "audio_test_three_hours.wav";
+    constexpr std::uint32_t kRate = 44100;
+    constexpr std::uint32_t kDataBytes = 3u * 3600u * kRate * 4u;  // 16-bit stereo
+    std::vector<std::uint8_t> header = makeWav({}, 2, kRate);
+    for (int i = 0; i < 4; ++i) {
+        header[40 + i] = static_cast<std::uint8_t>(kDataBytes >> (8 * i));
+        header[4 + i] = static_cast<std::uint8_t>((kDataBytes + 36) >> (8 * i));
+    }
+    writeFile(path, header);
+    std::filesystem::resize_file(path, header.size() + kDataBytes);  // zeros, sparse: no disk taken
+
+    const LimitedRun run = runWithMemoryHeadroom(64u << 20, [&path](std::string& error) {
+        ::testing::internal::CaptureStderr();
+        const std::uint32_t handle = BASS_StreamCreateFile(false, path.c_str(), 0, 0, BASS_SAMPLE_LOOP);
+        error = ::testing::internal::GetCapturedStderr();
+        return handle == 0;
+    });
+    std::remove(path.c_str());
+    EXPECT_TRUE(run.returned) << run.error;
+    EXPECT_NE(run.error.find("it lasts 3.0 hours at 44100 Hz; at most 1 hour of music is played"), std::string::npos)
+        << run.error;
 }
 
 // The only test in this executable that opens the audio device: the device
