@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "media/audio_decoding.h"
 #include "media/video_encoding.h"
 #include "platform/fatal_error.h"
+#include "platform/music_limit.h"
 
 namespace fs = std::filesystem;
 
@@ -40,12 +42,17 @@ std::string secondsText(double seconds) {
     return text;
 }
 
-bool readMusic(PcmAudio& sound, std::string& error) {
+// The track, or only the part of it the video needs (`seconds`, when its
+// length is set by --seconds or --loops: a long track's start, the rest never
+// decoded); a whole track is held to the music limit the program and
+// stillflow-new share.
+bool readMusic(PcmAudio& sound, std::optional<double> seconds, std::string& error) {
     std::string reason;
     AudioDecodeOptions options;
     options.sampleRate = kVideoSoundRate;
     options.maxChannels = 2;
-    options.maxFrames = static_cast<std::int64_t>(kMaxExportSeconds) * kVideoSoundRate;
+    options.longestSeconds = kLongestMusicSeconds;
+    if (seconds) options.firstSeconds = std::min(*seconds, kMaxExportSeconds);
     if (!decodeAudioFile(musicFileName, sound, reason, options)) {
         error = std::string("cannot use ") + quoted(musicFileName) + " as the sound: " + reason;
         return false;
@@ -160,7 +167,11 @@ bool checkExportRequest(const ExportRequest& request, std::string& error) {
 bool planExport(const AppState& state, const ExportRequest& request, ExportPlan& plan, std::string& error) {
     plan.format = videoFormatOfPath(request.output);
     plan.sound.reset();
-    if (request.music && !readMusic(plan.sound.emplace(), error)) return false;
+    std::optional<double> musicSeconds = request.seconds;
+    if (request.loops > 0) {
+        musicSeconds = exportDuration(planLoopExport(state.phaseSpacing, request.fps, request.loops));
+    }
+    if (request.music && !readMusic(plan.sound.emplace(), musicSeconds, error)) return false;
     return planTiming(state, request, plan.sound ? &*plan.sound : nullptr, plan.timing, error);
 }
 

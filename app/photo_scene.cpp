@@ -24,6 +24,7 @@ extern "C" {
 #include "image/scaling.h"
 #include "media/audio_decoding.h"
 #include "media/wav_writing.h"
+#include "platform/music_limit.h"
 #include "platform/safe_file.h"
 #include "platform/texture_side_guess.h"
 
@@ -176,6 +177,8 @@ bool writeMusic(const fs::path& from, const fs::path& to, std::string& error) {
     std::string reason;
     AudioDecodeOptions options;
     options.maxFrames = maxWavFrames(options.maxChannels);
+    // The limit the program and the export hold the track to as well.
+    options.longestSeconds = kLongestMusicSeconds;
     if (!decodeAudioFile(from.string().c_str(), audio, reason, options)) {
         error = "cannot use " + inQuotes(from) + " as music: " + reason;
         return false;

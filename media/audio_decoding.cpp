@@ -1,7 +1,12 @@
 #include "media/audio_decoding.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <utility>
+
+#include "platform/music_limit.h"
+#include "platform/regular_file.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -58,6 +63,14 @@ struct OpenedAudio {
 };
 
 bool openAudio(const char* path, OpenedAudio& opened, std::string& error) {
+    // The demuxers open the path themselves; a FIFO would make them wait for
+    // a writer for ever and a device never end, so only a regular file goes on.
+    std::string why;
+    switch (checkRegularFile(path, why)) {
+    case FileCheck::regular: break;
+    case FileCheck::missing: error = describe(AVERROR(ENOENT)); return false;
+    case FileCheck::unusable: error = why; return false;
+    }
     int code = avformat_open_input(&opened.format.context, path, nullptr, nullptr);
     if (code < 0) {
         error = describe(code);
@@ -89,6 +102,43 @@ bool openAudio(const char* path, OpenedAudio& opened, std::string& error) {
     return true;
 }
 
+// "2.0 hours" or "75 minutes": a length for a message.
+std::string lengthText(double seconds) {
+    char text[48];
+    if (seconds >= 7200.0) std::snprintf(text, sizeof text, "%.1f hours", seconds / 3600.0);
+    else std::snprintf(text, sizeof text, "%.0f minutes", std::ceil(seconds / 60.0));
+    return text;
+}
+
+// The limit as a message names it: the shared music limit by its own text.
+std::string limitText(double seconds) {
+    if (seconds == kLongestMusicSeconds) return kLongestMusicText;
+    char text[48];
+    std::snprintf(text, sizeof text, "%g seconds", seconds);
+    return text;
+}
+
+std::string tooLong(double seconds, double limit) {
+    return "it lasts " + lengthText(seconds) + ", longer than the " + limitText(limit) + " music may last";
+}
+
+// The length the file declares for the stream, in seconds; negative when it
+// declares none that can be trusted. A length estimated from the bit rate
+// alone (an MP3 without a length header) is no declaration: such a file is
+// held to the limit while it is decoded instead.
+double declaredSeconds(const OpenedAudio& opened) {
+    const AVFormatContext* format = opened.format.context;
+    if (format->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) return -1.0;
+    const AVStream* stream = format->streams[opened.streamIndex];
+    if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
+        return static_cast<double>(stream->duration) * av_q2d(stream->time_base);
+    }
+    if (format->duration != AV_NOPTS_VALUE && format->duration > 0) {
+        return static_cast<double>(format->duration) / AV_TIME_BASE;
+    }
+    return -1.0;
+}
+
 // ---- 3. conversion ---------------------------------------------------------------
 
 // Converts decoded frames of one format to the output format, appending to
@@ -101,6 +151,12 @@ struct Converter {
     int inputFormat = -1;
     int inputRate = 0;
     AVChannelLayout inputLayout{};
+    // The output frames the decode may produce, set from the options once
+    // the output rate is known: keepFrames ends it early (0: never), more
+    // than mostFrames refuses the sound (0: no limit), saying tooLongReason.
+    std::int64_t keepFrames = 0;
+    std::int64_t mostFrames = 0;
+    std::string tooLongReason;
 
     ~Converter() {
         av_channel_layout_uninit(&outputLayout);
@@ -132,7 +188,25 @@ struct Converter {
             error = "cannot convert its sound to 16-bit samples";
             return false;
         }
+        setBudget(options);
         return true;
+    }
+
+    void setBudget(const AudioDecodeOptions& options) {
+        if (options.firstSeconds > 0.0) keepFrames = static_cast<std::int64_t>(std::ceil(options.firstSeconds * outputRate));
+        mostFrames = options.maxFrames;
+        tooLongReason = "its sound is too long";
+        if (options.longestSeconds > 0.0 && options.firstSeconds <= 0.0) {
+            const auto longest = static_cast<std::int64_t>(options.longestSeconds * outputRate);
+            if (mostFrames == 0 || longest < mostFrames) {
+                mostFrames = longest;
+                tooLongReason = "it lasts longer than the " + limitText(options.longestSeconds) + " music may last";
+            }
+        }
+    }
+
+    bool haveEnough(std::size_t sampleCount) const {
+        return keepFrames > 0 && static_cast<std::int64_t>(sampleCount) / outputLayout.nb_channels >= keepFrames;
     }
 
     bool sameInput(const AVFrame& frame) const {
@@ -142,10 +216,9 @@ struct Converter {
 
     // Converts `frame` (null: the resampler's buffered tail) and appends the
     // result, refusing before it allocates a result that would take the
-    // sound past maxFrames (0: no limit): a header that declares a rate of
-    // 1 Hz makes every input sample tens of thousands of output samples.
-    bool convert(const AVFrame* frame, std::int64_t maxFrames, std::vector<std::int16_t>& samples,
-                 std::string& error) {
+    // sound past mostFrames: a header that declares a rate of 1 Hz makes
+    // every input sample tens of thousands of output samples.
+    bool convert(const AVFrame* frame, std::vector<std::int16_t>& samples, std::string& error) {
         const int inputCount = frame ? frame->nb_samples : 0;
         const int capacity = swr_get_out_samples(resampler.context, inputCount);
         if (capacity < 0) {
@@ -155,8 +228,8 @@ struct Converter {
         if (capacity == 0) return true;
         const int channels = outputLayout.nb_channels;
         const std::size_t used = samples.size();
-        if (maxFrames > 0 && static_cast<std::int64_t>(used / static_cast<std::size_t>(channels)) + capacity > maxFrames) {
-            error = "its sound is too long";
+        if (mostFrames > 0 && static_cast<std::int64_t>(used / static_cast<std::size_t>(channels)) + capacity > mostFrames) {
+            error = tooLongReason;
             return false;
         }
         samples.resize(used + static_cast<std::size_t>(capacity) * static_cast<std::size_t>(channels));
@@ -175,7 +248,8 @@ struct Converter {
 
 // ---- 4. the decode loop -----------------------------------------------------------
 
-// Receives every frame the decoder has ready and converts it.
+// Receives every frame the decoder has ready and converts it; stops early
+// once the converter holds the frames it keeps.
 bool drainDecoder(AVCodecContext* codec, AVFrame* frame, Converter& converter, const AudioDecodeOptions& options,
                   std::vector<std::int16_t>& samples, std::string& error) {
     for (;;) {
@@ -192,14 +266,10 @@ bool drainDecoder(AVCodecContext* codec, AVFrame* frame, Converter& converter, c
             error = "its sound changes format part-way";
             ok = false;
         }
-        ok = ok && converter.convert(frame, options.maxFrames, samples, error);
+        ok = ok && converter.convert(frame, samples, error);
         av_frame_unref(frame);
         if (!ok) return false;
-        const std::int64_t frames = static_cast<std::int64_t>(samples.size()) / converter.outputLayout.nb_channels;
-        if (options.maxFrames > 0 && frames > options.maxFrames) {
-            error = "its sound is too long";
-            return false;
-        }
+        if (converter.haveEnough(samples.size())) return true;
     }
 }
 
@@ -213,17 +283,24 @@ bool decodeAudioFile(const char* path, PcmAudio& audio, std::string& error, cons
     };
     if (!path) return fail("no file named");
 
+    // 1. The file and its decoder; a sound whose file declares it longer
+    //    than the limit is refused before anything is decoded.
     OpenedAudio opened;
     if (!openAudio(path, opened, reason)) return fail(reason);
+    const double declared = declaredSeconds(opened);
+    if (options.longestSeconds > 0.0 && options.firstSeconds <= 0.0 && declared > options.longestSeconds) {
+        return fail(tooLong(declared, options.longestSeconds));
+    }
     PacketOwner packet;
     FrameOwner frame;
     if (!packet.packet || !frame.frame) return fail("out of memory");
 
+    // 2. Packets of the chosen stream, decoded and converted, until the end
+    //    of the file (an empty packet makes the decoder give up what it still
+    //    holds) or until the frames kept are there.
     Converter converter;
     std::vector<std::int16_t> samples;
     AVCodecContext* codec = opened.codec.context;
-    // Read packets of the chosen stream and decode them; at the end of the
-    // file, an empty packet makes the decoder give up what it still holds.
     for (;;) {
         const int readCode = av_read_frame(opened.format.context, packet.packet);
         const bool atEnd = readCode == AVERROR_EOF;
@@ -239,15 +316,17 @@ bool decodeAudioFile(const char* path, PcmAudio& audio, std::string& error, cons
             return fail("its sound is damaged: " + describe(sendCode));
         }
         if (!drainDecoder(codec, frame.frame, converter, options, samples, reason)) return fail(reason);
-        if (atEnd) break;
+        if (atEnd || converter.haveEnough(samples.size())) break;
     }
+
+    // 3. The resampler's tail, then exactly the frames kept.
     if (!converter.resampler.context) return fail("it holds no sound");
-    if (!converter.convert(nullptr, options.maxFrames, samples, reason)) return fail(reason);
-    if (samples.empty()) return fail("it holds no sound");
-    if (options.maxFrames > 0 && static_cast<std::int64_t>(samples.size()) / converter.outputLayout.nb_channels >
-                                     options.maxFrames) {
-        return fail("its sound is too long");
+    if (!converter.haveEnough(samples.size()) && !converter.convert(nullptr, samples, reason)) return fail(reason);
+    const auto channels = static_cast<std::size_t>(converter.outputLayout.nb_channels);
+    if (converter.keepFrames > 0) {
+        samples.resize(std::min(samples.size(), static_cast<std::size_t>(converter.keepFrames) * channels));
     }
+    if (samples.empty()) return fail("it holds no sound");
 
     audio.sampleRate = converter.outputRate;
     audio.channels = converter.outputLayout.nb_channels;

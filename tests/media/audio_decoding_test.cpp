@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/music_limit.h"
 #include "support/scratch_folder.h"
 
 extern "C" {
@@ -264,6 +267,9 @@ TEST_F(AudioDecodingTest, FilesWithoutUsableSoundAreRefusedWithAReasonAndChangeN
     long_.samples.assign(8000, 0);
     const std::string oneSecond = scratch_.file("long.wav");
     ASSERT_TRUE(writeWavFile(oneSecond.c_str(), long_));
+    // Only a regular file is read: a FIFO would wait for a writer for ever.
+    const std::string fifo = scratch_.file("fifo.wav");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
 
     struct Case {
         const char* name;
@@ -274,6 +280,8 @@ TEST_F(AudioDecodingTest, FilesWithoutUsableSoundAreRefusedWithAReasonAndChangeN
     const Case cases[] = {
         {"missing", scratch_.file("missing.mp3"), 0},
         {"text", scratch_.writeFile("notes.ogg", std::vector<std::uint8_t>(200, 'a')), 0},
+        {"FIFO", fifo, 0},
+        {"device", "/dev/zero", 0},
         {"empty", scratch_.writeFile("empty.flac", std::vector<std::uint8_t>{}), 0},
         {"header only", scratch_.writeFile("header.wav", wavFile(1, 2, 44100, 16, {})), 0},
         {"longer than allowed", oneSecond, 7999},
@@ -298,6 +306,99 @@ TEST_F(AudioDecodingTest, FilesWithoutUsableSoundAreRefusedWithAReasonAndChangeN
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;
         EXPECT_EQ(audio.sampleRate, 1);
         EXPECT_EQ(audio.samples.size(), 1u);
+    }
+}
+
+// A FLAC file whose STREAMINFO declares `seconds` of sound at 44.1 kHz while
+// it holds the one second encodeTone wrote: the length a header may claim.
+// Empty when this FFmpeg cannot write FLAC.
+std::string flacDeclaring(const ScratchFolder& scratch, const char* name, double seconds) {
+    const std::string path = scratch.file(name);
+    if (!encodeTone(path, "flac")) return {};
+    std::FILE* file = std::fopen(path.c_str(), "r+b");
+    std::uint8_t field[8];
+    // "fLaC", the block header, then 10 bytes of block and frame sizes; the
+    // total sample count is the low 36 bits of the next 8 bytes, big-endian.
+    const bool read = file && std::fseek(file, 18, SEEK_SET) == 0 && std::fread(field, 1, 8, file) == 8;
+    std::uint64_t bits = 0;
+    for (const std::uint8_t byte : field) bits = (bits << 8) | byte;
+    bits = (bits & ~((std::uint64_t{1} << 36) - 1)) | static_cast<std::uint64_t>(seconds * 44100.0);
+    for (int i = 7; i >= 0; --i, bits >>= 8) field[i] = static_cast<std::uint8_t>(bits);
+    const bool written = read && std::fseek(file, 18, SEEK_SET) == 0 && std::fwrite(field, 1, 8, file) == 8;
+    if (file) std::fclose(file);
+    return written ? path : std::string();
+}
+
+// The music limit is decided from the length a file declares, before any
+// decoding (a 10-hour FLAC cost the scene tool 4.7 GB before its refusal),
+// and the refusal names it; a sound asked for in part is decoded only that
+// far, however long it declares itself, and is exactly that long.
+TEST_F(AudioDecodingTest, TheLengthAFileDeclaresDecidesAndAPartOfItIsDecodedOnlyThatFar) {
+    quietMediaLibraryLogs();
+    const std::string twoHours = flacDeclaring(scratch_, "two-hours.flac", 7200.0);
+    if (twoHours.empty()) GTEST_SKIP() << "this FFmpeg cannot write FLAC";
+    AudioDecodeOptions limited;
+    limited.longestSeconds = kLongestMusicSeconds;
+    PcmAudio audio;
+    std::string error;
+    EXPECT_FALSE(decodeAudioFile(twoHours.c_str(), audio, error, limited));
+    EXPECT_EQ(error, "it lasts 2.0 hours, longer than the 1 hour music may last");
+
+    struct Case {
+        const char* name;
+        std::string path;
+        double firstSeconds;
+        std::int64_t frames;
+    };
+    PcmAudio ramp;
+    ramp.sampleRate = 8000;
+    ramp.channels = 2;
+    for (int i = 0; i < 8000; ++i) ramp.samples.insert(ramp.samples.end(), {std::int16_t(i), std::int16_t(-i)});
+    const std::string rampPath = scratch_.file("ramp.wav");
+    ASSERT_TRUE(writeWavFile(rampPath.c_str(), ramp));
+    const Case cases[] = {
+        {"the first half second of a FLAC declaring two hours", twoHours, 0.5, 22050},
+        {"a quarter second of a one-second WAV", rampPath, 0.25, 2000},
+        {"more than the WAV holds: all of it", rampPath, 3.0, 8000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AudioDecodeOptions first = limited;
+        first.firstSeconds = c.firstSeconds;
+        PcmAudio part;
+        ASSERT_TRUE(decodeAudioFile(c.path.c_str(), part, error, first)) << error;
+        EXPECT_EQ(part.frameCount(), c.frames);
+    }
+    PcmAudio part;
+    AudioDecodeOptions first;
+    first.firstSeconds = 0.25;
+    ASSERT_TRUE(decodeAudioFile(rampPath.c_str(), part, error, first)) << error;
+    EXPECT_TRUE(std::equal(part.samples.begin(), part.samples.end(), ramp.samples.begin()));
+}
+
+// Frame limits count frames, not samples: a stereo sound of more than half
+// its limit, and one of exactly the limit, decode; one frame more does not.
+TEST_F(AudioDecodingTest, AStereoSoundWithinItsFrameLimitDecodesAtAnyLengthUpToIt) {
+    PcmAudio stereo;
+    stereo.sampleRate = 8000;
+    stereo.channels = 2;
+    stereo.samples.assign(2 * 3000, 100);
+    const std::string path = scratch_.file("stereo.wav");
+    ASSERT_TRUE(writeWavFile(path.c_str(), stereo));
+    struct Case {
+        std::int64_t maxFrames;
+        bool decodes;
+    };
+    for (const Case c : {Case{4000, true}, Case{5999, true}, Case{3000, true}, Case{2999, false}}) {
+        SCOPED_TRACE(c.maxFrames);
+        AudioDecodeOptions options;
+        options.maxFrames = c.maxFrames;
+        PcmAudio audio;
+        std::string error;
+        EXPECT_EQ(decodeAudioFile(path.c_str(), audio, error, options), c.decodes) << error;
+        if (c.decodes) {
+            EXPECT_EQ(audio.frameCount(), 3000);
+        }
     }
 }
 

@@ -210,6 +210,30 @@ void writeTrack(const Scene& scene, double seconds) {
     ASSERT_TRUE(writeWavFile((scene.dir() / musicFileName).string().c_str(), tone));
 }
 
+// A silent track of `seconds` (8-bit mono at 8 kHz) as the scene's music,
+// sparse on the disk: only its header is written.
+void writeLongSilentTrack(const Scene& scene, double seconds) {
+    const auto dataBytes = static_cast<std::uint32_t>(seconds * 8000.0);
+    std::string header;
+    auto put = [&header](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) header.push_back(static_cast<char>(value >> (8 * i)));
+    };
+    header += "RIFF";
+    put(36 + dataBytes, 4);
+    header += "WAVEfmt ";
+    put(16, 4);
+    put(1, 2);     // PCM
+    put(1, 2);     // mono
+    put(8000, 4);  // frames a second
+    put(8000, 4);  // bytes a second
+    put(1, 2);     // bytes a frame
+    put(8, 2);     // bits a sample
+    header += "data";
+    put(dataBytes, 4);
+    scene.writeFile(musicFileName, header);
+    fs::resize_file(scene.dir() / musicFileName, header.size() + dataBytes);
+}
+
 std::set<std::string> folderListing(const fs::path& dir) {
     std::set<std::string> names;
     for (const auto& entry : fs::recursive_directory_iterator(dir)) names.insert(entry.path().string());
@@ -358,6 +382,16 @@ TEST(Export, MusicGivesASoundTrackOfTheVideosLength) {
         ASSERT_TRUE(p.hasSound) << c.output;
         EXPECT_NEAR(p.soundSeconds, c.seconds, 0.03) << c.output;
     }
+
+    // A track longer than the music limit: the part the video needs, its
+    // first second, without the rest being decoded or refused.
+    writeLongSilentTrack(scene, 2 * 3600.0);
+    const ExportRun run = runExport(scene, "--music --seconds 1 start.mp4");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const Probe p = probe(scene.dir() / "start.mp4");
+    EXPECT_NEAR(p.seconds, 1.0, 0.011);
+    ASSERT_TRUE(p.hasSound);
+    EXPECT_NEAR(p.soundSeconds, 1.0, 0.03);
 }
 
 // Failures print one line, end non-zero, create nothing and leave an older
@@ -382,6 +416,9 @@ TEST(Export, FailuresLeaveTheFolderAsItWas) {
         {"missing-folder", "nowhere/old.mp4", 1, "\"nowhere\" does not exist", [](const Scene&) {}},
         {"gif-with-music", "--music old.gif", 1, "GIF has no sound", [](const Scene&) {}},
         {"missing-music", "--music old.mp4", 1, "cannot use \"track.wav\"", [](const Scene&) {}},
+        {"music-longer-than-the-limit", "--music old.mp4", 1,
+         "cannot use \"track.wav\" as the sound: it lasts 2.0 hours, longer than the 1 hour music may last",
+         [](const Scene& scene) { writeLongSilentTrack(scene, 2 * 3600.0); }},
         {"png-without-number", "old.png", 1, "frame number", [](const Scene&) {}},
         {"wrong-option", "--loops 0 old.mp4", 2, "--loops", [](const Scene&) {}},
         {"quality-out-of-range", "--quality 60 old.mp4", 1, "range 0-51", [](const Scene&) {}},
