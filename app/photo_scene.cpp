@@ -24,7 +24,10 @@ extern "C" {
 #include "image/scaling.h"
 #include "media/audio_decoding.h"
 #include "media/wav_writing.h"
+#include "platform/interruption.h"
+#include "platform/memory.h"
 #include "platform/music_limit.h"
+#include "platform/regular_file.h"
 #include "platform/safe_file.h"
 #include "platform/texture_side_guess.h"
 
@@ -113,14 +116,34 @@ PhotoIdentity recordedIdentity(const fs::path& folder) {
 // ---- 2. the scene's files ---------------------------------------------------------------
 // Each step returns false with one line in `error`.
 
+// A photo (or overlay) read upright, after what can be refused without
+// decoding it: anything but a regular file (a FIFO would wait for ever,
+// /dev/zero never end), a size beyond the decoder or the memory there is.
+bool readPhoto(const fs::path& path, ImageGrid& picture, std::string& error) {
+    const std::string name = path.string();
+    std::string why;
+    if (checkRegularFile(name.c_str(), why) == FileCheck::unusable) {
+        error = "cannot read " + inQuotes(path) + ": " + why;
+        return false;
+    }
+    const std::string problem = photoSizeProblem(name.c_str(), availableMemoryBytes());
+    if (!problem.empty()) {
+        error = inQuotes(path) + " is " + problem;
+        return false;
+    }
+    picture = loadPhoto(name.c_str());
+    if (picture.empty()) {
+        error = "cannot read " + inQuotes(path) + " as a picture";
+        return false;
+    }
+    return true;
+}
+
 // The photo upright and within the size limit.
 bool preparePicture(const PhotoSceneRequest& request, ImageGrid& prepared, PhotoSceneMade& made,
                     std::string& error) {
-    ImageGrid picture = loadPhoto(request.photo.c_str());
-    if (picture.empty()) {
-        error = "cannot read " + inQuotes(request.photo) + " as a picture";
-        return false;
-    }
+    ImageGrid picture;
+    if (!readPhoto(request.photo, picture, error)) return false;
     if (picture.width < kMinimumGridSide || picture.height < kMinimumGridSide) {
         error = inQuotes(request.photo) + " is " + std::to_string(picture.width) + " x " +
                 std::to_string(picture.height) + " pixels; the program needs at least " +
@@ -157,11 +180,8 @@ bool writePicture(const fs::path& path, const ImageGrid& picture, std::string& e
 
 // The overlay at the picture's size, which is how the program draws it.
 bool writeOverlay(const fs::path& from, const fs::path& to, const ImageGrid& picture, std::string& error) {
-    ImageGrid overlay = loadPhoto(from.string().c_str());
-    if (overlay.empty()) {
-        error = "cannot read " + inQuotes(from) + " as a picture";
-        return false;
-    }
+    ImageGrid overlay;
+    if (!readPhoto(from, overlay, error)) return false;
     if (overlay.width != picture.width || overlay.height != picture.height) {
         overlay = resizeImage(overlay, PictureSize{picture.width, picture.height});
         if (overlay.empty()) {
@@ -255,16 +275,26 @@ bool makePhotoScene(const PhotoSceneRequest& request, PhotoSceneMade& made, std:
 
     // 2. The files, in a folder of their own beside the target that becomes
     //    the target (replacing it only when empty) once every file is on the
-    //    disk; a failure before removes it with what it holds.
+    //    disk; a failure before removes it with what it holds, and so does
+    //    an interruption in a program that watches for them
+    //    (platform/interruption.h).
     StagedFolder staging;
-    if (!staging.open(dir.string(), error)) return false;
-    const fs::path folder = staging.path();
-    if (!writePicture(folder / pictureFileName, picture, error)) return false;
-    if (!request.overlay.empty() && !writeOverlay(request.overlay, folder / overlayFileName, picture, error)) {
-        return false;
+    {
+        InterruptionHold hold;  // none between making the folder and registering it
+        if (!staging.open(dir.string(), error)) return false;
+        removeOnInterruption(staging.path());
     }
-    if (!request.music.empty() && !writeMusic(request.music, folder / musicFileName, error)) return false;
-    return writeShaders(folder, error) && writeRecord(folder, request.photo, error) && staging.commit(error);
+    const fs::path folder = staging.path();
+    const bool written =
+        writePicture(folder / pictureFileName, picture, error) &&
+        (request.overlay.empty() || writeOverlay(request.overlay, folder / overlayFileName, picture, error)) &&
+        (request.music.empty() || writeMusic(request.music, folder / musicFileName, error)) &&
+        writeShaders(folder, error) && writeRecord(folder, request.photo, error);
+    InterruptionHold hold;  // none between the rename (or removal) and giving the folder up
+    const bool committed = written && staging.commit(error);
+    if (!committed) staging.abandon();
+    keepOnInterruption(folder.string(), committed);
+    return committed;
 }
 
 std::string defaultPhotoSceneName(const std::string& photo) {

@@ -3,9 +3,12 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include <stb_image_write.h>
+
+#include "platform/safe_file.h"
 
 namespace {
 
@@ -27,9 +30,8 @@ bool writePng(const char* path, const ImageGrid& picture) {
                                 picture.width * kRgbaChannels)) {
         return false;
     }
-    std::FILE* file = std::fopen(path, "wb");
-    if (!file) return false;
-    const std::size_t written = std::fwrite(encoded.data(), 1, encoded.size(), file);
-    const bool closed = std::fclose(file) == 0;
-    return written == encoded.size() && closed;
+    // Through a temporary created exclusively: never through a link planted
+    // under the name, and never a half-written picture.
+    std::string error;
+    return writeFileSafely(path, encoded.data(), encoded.size(), error);
 }

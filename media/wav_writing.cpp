@@ -1,7 +1,9 @@
 #include "media/wav_writing.h"
 
-#include <cstdio>
 #include <limits>
+#include <string>
+
+#include "platform/safe_file.h"
 
 namespace {
 
@@ -57,9 +59,8 @@ std::vector<std::uint8_t> encodeWav(const PcmAudio& audio) {
 bool writeWavFile(const char* path, const PcmAudio& audio) {
     const std::vector<std::uint8_t> bytes = encodeWav(audio);
     if (!path || bytes.empty()) return false;
-    std::FILE* file = std::fopen(path, "wb");
-    if (!file) return false;
-    const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file);
-    const bool closed = std::fclose(file) == 0;
-    return written == bytes.size() && closed;
+    // Through a temporary created exclusively: never through a link planted
+    // under the name, and never a half-written track.
+    std::string error;
+    return writeFileSafely(path, bytes.data(), bytes.size(), error);
 }

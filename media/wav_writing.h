@@ -15,6 +15,8 @@ std::int64_t maxWavFrames(int channels);
 // does not fit the format's 32-bit sizes.
 std::vector<std::uint8_t> encodeWav(const PcmAudio& audio);
 
-// Writes encodeWav's bytes to `path`. False when there is nothing to write or
-// the file cannot be written in full (a full disk shows when it is closed).
+// Writes encodeWav's bytes to `path` through writeFileSafely (a temporary
+// created exclusively beside it, synced, renamed over it). False when there
+// is nothing to write or the file cannot be written in full; `path` is then
+// as it was.
 bool writeWavFile(const char* path, const PcmAudio& audio);

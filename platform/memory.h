@@ -6,5 +6,6 @@
 
 // Bytes of memory the process can still take without the system swapping or
 // killing it (what the kernel reports as available, or else the machine's
-// physical memory); 0 when it cannot be known.
+// physical memory), and never more than a limit on its address space (ulimit
+// -v) leaves it; 0 when it cannot be known.
 std::uint64_t availableMemoryBytes();

@@ -7,7 +7,8 @@
 // flow document: the program starts on the photo with no guides.
 //
 // The folder is built under a temporary name beside DIR and renamed into
-// place at the end, once every file is on the disk, so a failure leaves
+// place at the end, once every file is on the disk, so a failure or an
+// interruption (SIGINT, SIGTERM, SIGHUP: exit code 128 + its number) leaves
 // nothing behind; a DIR that exists and is not an empty folder is refused.
 // Failures print one line on stderr and end with exit code 1 (2 for a wrong
 // command line).
@@ -26,6 +27,7 @@
 #include "flow/grid.h"
 #include "flow/scene_files.h"
 #include "media/audio_decoding.h"
+#include "platform/interruption.h"
 #include "platform/texture_side_guess.h"
 
 namespace fs = std::filesystem;
@@ -143,6 +145,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!options) return 2;
+    watchInterruptions("stillflow-new");
     quietMediaLibraryLogs();
     std::string error;
     if (!makeScene(*options, error)) {

@@ -28,6 +28,30 @@ with wave.open("tone.wav", "wb") as w:
 PY
 echo "not a picture" > broken.jpg
 echo "not a sound" > notes.mp3
+# Hostile inputs: a FIFO, zero-filled PNGs that decode to gigabytes (beyond
+# the decoder's 536 million pixels, or beyond the memory a ulimit leaves),
+# a WAV declaring two hours (sparse: only its header is on the disk).
+mkfifo fifo.png fifo.wav
+python3 - <<'PY'
+import os, struct, zlib
+def zero_png(path, width, height):
+    chunk = lambda kind, data: (struct.pack(">I", len(data)) + kind + data
+                                + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    packer = zlib.compressobj(1)
+    row = bytes(width + 1)
+    data = b"".join(packer.compress(row) for _ in range(height)) + packer.flush()
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0))
+                + chunk(b"IDAT", data) + chunk(b"IEND", b""))
+zero_png("zero-25000.png", 25000, 25000)
+zero_png("zero-10000.png", 10000, 10000)
+zero_png("zero-4000.png", 4000, 3000)
+data = 2 * 3600 * 8000
+with open("two-hours.wav", "wb") as w:
+    w.write(b"RIFF" + struct.pack("<I", 36 + data) + b"WAVEfmt " + struct.pack("<IHHIIHH", 16, 1, 1, 8000, 8000, 1, 8)
+            + b"data" + struct.pack("<I", data))
+os.truncate("two-hours.wav", 44 + data)
+PY
 
 # 1. The default folder is named after the photo and holds the picture and
 #    the shaders, byte for byte those of shaders/, and nothing else.
@@ -73,12 +97,16 @@ refuse() {
   local want=$1
   shift
   set +e
-  "$tool" "$@" >out.txt 2>err.txt
+  (
+    [ -z "${memory_kb:-}" ] || ulimit -v "$memory_kb"
+    exec timeout 60 "$tool" "$@"
+  ) >out.txt 2>err.txt
   local code=$?
   set -e
   [ "$code" -eq "$want" ] || fail "$*: exit code $code, not $want"
   [ "$(wc -l <err.txt)" -ge 1 ] || fail "$*: nothing on stderr"
   [ "$want" -eq 2 ] || [ "$(wc -l <err.txt)" -eq 1 ] || fail "$*: stderr is not one line: $(cat err.txt)"
+  [ -z "${says:-}" ] || grep -qF -- "$says" err.txt || fail "$*: does not say \"$says\": $(cat err.txt)"
   rm -f out.txt err.txt
   [ "$(ls -A)" = "$before" ] || fail "$*: left behind: $(ls -A)"
   [ "$(ls -A full)" = keep ] || fail "$*: touched full/"
@@ -95,4 +123,37 @@ refuse 2 --max-side many photo.jpg
 refuse 2 --max-side 2 photo.jpg
 refuse 2 --frobnicate photo.jpg
 refuse 2
+# Decided before decoding, with the real cause named: what the file is, the
+# decoder's limit, the memory a ulimit leaves, the music limit.
+says="not a regular file but a FIFO" refuse 1 fifo.png fifo-scene
+says="not a regular file but a device" refuse 1 /dev/zero zero-scene
+says="25000 x 25000 pixels, more than the 536 million the picture decoder takes" refuse 1 zero-25000.png big-scene
+says="25000 x 25000 pixels, more than the 536 million" refuse 1 --overlay zero-25000.png photo.jpg big-overlay
+memory_kb=1000000 says="10000 x 10000 pixels, which needs 1.1 GiB of memory to prepare" \
+  refuse 1 zero-10000.png small-machine
+says="it lasts 2.0 hours, longer than the 1 hour music may last" refuse 1 --music two-hours.wav photo.jpg long-music
+says="not a regular file but a FIFO" refuse 1 --music fifo.wav photo.jpg fifo-music
+
+# 5. An interruption while the folder is being made (a large picture is
+#    being written) removes it: the signal's exit code, one line, nothing left.
+for signal in INT TERM HUP; do
+  python3 - "$tool" "$signal" <<'PY' || fail "SIG$signal: $(cat err.txt 2>/dev/null)"
+import glob, signal, subprocess, sys, time
+tool, name = sys.argv[1], sys.argv[2]
+number = getattr(signal, "SIG" + name)
+child = subprocess.Popen([tool, "--max-side", "0", "zero-4000.png", "interrupted"], stdout=subprocess.DEVNULL,
+                         stderr=open("err.txt", "w"),
+                         preexec_fn=lambda: [signal.signal(s, signal.SIG_DFL) for s in (signal.SIGINT, signal.SIGHUP)])
+deadline = time.time() + 30
+while not glob.glob(".interrupted.*.part") and child.poll() is None and time.time() < deadline:
+    time.sleep(0.005)
+child.send_signal(number)
+code = child.wait()
+err = open("err.txt").read()
+if code != 128 + number or err != "stillflow-new: interrupted; nothing written\n":
+    sys.exit("exit code %d, stderr %r" % (code, err))
+PY
+  rm -f err.txt
+  [ "$(ls -A)" = "$before" ] || fail "SIG$signal left behind: $(ls -A)"
+done
 echo "stillflow-new e2e: ok"
