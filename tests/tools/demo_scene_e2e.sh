@@ -11,6 +11,31 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
+# Help and wrong options write nothing (there once was a scene in a folder
+# named "--help").
+(cd "$work" && "$tool" --help >out) || fail "--help failed"
+grep -q '^usage: make_demo_scene' "$work/out" || fail "--help printed: $(cat "$work/out")"
+set +e
+(cd "$work" && "$tool" --frobnicate scene 2>err)
+code=$?
+set -e
+[ "$code" -eq 1 ] || fail "an unknown option: exit code $code"
+grep -q 'unknown option --frobnicate' "$work/err" || fail "an unknown option: $(cat "$work/err")"
+[ "$(ls -A "$work")" = "$(printf 'err\nout')" ] || fail "help or a wrong option wrote: $(ls -A "$work")"
+rm "$work/out" "$work/err"
+
+# Shaders copied from a folder go through a temporary made beside each one:
+# a link planted at a shader's name is replaced, and what it points to is
+# left alone.
+mkdir -p "$work/linked"
+echo "outside the scene" >"$work/victim"
+ln -s "$work/victim" "$work/linked/advect.frag"
+"$tool" "$work/linked" "$2/shaders" >/dev/null || fail "copying the shaders"
+[ "$(cat "$work/victim")" = "outside the scene" ] || fail "a shader was written through a planted link"
+[ ! -L "$work/linked/advect.frag" ] && cmp -s "$work/linked/advect.frag" "$2/shaders/advect.frag" ||
+  fail "advect.frag was not copied in place of the link"
+rm -rf "$work/linked" "$work/victim"
+
 "$tool" "$work/scene" >/dev/null || fail "first run"
 for f in vornapozadi.png vorex.png track.wav vorna2.flw pass.vert identity.frag advect.frag displace.frag; do
   [ -s "$work/scene/$f" ] || fail "$f not written"
