@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "flow/guides.h"
+#include "platform/fatal_error.h"
 #include "platform/gui.h"
 
 std::int32_t ToolMode = toolNone;
@@ -112,9 +113,16 @@ void updateGuideEditing(Vec2 cursorPosition, const View& view, bool& flowDirty, 
 
     // 2. Press: grab the endpoint within reach, or start a new guide whose
     //    second endpoint follows the cursor. A distance exactly at the radius grabs.
-    if (mouseDown(MouseButton::Left)) {
+    //    A scene already holding kMostGuides takes no more: a document with
+    //    more would be refused at the next start.
+    const bool startsNewGuide = pickedSegment < 0 || !withinGrabReach(pickedDistance, view);
+    const bool sceneIsFull = guideSegments.size() >= static_cast<std::size_t>(kMostGuides);
+    if (mouseDown(MouseButton::Left) && startsNewGuide && sceneIsFull) {
+        grabbedSegment = -1;  // this press drags nothing
+        reportProblem("the scene holds %d guides, the most it may have; delete one to draw another", kMostGuides);
+    } else if (mouseDown(MouseButton::Left)) {
         pressPoint = cursorPosition;
-        gestureAddsGuide = pickedSegment < 0 || !withinGrabReach(pickedDistance, view);
+        gestureAddsGuide = startsNewGuide;
         if (gestureAddsGuide) {
             guideSegments.push_back(GuideSegment{cursorPosition.x, cursorPosition.y,
                                                  cursorPosition.x, cursorPosition.y});

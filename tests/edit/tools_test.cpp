@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
+#include <string>
 #include <vector>
 
 #include "flow/guides.h"
@@ -107,6 +109,29 @@ TEST_F(GuideEditing, DragOverEmptySpaceDrawsAGuideFromPressToRelease) {
     frame(InputFrame().release(MouseButton::Left), Vec2{31, 41});
     EXPECT_TRUE(flowDirty);
     EXPECT_TRUE(sameGuides(guideSegments, {{3, 4, 30, 40}}));
+}
+
+// A scene holds at most kMostGuides: a press over empty space then draws
+// nothing (one line says why), while an endpoint can still be moved, so a
+// document with more is never saved.
+TEST_F(GuideEditing, AFullSceneTakesNoNewGuideButItsEndpointsStillMove) {
+    guideSegments.assign(static_cast<std::size_t>(kMostGuides), GuideSegment{500, 500, 510, 500});
+    guideSegments[0] = GuideSegment{0, 0, 10, 0};
+    ::testing::internal::CaptureStderr();
+    frame(InputFrame().press(MouseButton::Left), Vec2{100, 100});
+    frame(InputFrame().hold(MouseButton::Left), Vec2{120, 130});
+    frame(InputFrame().release(MouseButton::Left), Vec2{120, 130});
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(guideSegments.size(), static_cast<std::size_t>(kMostGuides));
+    EXPECT_NE(err.find("the scene holds 4096 guides"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_EQ(history.steps.size(), 0u);
+
+    frame(InputFrame().press(MouseButton::Left), Vec2{10, 1});
+    frame(InputFrame().hold(MouseButton::Left), Vec2{20, 1});
+    frame(InputFrame().release(MouseButton::Left), Vec2{20, 1});
+    EXPECT_EQ(guideSegments[0].x1, 20.0f);
+    EXPECT_EQ(guideSegments.size(), static_cast<std::size_t>(kMostGuides));
 }
 
 TEST_F(GuideEditing, ClickWithoutMotionLeavesAZeroLengthGuideAndMarksTheFlow) {
