@@ -245,7 +245,8 @@ TEST_F(BrushStroke, EachStrokeIsOneUndoStepAndAStrokeThatChangesNothingIsNone) {
     std::vector<GuideSegment> guides;
     // A paint stroke; a clear stroke over part of it whose key is let go
     // before the button (the release is seen in the edit tool); a clear
-    // stroke far from both, where nothing is painted.
+    // stroke far from both, where nothing is painted; a paint stroke whose
+    // box is clipped by the mask's right and bottom edges.
     const struct {
         Key key;
         Vec2 from, to;
@@ -254,6 +255,7 @@ TEST_F(BrushStroke, EachStrokeIsOneUndoStepAndAStrokeThatChangesNothingIsNone) {
         {Key::X, {10, 10}, {50, 20}, true},
         {Key::C, {30, 15}, {60, 15}, false},
         {Key::C, {100, 35}, {104, 35}, true},
+        {Key::X, {116, 37}, {119.5f, 39.5f}, true},
     };
     for (const auto& stroke : strokes) {
         frame(InputFrame().key(stroke.key, true), stroke.from, mask);
@@ -265,8 +267,9 @@ TEST_F(BrushStroke, EachStrokeIsOneUndoStepAndAStrokeThatChangesNothingIsNone) {
         frame(InputFrame(), stroke.to, mask);
         if (!sameCells(mask, states.back())) states.push_back(mask);
     }
-    ASSERT_EQ(states.size(), 3u);
-    ASSERT_EQ(history.steps.size(), 2u);
+    ASSERT_EQ(states.size(), 4u);
+    ASSERT_EQ(history.steps.size(), 3u);
+    EXPECT_GT(mask.at(119, 39), 0) << "the last stroke reaches the corner cell";
 
     for (std::size_t i = states.size() - 1; i > 0; --i) {
         ASSERT_EQ(undoEdit(history, guides, mask), StepTarget::Mask);

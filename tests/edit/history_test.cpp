@@ -76,6 +76,10 @@ TEST_F(History, ANewEditDropsTheRedoStepsAndTheSavedStateIsTracked) {
     EXPECT_TRUE(hasUnsavedSteps(history));
     ASSERT_EQ(redoEdit(history, guideSegments, mask), StepTarget::Guides);
     EXPECT_FALSE(hasUnsavedSteps(history)) << "redone back to the saved state";
+    drag({30, 30}, {35, 35});               // one new edit after the save ...
+    EXPECT_TRUE(hasUnsavedSteps(history));
+    ASSERT_EQ(undoEdit(history, guideSegments, mask), StepTarget::Guides);
+    EXPECT_FALSE(hasUnsavedSteps(history)) << "... and its undo: saved again";
 
     ASSERT_EQ(undoEdit(history, guideSegments, mask), StepTarget::Guides);
     drag({80, 80}, {90, 90});               // replaces the undone guide

@@ -152,7 +152,7 @@ TEST_F(PhotoOrientationTest, TagsOutsideOneToEightAndFilesWithoutExifKeepTheStor
     EXPECT_EQ(0, std::memcmp(photo.data(), stored.data(), stored.byteCount()));
 }
 
-TEST(OrientImage, QuarterTurnsMoveEachPixelExactly) {
+TEST(OrientImage, TurnsAndMirrorsMoveEachPixelExactly) {
     // 3 x 2 pixels numbered 0..5 in their red channel.
     ImageGrid stored(3, 2);
     for (int i = 0; i < 6; ++i) stored.data()[i] = Rgba8{std::uint8_t(i), 0, 0, 255};
@@ -165,6 +165,10 @@ TEST(OrientImage, QuarterTurnsMoveEachPixelExactly) {
         {6, 2, {3, 0, 4, 1, 5, 2}},  // a quarter turn clockwise
         {8, 2, {2, 5, 1, 4, 0, 3}},  // a quarter turn anticlockwise
         {3, 3, {5, 4, 3, 2, 1, 0}},  // half a turn
+        {2, 3, {2, 1, 0, 5, 4, 3}},  // mirrored left to right
+        {4, 3, {3, 4, 5, 0, 1, 2}},  // mirrored top to bottom
+        {5, 2, {0, 3, 1, 4, 2, 5}},  // transposed: mirrored about the main diagonal
+        {7, 2, {5, 2, 4, 1, 3, 0}},  // transversed: mirrored about the other diagonal
         {0, 3, {0, 1, 2, 3, 4, 5}},  // not an orientation: unchanged
     };
     for (const Case& c : cases) {

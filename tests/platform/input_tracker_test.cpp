@@ -102,6 +102,21 @@ TEST(InputTracker, RepeatsAndStrayReleasesChangeNothing) {
                {true, true, false, true, true},
                {false, true, false, false, true}},
               L, K);
+
+    // A stray Ctrl release (Ctrl was not down) followed, in the same frame,
+    // by Ctrl and S going down: Ctrl is held, so Ctrl+S is seen, and stays
+    // held in the next frame.
+    InputTracker tracker;
+    startInputFrame(tracker);
+    for (const InputEvent& e : {keyUpEvent(Key::Ctrl), keyDownEvent(Key::Ctrl), keyDownEvent(Key::S)}) {
+        applyInputEvent(tracker, e);
+    }
+    guiSetInputState(tracker.state);
+    EXPECT_TRUE(keyPressed(Key::Ctrl));
+    EXPECT_TRUE(keyDown(Key::S));
+    startInputFrame(tracker);
+    guiSetInputState(tracker.state);
+    EXPECT_TRUE(keyPressed(Key::Ctrl)) << "no release is left over for the next frame";
 }
 
 TEST(InputTracker, ButtonsAndKeysAreIndependent) {

@@ -7,12 +7,15 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "flow/scene_files.h"
 #include "support/pictures.h"
 #include "support/scene.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
@@ -124,6 +127,32 @@ TEST(Saving, NothingIsWrittenWithoutCtrlS) {
     EXPECT_EQ(run.out.find("saved"), std::string::npos) << run.out;
     EXPECT_FALSE(scene.exists(flowDocumentFileName));
     EXPECT_TRUE(hiddenFiles(scene).empty());
+}
+
+// A scene folder from elsewhere may come with links planted where a save
+// could put its temporary (the writer once used the fixed name
+// "vorna2.flw.saving"): Ctrl+S never writes through them. The file they
+// point to, outside the folder, is untouched, the links stay links, and the
+// document is a file of its own.
+TEST(Saving, CtrlSNeverWritesThroughALinkPlantedBesideTheDocument) {
+    Scene scene("save-planted-links");
+    scene.writePicture(pictureFileName, stripes());
+    ScratchFolder outside("stillflow-test-outside");
+    const std::filesystem::path victim = outside.writeFile("victim", std::string("mine"));
+    const char* planted[] = {"vorna2.flw.saving", ".vorna2.flw.part", ".vorna2.flw.saving", "vorna2.flw.tmp",
+                             "vorna2.flw~"};
+    for (const char* name : planted) std::filesystem::create_symlink(victim, scene.dir() / name);
+
+    scene.writeScript(std::string(twoGuides) + ctrlS(20));
+    const ProgramRun run = scene.run(width / 2, height / 2, 26);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("saved"), std::string::npos) << run.out;
+    EXPECT_EQ(scene.readFile(flowDocumentFileName).size(), 20u + 5u * width * height + 16u * 2u);
+    EXPECT_FALSE(std::filesystem::is_symlink(scene.dir() / flowDocumentFileName));
+    std::ifstream in(victim, std::ios::binary);
+    const std::string left((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(left, "mine");
+    for (const char* name : planted) EXPECT_TRUE(std::filesystem::is_symlink(scene.dir() / name)) << name;
 }
 
 TEST(Saving, AFailedSaveLeavesTheOldDocumentByteForByteAndSaysWhyInOneLine) {
