@@ -1,8 +1,9 @@
 // Feeds arbitrary bytes to the flow document reader, from memory and from a
 // file, and checks what a successful read promises: a picture of at least
 // 3 x 3 taken byte for byte from the input, a mask of the same size, counts
-// that fit the input, usable parameters, settings from a usable block or the
-// defaults; and that a failed read changes nothing.
+// that fit the input, usable parameters, at most kMostGuides guides, every
+// one finite, settings from a usable block or the defaults; and that a
+// failed read changes nothing.
 
 #include "flow/document.h"
 
@@ -98,6 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(isUsableBrushRadius(settings.brushRadius), "unusable brush radius delivered");
         // Settings other than the defaults need a whole block after the fixed fields.
         check(settings == DocumentSettings{} || needed + 16 <= size, "settings without a whole block");
+        check(guideSegments.size() <= static_cast<std::size_t>(kMostGuides), "more guides than a scene holds");
+        for (const GuideSegment& guide : guideSegments) check(guideIsFinite(guide), "a non-finite guide delivered");
     }
 
     // The file reader must agree with the memory reader.

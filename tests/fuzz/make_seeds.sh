@@ -42,6 +42,18 @@ document 5 4 1 0x7fc00000 0x00000000 > "$documents/unusable_parameters.flw"
 # The settings block: "SFST", 8 bytes of fields, the freeze on, radius 64.
 { document 4 4 1 0x4002e8ba 0x3f333333; printf 'SFST'; le32 8; le32 1; le32 0x42800000; } > "$documents/settings.flw"
 { le32 65536; le32 65536; ramp 64 0; } > "$documents/huge_header.flw"
+# Guides out at infinity, NaN and 1e30 (left out, or kept finite), and a
+# count one above what a scene holds.
+{ le32 3; le32 3; ramp 36 16; ramp 9 200; le32 3
+  le32 0x7f800000; le32 0x3f800000; le32 0x3f800000; le32 0x3f800000
+  le32 0x3f800000; le32 0x7fc00000; le32 0x3f800000; le32 0x3f800000
+  le32 0x3f800000; le32 0x3f800000; le32 0x7149f2ca; le32 0x3f800000
+  le32 0x7149f2ca; le32 0x3f000000; } > "$documents/non_finite_guides.flw"
+# The same with a settings block: the guides left out must not move where
+# the block is read.
+{ cat "$documents/non_finite_guides.flw"; printf 'SFST'; le32 8; le32 1; le32 0x42800000; } \
+  > "$documents/non_finite_guides_with_settings.flw"
+{ le32 3; le32 3; ramp 36 16; ramp 9 200; le32 4097; ramp 64 0; } > "$documents/too_many_guides.flw"
 # A document of a real picture's shape (16:9, 6.5 KB); too slow to write byte
 # by byte in the shell.
 python3 - "$documents/wide_picture.flw" <<'PYTHON'
@@ -69,6 +81,11 @@ if command -v convert >/dev/null 2>&1; then
   convert -strip -size 3x2 xc:teal "$pictures/teal.ppm"
   convert -strip -size 2x2 xc:gray "$pictures/gray.pgm"
   convert -strip -size 2x3 xc:maroon "$pictures/maroon.psd"
+  # A PNG header declaring more pixels than the decoder delivers.
+  python3 -c 'import struct, sys, zlib
+ihdr = struct.pack(">IIBBBBB", 30000, 30000, 8, 0, 0, 0, 0)
+sys.stdout.buffer.write(b"\x89PNG\r\n\x1a\n" + struct.pack(">I", 13) + b"IHDR" + ihdr
+                        + struct.pack(">I", zlib.crc32(b"IHDR" + ihdr) & 0xFFFFFFFF))' > "$pictures/beyond_the_decoder.png"
 else
   echo "make_seeds: ImageMagick convert not found, no picture seeds"
 fi
