@@ -10,6 +10,7 @@
 #include "flow/document.h"
 #include "flow/scene_files.h"
 #include "platform/fatal_error.h"
+#include "platform/safe_file.h"
 
 namespace fs = std::filesystem;
 
@@ -78,25 +79,6 @@ std::string summaryLine(const WindowExport& job) {
     return job.summary.empty() ? "exported " + name : job.summary;
 }
 
-// A tool that had to be killed could not remove its temporary output
-// (platform/safe_file.h names it ".NAME.<16 hex digits>.part" beside the
-// target): it goes here, so that nothing is left.
-void removeStagedOutput(const std::string& output) {
-    const fs::path target(output);
-    const std::string prefix = "." + target.filename().string() + ".";
-    const std::string suffix = ".part";
-    constexpr std::size_t kDrawDigits = 16;
-    std::error_code code;
-    for (const fs::directory_entry& entry : fs::directory_iterator(target.parent_path(), code)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() == prefix.size() + kDrawDigits + suffix.size() && name.rfind(prefix, 0) == 0 &&
-            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
-            std::error_code ignored;
-            fs::remove_all(entry.path(), ignored);
-        }
-    }
-}
-
 // The tool has ended with `exitCode`: its last word into the panel's
 // message, and nothing left behind but a finished file that was wanted.
 void concludeExport(AppState& state, int exitCode) {
@@ -106,7 +88,8 @@ void concludeExport(AppState& state, int exitCode) {
     if (!job.errText.empty()) job.lastError = job.errText;
     std::error_code code;
     constexpr int kKilled = 128 + 9;  // SIGKILL: it had no chance to tidy up
-    if (exitCode == kKilled) removeStagedOutput(job.output);
+    // A tool that had to be killed could not remove its temporary output.
+    if (exitCode == kKilled) removeTemporariesBeside(job.output);
     if (job.cancelled) {
         // It may have finished before it heard the request.
         if (exitCode == 0) fs::remove(job.output, code);

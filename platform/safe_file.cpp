@@ -154,6 +154,24 @@ std::string temporaryNameBeside(const std::string& target, std::uint64_t draw) {
     return (fs::path(folderOf(target)) / ("." + name + suffix)).string();
 }
 
+void removeTemporariesBeside(const std::string& target) {
+    const std::string prefix = "." + fs::path(target).filename().string().substr(0, kLongestNameKept) + ".";
+    const std::string suffix = ".part";
+    constexpr std::size_t kDrawDigits = 16;
+    std::error_code code;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folderOf(target), code)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() != prefix.size() + kDrawDigits + suffix.size() || name.rfind(prefix, 0) != 0 ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+            continue;
+        }
+        const std::string draw = name.substr(prefix.size(), kDrawDigits);
+        if (draw.find_first_not_of("0123456789abcdef") != std::string::npos) continue;
+        std::error_code ignored;
+        fs::remove_all(entry.path(), ignored);
+    }
+}
+
 // ---- 3. writeFileSafely -----------------------------------------------------------
 
 bool writeFileSafely(const std::string& target, const void* bytes, std::size_t size, std::string& error) {

@@ -37,6 +37,11 @@ using TemporaryNameDraw = std::function<std::uint64_t()>;
 // target's folder (hidden, and saying whose it is should a crash leave it).
 std::string temporaryNameBeside(const std::string& target, std::uint64_t draw);
 
+// Removes every temporary beside `target` named as temporaryNameBeside names
+// them, files and folders alike: what a writer that was killed (and so could
+// not remove its own) left behind. Nothing else is touched.
+void removeTemporariesBeside(const std::string& target);
+
 // A file being written under a temporary name beside its target. Move-only;
 // an empty one (default-constructed, moved from, committed or abandoned)
 // owns nothing. Destroying one that was opened but not committed removes

@@ -226,4 +226,28 @@ TEST_F(SafeFileTest, ALinkPlantedAtTheTemporarysNameIsNotFollowed) {
     EXPECT_TRUE(fs::is_symlink(temporaryNameBeside(target, planted)));
 }
 
+TEST_F(SafeFileTest, LeftoverTemporariesOfOneTargetAreRemovedAndNothingElse) {
+    // What a killed writer leaves: a file and a folder under the target's
+    // temporary names, one of them for a name long enough to be shortened.
+    const std::string target = path("loop.mp4").string();
+    const std::string longTarget = path(std::string(300, 'n') + ".mp4").string();
+    writeText(temporaryNameBeside(target, 0x1234), "half a video");
+    fs::create_directory(temporaryNameBeside(target, 0xfedcba9876543210ULL));
+    writeText(fs::path(temporaryNameBeside(target, 0xfedcba9876543210ULL)) / "frame-00000.png", "x");
+    writeText(temporaryNameBeside(longTarget, 7), "half");
+    // Names that only look alike stay: another target's, the target itself,
+    // a draw that is not 16 hex digits.
+    writeText(temporaryNameBeside(path("loop-2.mp4").string(), 5), "another export");
+    writeText(target, "finished");
+    writeText(path(".loop.mp4.0123456789abcdeg.part"), "not ours");
+    writeText(path(".loop.mp4.123.part"), "not ours");
+
+    removeTemporariesBeside(target);
+    removeTemporariesBeside(longTarget);
+
+    EXPECT_EQ(namesIn(scratch_.path()),
+              (std::set<std::string>{fs::path(temporaryNameBeside(path("loop-2.mp4").string(), 5)).filename().string(),
+                                     "loop.mp4", ".loop.mp4.0123456789abcdeg.part", ".loop.mp4.123.part"}));
+}
+
 }  // namespace
