@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git ccache
   libsdl2-dev libglew-dev libglu1-mesa-dev libgl-dev libegl-dev libstb-dev
+  libpng-dev zlib1g-dev
   libexif-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libavfilter-dev libswscale-dev
   libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libimgui-dev
