@@ -69,15 +69,26 @@ std::optional<PassFailure> startExportFrames(AppState& state, const ExportTiming
     if (loopScheduleOf(timing, state.phaseSpacing, state.layerPhase, loop)) frames.loop = loop;
     frames.start = frames.loop ? findLoopStart(loop) : findExportStart(timing, state.phaseSpacing, state.layerPhase);
     // Only the layers already reset are advected, and nothing is displaced:
-    // frame 0 is the first picture anyone sees.
+    // frame 0 is the first picture anyone sees. On a loop's grid the layers
+    // reset after the first are copies of it, taken as it passes their state.
     const float step = static_cast<float>(exportFrameStep(timing));
     std::array<bool, 3> everReset{false, false, false};
+    WarmUpCopies copies;
+    std::array<bool, 3> copiedIn{false, false, false};
+    if (frames.loop) {
+        copies = planWarmUpCopies(timing, loop, state.phaseSpacing, frames.start);
+        for (std::size_t i = 0; i < 3; ++i) copiedIn[i] = copies.copyAfter[i] >= 0;
+    }
     for (std::int64_t j = frames.start.warmUpStart; j < frames.start.firstFrame; ++j) {
         std::optional<PassFailure> failure =
-            frames.loop ? runPlannedWarmUp(planLoopStep(timing, loop, state.phaseSpacing, j), state.targets, everReset)
+            frames.loop ? runPlannedWarmUp(planLoopStep(timing, loop, state.phaseSpacing, j), state.targets, everReset,
+                                           copiedIn)
                         : warmUpLayers(exportGridTime(timing, j), step, state.phaseSpacing, state.layerPhase,
                                        state.targets, everReset);
         if (failure) return failure;
+        for (std::size_t i = 0; i < 3; ++i) {
+            if (copies.copyAfter[i] == j) copyLayer(state.targets, copies.lead, i);
+        }
     }
     // The displace pass once, into the output that frame 0 overwrites: every
     // shader is then built, so a missing one comes back before the caller

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 
 #include "app/layer_plan.h"
 
@@ -124,6 +125,33 @@ ExportStart findLoopStart(const LoopSchedule& schedule) {
         start.firstFrame = i == 0 ? firstReset : std::max(start.firstFrame, firstReset);
     }
     return start;
+}
+
+WarmUpCopies planWarmUpCopies(const ExportTiming& timing, const LoopSchedule& schedule, float phaseSpacing,
+                              const ExportStart& start) {
+    WarmUpCopies copies;
+    std::array<std::int64_t, 3> firstReset{};
+    for (std::size_t i = 0; i < 3; ++i) {
+        firstReset[i] = std::max<std::int64_t>(0, schedule.firstPhase[i] + schedule.cycle);
+        if (firstReset[i] < firstReset[copies.lead]) copies.lead = i;
+    }
+    const std::size_t lead = copies.lead;
+    for (std::size_t i = 0; i < 3; ++i) {
+        // The passes layer i runs before the first frame; the lead runs at
+        // least as many, from an earlier or the same reset.
+        const std::int64_t steps = start.firstFrame - firstReset[i];
+        if (i == lead || steps <= 0) continue;
+        bool alike = true;
+        for (std::int64_t a = 0; a < steps && alike; ++a) {
+            const LayerPlan own = planLoopStep(timing, schedule, phaseSpacing, firstReset[i] + a);
+            const LayerPlan leads = planLoopStep(timing, schedule, phaseSpacing, firstReset[lead] + a);
+            // The same float to the bit: the passes then write the same bits.
+            alike = own.reset[i] == leads.reset[lead] &&
+                    std::memcmp(&own.step[i], &leads.step[lead], sizeof(float)) == 0;
+        }
+        if (alike) copies.copyAfter[i] = firstReset[lead] + steps - 1;
+    }
+    return copies;
 }
 
 ExportStart findExportStart(const ExportTiming& timing, float phaseSpacing, std::array<double, 3> phases) {

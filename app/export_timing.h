@@ -9,6 +9,7 @@
 // resets a layer never hangs on a rounding.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "app/layer_plan.h"
@@ -88,6 +89,24 @@ LayerPlan planLoopStep(const ExportTiming& timing, const LoopSchedule& schedule,
 
 // The same as findExportStart, for a loop's schedule.
 ExportStart findLoopStart(const LoopSchedule& schedule);
+
+// A loop's warm-up with fewer passes. From its reset on, what a layer holds
+// depends only on the resets and steps planned for it, and a loop's grid
+// plans layers of the same age alike. So a layer whose plans from its first
+// reset up to the first frame are the plans of the layer reset first over
+// as many steps ends the warm-up holding what that layer held after them:
+// it is copied from there instead of being advected, which spares a
+// period's advect passes (a third of the warm-up's). A layer planned
+// otherwise (one that catches up at step 0, whose first step is its whole
+// age) runs its own passes.
+struct WarmUpCopies {
+    std::size_t lead = 0;  // the layer reset first: the copies are its
+    // After the passes of grid step copyAfter[i] the lead holds what layer i
+    // holds at the end of the warm-up; -1: layer i runs its own passes.
+    std::array<std::int64_t, 3> copyAfter{-1, -1, -1};
+};
+WarmUpCopies planWarmUpCopies(const ExportTiming& timing, const LoopSchedule& schedule, float phaseSpacing,
+                              const ExportStart& start);
 
 // The fraction nearest to `value` whose denominator is at most
 // maxDenominator (continued fractions), for stating a frame rate exactly.

@@ -46,10 +46,10 @@ std::optional<PassFailure> warmUpLayers(double t, float advectStep, float phaseS
 }
 
 std::optional<PassFailure> runPlannedWarmUp(const LayerPlan& plan, RenderTargets& targets,
-                                            std::array<bool, 3>& everReset) {
+                                            std::array<bool, 3>& everReset, const std::array<bool, 3>& copiedIn) {
     for (std::size_t i = 0; i < 3; ++i) {
         everReset[i] = everReset[i] || plan.reset[i];
-        if (!everReset[i]) continue;
+        if (!everReset[i] || copiedIn[i]) continue;
         if (std::optional<PassFailure> failure = advanceLayer(plan, i, targets)) return failure;
     }
     return std::nullopt;

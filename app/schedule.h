@@ -32,9 +32,12 @@
                                                           PictureFilter filter,
                                                           const std::array<std::size_t, 3>& displaceOrder);
 
-// The warm-up's passes of a plan made elsewhere, as warmUpLayers runs them.
+// The warm-up's passes of a plan made elsewhere, as warmUpLayers runs them,
+// but none for the layers marked `copiedIn`, whose state the caller copies
+// in from another layer (planWarmUpCopies in app/export_timing.h).
 [[nodiscard]] std::optional<PassFailure> runPlannedWarmUp(const LayerPlan& plan, RenderTargets& targets,
-                                                          std::array<bool, 3>& everReset);
+                                                          std::array<bool, 3>& everReset,
+                                                          const std::array<bool, 3>& copiedIn = {});
 
 // The warm-up of a render that starts later than its layers (an export):
 // the same plan and the same identity and advect passes as animateLayers, but

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "gpu/gl_name.h"
+
 namespace {
 
 struct FormatType {
@@ -69,6 +71,25 @@ void createRenderTargets(const ImageGrid& picture, RenderTargets& targets) {
 
     // 2-4. The flow, the layers and the output at the picture's size.
     createAnimationLayers(picture.width, picture.height, targets);
+}
+
+void copyLayer(RenderTargets& targets, std::size_t from, std::size_t to) {
+    Texture& source = targets.current[from];
+    Texture& destination = targets.current[to];
+    const GLint width = source.width();
+    const GLint height = source.height();
+    Framebuffer read;
+    Framebuffer draw;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, read.id());
+    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, source.id(), 0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, draw.id());
+    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, destination.id(), 0);
+    // A blit is clipped by the scissor box: none here, whatever drew last.
+    const GLboolean scissored = glIsEnabled(GL_SCISSOR_TEST);
+    glDisable(GL_SCISSOR_TEST);
+    glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    if (scissored) glEnable(GL_SCISSOR_TEST);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
 void createAnimationLayers(std::int32_t w, std::int32_t h, RenderTargets& targets) {

@@ -4,6 +4,7 @@
 #include <GL/glew.h>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "flow/grid.h"
@@ -35,6 +36,11 @@ void createRenderTargets(const ImageGrid& picture, RenderTargets& targets);
 // texels). Smaller than the picture, they are the window's proxy
 // (app/layer_proxy.h).
 void createAnimationLayers(std::int32_t w, std::int32_t h, RenderTargets& targets);
+
+// Copies UV layer `from`'s newest mapping (current) into layer `to`'s,
+// texel for texel with every bit kept (a blit of equal rectangles, nearest).
+// Leaves the default framebuffer bound.
+void copyLayer(RenderTargets& targets, std::size_t from, std::size_t to);
 
 // Deletes every name while the context is current, in the order output,
 // scratch layers, current layers, flow, picture; leaves every target empty.

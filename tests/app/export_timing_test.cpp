@@ -111,3 +111,38 @@ TEST(ExportTiming, ALoopsSchedulePassesTheSameRolesFromLayerToLayer) {
     EXPECT_FALSE(loopScheduleOf(planLoopExport(0.5f, 30.0, 1), 0.5f, {0.3, 0.1, 0.0}, schedule));
     EXPECT_FALSE(loopScheduleOf(planTimedExport(30.0, 2.0), 0.5f, {1.0, 0.5, 0.0}, schedule));
 }
+
+// The warm-up copies the layer reset a period after the first from the
+// first, as it passes that layer's state, a period before the first frame;
+// the layer reset at the first frame has no warm-up at all. A layer that
+// catches up at step 0 is planned otherwise, so nothing is copied from it.
+TEST(ExportTiming, TheWarmUpCopiesOnlyLayersPlannedAsTheFirst) {
+    struct Case {
+        float spacing;
+        double fps;
+        std::array<double, 3> phases;
+        bool copies;
+    };
+    const Case cases[] = {
+        {0.5f, 20.0, {1.0, 0.5, 0.0}, true},
+        {0.5f, 30.0, {-1.0, -0.5, 0.0}, true},
+        {0.7f, 25.0, {2.0 * 0.7f, 1.0 * 0.7f, 0.0}, true},
+        {0.5f, 30.0, {-2.0, -1.5, -1.0}, false},  // layer 0 overdue at step 0
+    };
+    for (const Case& c : cases) {
+        const ExportTiming timing = planLoopExport(c.spacing, c.fps, 1);
+        LoopSchedule schedule;
+        ASSERT_TRUE(loopScheduleOf(timing, c.spacing, c.phases, schedule)) << c.spacing;
+        const ExportStart start = findLoopStart(schedule);
+        const WarmUpCopies copies = planWarmUpCopies(timing, schedule, c.spacing, start);
+        const std::int64_t n = timing.framesPerPeriod;
+        int copied = 0;
+        for (std::size_t i = 0; i < 3; ++i) {
+            if (copies.copyAfter[i] < 0) continue;
+            ++copied;
+            EXPECT_NE(i, copies.lead);
+            EXPECT_EQ(copies.copyAfter[i], start.warmUpStart + n - 1) << "layer " << i;
+        }
+        EXPECT_EQ(copied, c.copies ? 1 : 0) << c.spacing << " " << c.fps;
+    }
+}
