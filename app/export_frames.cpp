@@ -90,12 +90,11 @@ std::optional<PassFailure> startExportFrames(AppState& state, const ExportTiming
             if (copies.copyAfter[i] == j) copyLayer(state.targets, copies.lead, i);
         }
     }
-    // The displace pass once, into the output that frame 0 overwrites: every
-    // shader is then built, so a missing one comes back before the caller
-    // creates any file.
-    RenderTargets& t = state.targets;
-    std::optional<PassFailure> failure =
-        displacePass(t.picture, t.current[0], t.current[1], t.current[2], 1.0f, 0.0f, 0.0f, t.output, frames.filter);
+    // The displace program built now, so that every shader is built and a
+    // missing one comes back before the caller creates any file. (Not a
+    // pass into the output: at the export's filter a picture-sized pass is
+    // a second or more without a GPU.)
+    std::optional<PassFailure> failure = preparePictureFilter(frames.filter);
     useFixedFunctionPipeline();
     return failure;
 }

@@ -39,10 +39,10 @@ struct ExportFrames {
 // Makes the framebuffer and pixel buffers, synthesises the flow if the
 // guides call for it (without the console line of the program), and renders
 // the warm-up: every grid step from start.warmUpStart up to frame 0
-// (warmUpLayers), so that every layer has been reset at least once. Every
-// pass has run once by then, so a shader that is missing or does not link
-// comes back here, its logs printed as the program prints them, before the
-// caller writes anything. The scene's phases are those of openScene at
+// (warmUpLayers), so that every layer has been reset at least once, then
+// builds the displace program. Every pass's program is built by then, so a
+// shader that is missing or does not link comes back here, its logs printed
+// as the program prints them, before the caller writes anything. The scene's phases are those of openScene at
 // time 0 (headlessSceneOptions).
 [[nodiscard]] std::optional<PassFailure> startExportFrames(AppState& state, const ExportTiming& timing,
                                                            bool withOverlay, ExportFrames& frames);
