@@ -44,9 +44,8 @@ static_assert(sizeof(formatTypes) / sizeof(formatTypes[0]) == 36, "the table has
 // directory): "advect.frag" is promised its "image" layer linear and clamped,
 // so one that samples a layer with texture() reads it between texels and past
 // the edge as that promise says. The flow texture keeps the same promise.
-void createIdentityLayer(std::int32_t width, std::int32_t height, Texture& layer) {
-    const FlowGrid identity = makeIdentityGrid(width, height);
-    replaceTexture(layer, GL_RG32F, width, height, GL_RG, GL_FLOAT, identity.data(),
+void createIdentityLayer(const FlowGrid& identity, Texture& layer) {
+    replaceTexture(layer, GL_RG32F, identity.width, identity.height, GL_RG, GL_FLOAT, identity.data(),
                    {{GL_TEXTURE_MAG_FILTER, GL_LINEAR}, {GL_TEXTURE_MIN_FILTER, GL_LINEAR}});
 }
 
@@ -102,10 +101,14 @@ void createAnimationLayers(std::int32_t w, std::int32_t h, RenderTargets& target
                        {{GL_TEXTURE_MAG_FILTER, GL_LINEAR}, {GL_TEXTURE_MIN_FILTER, GL_LINEAR}});
     }
 
-    // 3. Both halves of every UV layer start at the identity.
-    for (std::size_t i = 0; i < 3; ++i) {
-        createIdentityLayer(w, h, targets.current[i]);
-        createIdentityLayer(w, h, targets.scratch[i]);
+    // 3. Both halves of every UV layer start at the identity, made once
+    //    for the six (a photo's is a few hundred megabytes).
+    {
+        const FlowGrid identity = makeIdentityGrid(w, h);
+        for (std::size_t i = 0; i < 3; ++i) {
+            createIdentityLayer(identity, targets.current[i]);
+            createIdentityLayer(identity, targets.scratch[i]);
+        }
     }
 
     // 4. The output, written by the displace pass every frame.
