@@ -6,19 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 
 #include "flow/scene_files.h"
+#include "support/scratch_folder.h"
 
 namespace {
-
-std::string readWholeFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 TEST(BuiltinShaders, AreTheFilesOfTheShaderFolderByteForByte) {
     const std::filesystem::path folder = std::filesystem::path(STILLFLOW_SOURCE_DIR) / "shaders";

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "support/scratch_folder.h"
@@ -16,13 +15,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readWhole(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::set<std::string> listing(const fs::path& dir) {
     std::set<std::string> names;
@@ -56,7 +48,7 @@ struct Staged {
 TEST(VideoStaging, NewFramesReplaceTheOlderSetWhole) {
     const Staged all([](const fs::path&) {});
     ASSERT_TRUE(all.committed) << all.error;
-    for (int k = 0; k < 3; ++k) EXPECT_EQ(readWhole(all.folder.path() / ("f-" + std::to_string(k) + ".png")), "new " + std::to_string(k));
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(readWholeFile(all.folder.path() / ("f-" + std::to_string(k) + ".png")), "new " + std::to_string(k));
     EXPECT_EQ(listing(all.folder.path()), (std::set<std::string>{"f-0.png", "f-1.png", "f-2.png"}));
 }
 
@@ -72,9 +64,9 @@ TEST(VideoStaging, AFrameThatCannotMoveInLeavesTheOlderSetWhole) {
     });
     EXPECT_FALSE(blocked.committed);
     EXPECT_NE(blocked.error.find("f-2.png"), std::string::npos) << blocked.error;
-    EXPECT_EQ(readWhole(blocked.folder.path() / "f-0.png"), "older");
-    EXPECT_EQ(readWhole(blocked.folder.path() / "f-1.png"), "older");
-    EXPECT_EQ(readWhole(blocked.folder.path() / "f-2.png" / "keep.txt"), "mine");
+    EXPECT_EQ(readWholeFile(blocked.folder.path() / "f-0.png"), "older");
+    EXPECT_EQ(readWholeFile(blocked.folder.path() / "f-1.png"), "older");
+    EXPECT_EQ(readWholeFile(blocked.folder.path() / "f-2.png" / "keep.txt"), "mine");
     EXPECT_EQ(listing(blocked.folder.path()), (std::set<std::string>{"f-0.png", "f-1.png", "f-2.png"}));
 
     std::string error;

@@ -25,11 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 void writeText(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 // The names in a folder, so that a leftover temporary shows.
@@ -61,9 +56,9 @@ TEST_F(SafeFileTest, EachShapeReplacesItsTargetWholeAndLeavesNothingElse) {
     // 1. A whole buffer, into a new file and then over it.
     ASSERT_TRUE(writeFileSafely(target, "first", 5, error)) << error;
     ASSERT_TRUE(writeFileSafely(target, "second one", 10, error)) << error;
-    EXPECT_EQ(readText(target), "second one");
+    EXPECT_EQ(readWholeFile(target), "second one");
     ASSERT_TRUE(writeFileSafely(target, "", 0, error)) << error;
-    EXPECT_EQ(readText(target), "");
+    EXPECT_EQ(readWholeFile(target), "");
 
     // 2. A staged file filled through its stream; the target stands until
     //    the commit.
@@ -73,10 +68,10 @@ TEST_F(SafeFileTest, EachShapeReplacesItsTargetWholeAndLeavesNothingElse) {
     ASSERT_NE(viaStream.stream(), nullptr);
     std::fputs("through a stream", viaStream.stream());
     writeText(target, "old");
-    EXPECT_EQ(readText(target), "old");
+    EXPECT_EQ(readWholeFile(target), "old");
     ASSERT_TRUE(viaStream.commit(error)) << error;
     EXPECT_FALSE(viaStream.isOpen());
-    EXPECT_EQ(readText(target), "through a stream");
+    EXPECT_EQ(readWholeFile(target), "through a stream");
 
     // 3. One filled through its descriptor, moved to another owner first.
     StagedFile first;
@@ -85,7 +80,7 @@ TEST_F(SafeFileTest, EachShapeReplacesItsTargetWholeAndLeavesNothingElse) {
     EXPECT_FALSE(first.isOpen());
     ASSERT_EQ(write(viaDescriptor.descriptor(), "raw", 3), 3);
     ASSERT_TRUE(viaDescriptor.commit(error)) << error;
-    EXPECT_EQ(readText(target), "raw");
+    EXPECT_EQ(readWholeFile(target), "raw");
 
     // 4. A folder that appears whole, and one that replaces an empty folder.
     for (const bool targetExists : {false, true}) {
@@ -98,8 +93,8 @@ TEST_F(SafeFileTest, EachShapeReplacesItsTargetWholeAndLeavesNothingElse) {
         writeText(fs::path(staged.path()) / "inner" / "b.txt", "b");
         EXPECT_EQ(fs::exists(folder), targetExists);
         ASSERT_TRUE(staged.commit(error)) << error;
-        EXPECT_EQ(readText(folder / "a.txt"), "a");
-        EXPECT_EQ(readText(folder / "inner" / "b.txt"), "b");
+        EXPECT_EQ(readWholeFile(folder / "a.txt"), "a");
+        EXPECT_EQ(readWholeFile(folder / "inner" / "b.txt"), "b");
     }
 
     EXPECT_EQ(namesIn(scratch_.path()), (std::set<std::string>{"kept.bin", "new-folder", "was-empty"}));
@@ -182,7 +177,7 @@ TEST_F(SafeFileTest, AFailureAnywhereLeavesTheOldFileAndNoTemporary) {
         writeText(fs::path(droppedFolder.path()) / "a.txt", "a");
     }
 
-    EXPECT_EQ(readText(target), "old bytes");
+    EXPECT_EQ(readWholeFile(target), "old bytes");
     EXPECT_TRUE(fs::is_directory(path("taken") / "inside"));
     EXPECT_EQ(namesIn(scratch_.path()), (std::set<std::string>{"kept.bin", "taken"}));
     EXPECT_EQ(namesIn(path("taken")), (std::set<std::string>{"inside"}));
@@ -208,20 +203,20 @@ TEST_F(SafeFileTest, ALinkPlantedAtTheTemporarysNameIsNotFollowed) {
     EXPECT_EQ(file.temporaryPath(), temporaryNameBeside(target, 8));
     std::fputs("new", file.stream());
     ASSERT_TRUE(file.commit(error)) << error;
-    EXPECT_EQ(readText(target), "new");
+    EXPECT_EQ(readWholeFile(target), "new");
 
     StagedFolder folder;
     ASSERT_TRUE(folder.open(folderTarget, error, drawsOf({planted, 9}))) << error;
     writeText(fs::path(folder.path()) / "a.txt", "a");
     ASSERT_TRUE(folder.commit(error)) << error;
-    EXPECT_EQ(readText(path("scene") / "a.txt"), "a");
+    EXPECT_EQ(readWholeFile(path("scene") / "a.txt"), "a");
 
     // 2. Nothing but the planted name: the writer gives up, saying so.
     EXPECT_FALSE(file.open(target, error, [] { return planted; }));
     EXPECT_NE(error.find("kept.bin"), std::string::npos) << error;
     EXPECT_FALSE(folder.open(folderTarget, error, [] { return planted; }));
 
-    EXPECT_EQ(readText(victim), "precious");
+    EXPECT_EQ(readWholeFile(victim), "precious");
     EXPECT_TRUE(fs::is_empty(path("victim-folder")));
     EXPECT_TRUE(fs::is_symlink(temporaryNameBeside(target, planted)));
 }

@@ -43,13 +43,6 @@ struct ExportRun {
     std::string err;
 };
 
-std::string readWhole(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Runs the export in the scene folder; its output files land there too. A
 // fileSizeLimit above 0 lets no file it writes grow beyond that many bytes:
 // a full disk (the shell's ulimit counts 512-byte blocks; with SIGXFSZ
@@ -69,8 +62,8 @@ ExportRun runExport(const Scene& scene, const std::string& arguments, std::uint6
 #else
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
-    run.out = readWhole(out);
-    run.err = readWhole(err);
+    run.out = readWholeFile(out);
+    run.err = readWholeFile(err);
     fs::remove(out);
     fs::remove(err);
     return run;
@@ -274,7 +267,7 @@ TEST(Export, EachFormatDecodesToThePromisedFramesSizeLengthAndRate) {
             EXPECT_DOUBLE_EQ(p.frameRate, 20.0) << c.output;
         } else {
             // Loops forever: the application extension with a count of 0.
-            const std::string bytes = readWhole(scene.dir() / c.output);
+            const std::string bytes = readWholeFile(scene.dir() / c.output);
             EXPECT_NE(bytes.find(std::string("NETSCAPE2.0\x03\x01\x00\x00", 16)), std::string::npos);
         }
     }
@@ -451,7 +444,7 @@ TEST(Export, FailuresLeaveTheFolderAsItWas) {
             EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << c.name << ": " << run.err;
         }
         EXPECT_EQ(folderListing(scene.dir()), before) << c.name;
-        EXPECT_EQ(readWhole(scene.dir() / "old.mp4"), "older output") << c.name;
+        EXPECT_EQ(readWholeFile(scene.dir() / "old.mp4"), "older output") << c.name;
         if (scene.exists("frame-00.png")) {
             EXPECT_EQ(scene.readFile("frame-00.png"), "older output") << c.name;
         }
@@ -526,8 +519,8 @@ TEST(Export, AnInterruptedExportLeavesTheOlderOutputAndNoTemporary) {
                << "kill -" << c.signal << " $pid; wait $pid; echo $? >../interrupted-code; }";
         ASSERT_EQ(std::system(script.str().c_str()), 0);
         const fs::path parent = scene.dir().parent_path();
-        const std::string code = readWhole(parent / "interrupted-code");
-        const std::string err = readWhole(parent / "interrupted-err");
+        const std::string code = readWholeFile(parent / "interrupted-code");
+        const std::string err = readWholeFile(parent / "interrupted-err");
         for (const char* name : {"interrupted-out", "interrupted-err", "interrupted-code"}) fs::remove(parent / name);
         EXPECT_EQ(code, "130\n") << c.signal << ": " << err;
         EXPECT_EQ(err, "stillflow-export: interrupted; nothing written\n") << c.signal;

@@ -18,15 +18,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-std::string readWhole(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-}  // namespace
-
 Scene::Scene(const std::string& name) : folder_("stillflow-test-" + name) {
     std::string failed;
     if (!writeBuiltinShaders(dir().string().c_str(), &failed)) throw std::runtime_error("cannot write " + failed);
@@ -49,7 +40,7 @@ void Scene::writeFile(const char* fileName, const std::string& bytes) const {
 
 void Scene::remove(const char* fileName) const { fs::remove(dir() / fileName); }
 
-std::string Scene::readFile(const char* fileName) const { return readWhole(dir() / fileName); }
+std::string Scene::readFile(const char* fileName) const { return readWholeFile(dir() / fileName); }
 
 bool Scene::exists(const char* fileName) const { return fs::exists(dir() / fileName); }
 
@@ -75,8 +66,8 @@ ProgramRun Scene::run(int width, int height, int frames, const std::string& extr
 #else
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
-    result.out = readWhole(dir() / "stdout.txt");
-    result.err = readWhole(dir() / "stderr.txt");
+    result.out = readWholeFile(dir() / "stdout.txt");
+    result.err = readWholeFile(dir() / "stderr.txt");
     return result;
 }
 

@@ -1,6 +1,8 @@
 #include "support/scratch_folder.h"
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 #include <system_error>
@@ -32,4 +34,9 @@ std::string ScratchFolder::writeFile(const std::string& name, const void* bytes,
     if (out && std::fclose(out) != 0) written = false;
     if (!written) throw std::runtime_error("cannot write " + path);
     return path;
+}
+
+std::string readWholeFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }

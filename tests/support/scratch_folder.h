@@ -32,3 +32,6 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// The whole content of a file, byte for byte; empty when it cannot be read.
+std::string readWholeFile(const std::filesystem::path& path);
