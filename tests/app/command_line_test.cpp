@@ -5,15 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "support/argv.h"
 
 namespace {
 
 bool parse(std::vector<std::string> words, ProgramOptions& options, std::string& error) {
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    return parseProgramOptions(static_cast<int>(words.size()), argv.data(), options, error);
+    Argv argv(std::move(words));
+    return parseProgramOptions(argv.argc, argv.pointers.data(), options, error);
 }
 
 TEST(CommandLine, APathAndTheLargestSideOfItsScene) {

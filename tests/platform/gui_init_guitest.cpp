@@ -9,20 +9,7 @@
 #include <vector>
 
 #include "platform/gui.h"
-
-namespace {
-// An argv that guiInit may rearrange, with its terminating null.
-struct Argv {
-    explicit Argv(std::vector<std::string> words) : storage(std::move(words)) {
-        for (auto& w : storage) pointers.push_back(w.data());
-        pointers.push_back(nullptr);
-        argc = static_cast<int>(storage.size());
-    }
-    std::vector<std::string> storage;
-    std::vector<char*> pointers;
-    int argc = 0;
-};
-}  // namespace
+#include "support/argv.h"
 
 namespace {
 // guiInit says what is wrong with a command line in one line, without the

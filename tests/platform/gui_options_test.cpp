@@ -8,25 +8,7 @@
 #include "platform/gui.h"
 #include "platform/gui_input.h"
 #include "platform/gui_options.h"
-
-namespace {
-// An argv that parseGuiOptions may rearrange, with its terminating null.
-struct Argv {
-    explicit Argv(std::vector<std::string> words) : storage(std::move(words)) {
-        for (auto& w : storage) pointers.push_back(w.data());
-        pointers.push_back(nullptr);
-        argc = static_cast<int>(storage.size());
-    }
-    std::vector<std::string> remaining() const {
-        std::vector<std::string> out;
-        for (int i = 0; i < argc; ++i) out.emplace_back(pointers[static_cast<std::size_t>(i)]);
-        return out;
-    }
-    std::vector<std::string> storage;
-    std::vector<char*> pointers;
-    int argc = 0;
-};
-}  // namespace
+#include "support/argv.h"
 
 TEST(GuiOptions, TakesItsOwnOptionsOutAndLeavesTheRestInOrder) {
     Argv a({"prog", "--gtest_filter=x", "-platform", "offscreen", "-size", "320x200", "keep", "-frames", "7",
