@@ -42,8 +42,8 @@ struct ExportFrames {
 // (warmUpLayers), so that every layer has been reset at least once, then
 // builds the displace program. Every pass's program is built by then, so a
 // shader that is missing or does not link comes back here, its logs printed
-// as the program prints them, before the caller writes anything. The scene's phases are those of openScene at
-// time 0 (headlessSceneOptions).
+// as the program prints them, before the caller writes anything. The scene's
+// phases are those of openScene at time 0 (headlessSceneOptions).
 [[nodiscard]] std::optional<PassFailure> startExportFrames(AppState& state, const ExportTiming& timing,
                                                            bool withOverlay, ExportFrames& frames);
 

@@ -303,8 +303,7 @@ std::string defaultPhotoSceneName(const std::string& photo) {
 }
 
 bool isPictureFile(const std::string& path) {
-    std::error_code code;
-    if (!fs::is_regular_file(path, code)) return false;
+    // readPictureSize opens regular files only: a folder or a FIFO is no picture.
     std::int32_t width = 0;
     std::int32_t height = 0;
     return readPictureSize(path.c_str(), &width, &height);
